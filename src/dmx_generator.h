@@ -1,0 +1,26 @@
+#pragma once
+// The local source of a DMX Generator stream: fixed values, a show player or
+// channels set by OSC.
+#include <cstdint>
+#include <string_view>
+
+class DmxEngine;
+
+enum DmxGeneratorType : uint32_t {
+  kGeneratorFixed = 0,
+  kGeneratorShowPlayer = 1,
+  kGeneratorOsc = 2,
+};
+
+class DmxGenerator {
+ public:
+  DmxGenerator() = default;
+  // Builds the generator from the text after the "C" of a configuration line.
+  explicit DmxGenerator(std::string_view text);
+
+  uint8_t values[512] = {};
+  uint32_t cueList = 0;
+  uint32_t type = 0xFFFFFFFFu;  // none until built from a line
+  uint32_t input = 0;
+  DmxEngine* engine = nullptr;
+};

@@ -1,0 +1,83 @@
+// The engine's start-up, in the order the rest of the device relies on:
+// identity, sockets, receiver threads, streams, rules, then the main loop.
+#include <arpa/inet.h>
+#include <glog/logging.h>
+#include <pthread.h>
+#include <semaphore.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "config_file.h"
+#include "device_identity.h"
+#include "main_loop.h"
+#include "process_exit.h"
+#include "rule.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+namespace {
+
+void LogIdentity() {
+  LOG(INFO) << "Serial: " << SerialString << " " << static_cast<int32_t>(SerialNumber);
+  LOG(INFO) << "IP: " << IpString << " " << static_cast<int32_t>(IpAddress.s_addr);
+  LOG(INFO) << "Bcast: " << BroadcastString;
+  LOG(INFO) << "Mac: " << MacString << " " << MacAddress[0] << " " << MacAddress[1] << " "
+            << MacAddress[2] << " " << MacAddress[3] << " " << MacAddress[4] << " "
+            << MacAddress[5];
+  LOG(INFO) << "sACN: " << CidString;
+}
+
+void LogDefaultStackSize() {
+  pthread_attr_t attr;
+  size_t stackSize = 0;
+  pthread_attr_init(&attr);
+  pthread_attr_getstacksize(&attr, &stackSize);
+  pthread_attr_destroy(&attr);
+  VLOG(1) << "Default stack size is: " << stackSize;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  (void)argc;
+  google::InitGoogleLogging(argv[0]);
+  google::InstallFailureSignalHandler();
+  google::InstallFailureFunction(&WritePanicFile);
+  google::LogToStderr();
+  // Lines written to standard output are read by people and scripts as they
+  // come, and a ctrl-c exit must not drop one still in the buffer.
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+
+  LOG(INFO) << "Corvanta Mk2 Engine Starting ";
+  LOG(INFO) << "Version " << "CORVANTA MK2 V1.8-0008";
+
+  VLOG(1) << "Setting up SIGINT Handler ";
+  struct sigaction action = {};
+  action.sa_handler = SigIntHandler;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+
+  ReadSerialFile();
+  ClearUnmatchedTable();
+  LogIdentity();
+
+  if (sem_init(&ConfigSemaphore, 0, 0) != 0) LOG(FATAL) << "Couldn't create Semaphore for Config ";
+
+  VLOG(1) << "Create Send socket ";
+  LogDefaultStackSize();
+
+  usleep(1000);
+  LOG(INFO) << "Processing Config file ";
+  ProcessConfigFile();
+
+  LOG(INFO) << "Processing Rules file ";
+  ProcessRulesFile();
+
+  LOG(INFO) << "Found:" << StreamCount.load() << " streams" << " and :" << RuleCount << "rules";
+  sem_post(&ConfigSemaphore);
+  VLOG(2) << "Running Main loop ";
+  RunMainLoop();
+}

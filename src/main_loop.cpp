@@ -1,0 +1,101 @@
+#include "main_loop.h"
+
+#include <glog/logging.h>
+#include <unistd.h>
+
+#include "rule.h"
+#include "stats_file.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+int KlockStream = -1;
+int KlockTimeout = 3;
+
+namespace {
+
+// A stream that really sends clears its flag as it takes its data; for the
+// rest (inputs, streams with nowhere to send) the loop clears it here.
+void SendAndClear(Stream* s, uint32_t force, uint32_t klock) {
+  s->Send(force, klock);
+  if (!s->SendsData()) s->ClearChanged();
+}
+
+void SendAll(uint32_t force, uint32_t klock) {
+  uint32_t count = StreamCount;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (StreamTable[i] != nullptr) SendAndClear(StreamTable[i], force, klock);
+  }
+}
+
+void ProcessAllRules(uint32_t force) {
+  for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
+}
+
+// A watched stream outside the table never changes: Klock then runs on its
+// timer alone.
+bool KlockStreamChanged() {
+  if (KlockStream < 0 || static_cast<uint32_t>(KlockStream) >= StreamCount) return false;
+  const Stream* s = StreamTable[KlockStream];
+  return s != nullptr && s->IsChanged();
+}
+
+}  // namespace
+
+uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
+  bool klockMode = KlockStream != -1;
+  if (klockMode) {
+    VLOG(4) << "Klock Mode Processing";
+    uint64_t limit = 40ull * static_cast<uint32_t>(KlockTimeout);
+    if (KlockStreamChanged() || st->klockTimer > limit) {
+      VLOG(3) << "Klock Mode Stream Changed, TIMER:" << st->klockTimer;
+      ProcessAllRules(1);
+      SendAll(st->force, 1);
+      st->klockTimer = 0;
+    }
+  } else {
+    VLOG(4) << "Processing rules";
+    ProcessAllRules(st->force);
+    VLOG(4) << "Processing streams";
+    SendAll(st->force, 0);
+  }
+
+  if (st->statsCounter > 12) {
+    VLOG(3) << "Time is up running stats dump";
+    outputs.writeStats();
+    if (st->force == 0) {
+      uint32_t count = StreamCount;
+      for (uint32_t i = 0; i < count; ++i) {
+        Stream* s = StreamTable[i];
+        if (s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolSacn) {
+          s->Send(1, 0);
+        }
+      }
+    }
+    st->statsCounter = 0;
+  }
+
+  if (st->unmatchedCounter > 119) {
+    VLOG(3) << "Time is up running stats dump and forcing rules";
+    outputs.writeUnmatchedStats();
+    st->unmatchedCounter = 0;
+    st->force = 1;
+  } else {
+    st->force = 0;
+  }
+
+  VLOG(4) << "Main loop timer: " << st->statsCounter << " " << st->unmatchedCounter << " "
+          << st->klockTimer;
+  st->statsCounter += 1;
+  st->unmatchedCounter += 1;
+  st->klockTimer += 1;
+  return klockMode ? 1000 : 25000;
+}
+
+void RunMainLoop() {
+  MainLoopState state;
+  const MainLoopOutputs outputs = {WriteStats, WriteUnmatchedStats};
+  for (;;) {
+    uint32_t sleepUs = RunMainLoopPass(&state, outputs);
+    usleep(sleepUs);
+  }
+}

@@ -1,0 +1,126 @@
+#pragma once
+// A stream is one DMX universe of the gateway: a channel buffer bound to one
+// source or destination. All data enters a stream through the write
+// operations here, which keep its counters and its changed flag; the main
+// loop sends each changed stream once per pass.
+#include <netinet/in.h>
+#include <sys/time.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+
+#include "acn.h"
+#include "dmx_generator.h"
+#include "ledrunner_port.h"
+#include "port.h"
+
+enum StreamKind : uint32_t {
+  kStreamPort = 0,
+  kStreamNetwork = 1,
+  kStreamVirtual = 2,
+  kStreamNxb = 3,
+  kStreamGenerator = 4,
+  kStreamLedrunnerPort = 5,
+};
+
+enum NetProtocol : uint32_t {
+  kProtocolNone = 0,
+  kProtocolArtnet = 1,
+  kProtocolQsp = 2,
+  kProtocolSacn = 3,
+  kProtocolKinet = 4,
+};
+
+constexpr uint32_t kDmxChannels = 512;
+constexpr uint32_t kStreamPacketSize = 800;
+constexpr uint32_t kNxbPacketSize = 517;
+
+struct NxbOutputPacket {
+  uint8_t bytes[kNxbPacketSize];
+};
+
+class Stream {
+ public:
+  // Network form: a "S" configuration line.
+  Stream(uint32_t id, uint32_t kind, int sendSocket, std::string_view text);
+  // Local form: every other line.
+  Stream(uint32_t id, uint32_t kind, std::string_view text);
+  ~Stream();
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+
+  // Copies `length` bytes into the buffer from channel 1 when they differ.
+  // stampFirst 1 renews lastChange even when nothing changed.
+  void Write(const uint8_t* bytes, uint32_t length, uint32_t stampFirst);
+  // Write with stampFirst 0, for the Art-Net receiver.
+  void WriteFrom(const uint8_t* bytes, uint32_t length, struct in_addr sender);
+  // One channel.
+  void WriteAt(uint32_t index, uint8_t value);
+  // `count` channels from `offset` on.
+  void WriteAt(const uint8_t* source, uint32_t count, uint32_t offset);
+  // Highest-takes-precedence merge of two buffers into channels 0..count-1.
+  void MergeHtp(const uint8_t* source1, const uint8_t* source2, uint32_t count);
+
+  bool IsInput() const;
+
+  // Sends the stream when it changed or when forced. A stream that really
+  // sends clears its flag together with taking its data.
+  void Send(uint32_t force, uint32_t klock);
+  // Whether Send ever transmits for this stream (an output of a kind that
+  // has a destination). The main loop clears the flag of the others.
+  bool SendsData() const;
+  // Switches an output port to one-shot sending (Klock mode).
+  void SetOneShot();
+
+  // Show player frame step: see the show-player thread.
+  void CalculateFrame();
+
+  void ClearChanged();
+  bool IsChanged() const { return changed.load(std::memory_order_acquire) != 0; }
+
+  uint32_t writeCount = 0;
+  uint32_t bufferSize = kDmxChannels;
+  uint32_t changeCount = 0;
+  uint32_t statsId = 0;
+  DmxPort dmxPort;
+  uint32_t artnetUniverse = 0;
+  struct sockaddr_in artnetAddress = {};
+  uint32_t qspUniverse = 0;
+  struct sockaddr_in qspAddress = {};
+  uint8_t kinetPort = 0;
+  AcnPacket acn;
+  int sendSocket = -1;
+  uint32_t protocol = kProtocolNone;
+  uint32_t input = 0;
+  struct sockaddr_in nxbAddress = {};
+  NxbOutputPacket nxbPacket = {};
+  uint32_t nxbInput = 0;
+  DmxGenerator generator;
+  LedrunnerPort ledrunnerPort;
+  uint8_t* data = nullptr;
+  uint8_t* packet = nullptr;
+  // Read without the lock by the rules and the Klock watch; set and cleared
+  // under changedMutex.
+  std::atomic<uint8_t> changed{0};
+  std::mutex changedMutex;
+  uint32_t id = 0;
+  uint32_t kind = 0;
+  struct timeval lastChange = {};
+
+  // Real size of `data`: 512, or 1020 for a Ledrunner PORT stream. Every
+  // write is bounded by it.
+  uint32_t dataSize = kDmxChannels;
+
+ private:
+  void InitCommon(uint32_t id, uint32_t kind, uint32_t size);
+  void MarkChangedLocked();
+  // Clears the flag and copies `length` bytes of data into `out` as one step,
+  // so that a write landing during the send is sent on the next pass.
+  void TakeForSend(uint8_t* out, uint32_t length);
+};
+
+constexpr uint32_t kStreamTableSize = 256;
+extern Stream* StreamTable[kStreamTableSize];
+extern std::atomic<uint32_t> StreamCount;

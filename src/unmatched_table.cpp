@@ -1,0 +1,72 @@
+#include "unmatched_table.h"
+
+#include <glog/logging.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "stream.h"
+
+UnmatchedEntry UnmatchedTable[kUnmatchedTableSize];
+uint32_t UnmatchedCount;
+
+namespace {
+// The receivers add from their threads while the main thread dumps and
+// empties; one lock keeps every entry whole and the count within bounds.
+std::mutex UnmatchedMutex;
+}  // namespace
+
+void AddUnmatchedStream(uint32_t protocol, uint32_t universe, const uint8_t* cid) {
+  std::lock_guard<std::mutex> lock(UnmatchedMutex);
+  if (UnmatchedCount >= kUnmatchedTableSize) return;
+  static const uint8_t kNoCid[16] = {};
+  const uint8_t* entryCid = cid != nullptr ? cid : kNoCid;
+  for (uint32_t i = 0; i < UnmatchedCount; ++i) {
+    const UnmatchedEntry& e = UnmatchedTable[i];
+    if (e.protocol != protocol || e.universe != universe) continue;
+    if (cid == nullptr || std::memcmp(e.cid, entryCid, 16) == 0) return;
+  }
+  UnmatchedEntry& e = UnmatchedTable[UnmatchedCount];
+  e.protocol = protocol;
+  e.universe = universe;
+  std::memcpy(e.cid, entryCid, 16);
+  UnmatchedCount += 1;
+}
+
+void ClearUnmatchedTable() {
+  std::lock_guard<std::mutex> lock(UnmatchedMutex);
+  for (auto& e : UnmatchedTable) e.protocol = 0;
+  UnmatchedCount = 0;
+}
+
+void WriteUnmatchedStatsTo(FILE* out) {
+  UnmatchedEntry snapshot[kUnmatchedTableSize];
+  uint32_t count;
+  {
+    std::lock_guard<std::mutex> lock(UnmatchedMutex);
+    count = UnmatchedCount;
+    std::memcpy(snapshot, UnmatchedTable, sizeof(UnmatchedEntry) * count);
+    for (auto& e : UnmatchedTable) e.protocol = 0;
+    UnmatchedCount = 0;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    const UnmatchedEntry& e = snapshot[i];
+    std::fprintf(out, "%d,%d", static_cast<int>(e.protocol), static_cast<int>(e.universe));
+    if (e.protocol == kProtocolSacn) {
+      const uint8_t* c = e.cid;
+      std::fprintf(out,
+                   ",%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                   c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10], c[11],
+                   c[12], c[13], c[14], c[15]);
+    }
+    std::fputc('\n', out);
+  }
+}
+
+void WriteUnmatchedStats() {
+  FILE* out = std::fopen("/tmp/unmatched_stats.dat", "w+");
+  if (out == nullptr) LOG(FATAL) << "Can't open Unmatched Stats Log";
+  VLOG(2) << "Writing Unmatched Stats.";
+  WriteUnmatchedStatsTo(out);
+  std::fclose(out);
+}
