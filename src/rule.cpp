@@ -197,10 +197,8 @@ void Rule::Process(uint32_t force) {
       ProcessPriority();
       break;
     case kRuleSwitch:
-      ProcessSwitch();
-      break;
     case kRuleSwitch2To1:
-      ProcessSwitch2To1();
+      ProcessSwitch();
       break;
     case kRuleCompressor:
       ProcessCompressor();
@@ -288,36 +286,30 @@ void Rule::ProcessPriority() {
   dst->Write(chosen->data, kDmxChannels, 0);
 }
 
+// Both switch kinds: Switch sends one source to A or B, Switch 2 to 1 sends
+// A or B to one destination, chosen by one control channel.
 void Rule::ProcessSwitch() {
   uint8_t control = 0;
   if (!ReadControl(controlStream, controlChannel, &control)) return;
-  Stream* src = StreamAt(switchSource);
-  Stream* below = StreamAt(switchA);
-  Stream* above = StreamAt(switchB);
-  if (src == nullptr || below == nullptr || above == nullptr) return;
-  if (control < threshold) {
-    VLOG(2) << "Switch 1 to 2 Rule [inactive] from : " << switchSource << " to" << switchA;
-    below->Write(src->data, kDmxChannels, 0);
-  } else {
-    VLOG(2) << "Switch 1 to 2 Rule [active]from : " << switchSource << " to" << switchB;
-    above->Write(src->data, kDmxChannels, 0);
+  bool single = kind == kRuleSwitch;
+  uint32_t fixed = single ? switchSource : switchDest;
+  if (StreamAt(switchA) == nullptr || StreamAt(switchB) == nullptr || StreamAt(fixed) == nullptr) {
+    return;
   }
-}
-
-void Rule::ProcessSwitch2To1() {
-  uint8_t control = 0;
-  if (!ReadControl(controlStream, controlChannel, &control)) return;
-  Stream* below = StreamAt(switchA);
-  Stream* above = StreamAt(switchB);
-  Stream* dst = StreamAt(switchDest);
-  if (below == nullptr || above == nullptr || dst == nullptr) return;
-  if (control < threshold) {
-    VLOG(2) << "Switch 2 to 1 Rule [inactive] from : " << switchA << " to " << switchDest;
-    dst->Write(below->data, kDmxChannels, 0);
+  bool active = control >= threshold;
+  uint32_t chosen = active ? switchB : switchA;
+  uint32_t from = single ? fixed : chosen;
+  uint32_t to = single ? chosen : fixed;
+  if (single) {
+    VLOG(2) << (active ? "Switch 1 to 2 Rule [active]from : "
+                       : "Switch 1 to 2 Rule [inactive] from : ")
+            << from << " to" << to;
   } else {
-    VLOG(2) << "Switch 2 to 1 Rule [active] from : " << switchB << " to " << switchDest;
-    dst->Write(above->data, kDmxChannels, 0);
+    VLOG(2) << (active ? "Switch 2 to 1 Rule [active] from : "
+                       : "Switch 2 to 1 Rule [inactive] from : ")
+            << from << " to " << to;
   }
+  StreamAt(to)->Write(StreamAt(from)->data, kDmxChannels, 0);
 }
 
 void Rule::ProcessCompressor() {

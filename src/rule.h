@@ -68,7 +68,6 @@ class Rule {
   void ProcessLtp();
   void ProcessPriority();
   void ProcessSwitch();
-  void ProcessSwitch2To1();
   void ProcessCompressor();
   void ProcessLedrunnerA(uint32_t force);
   void ProcessLedrunnerB(uint32_t force);
