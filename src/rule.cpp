@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "clock.h"
 #include "fixed_field.h"
@@ -109,67 +110,71 @@ Rule::Rule(uint32_t ruleKind, std::string_view text) : kind(ruleKind) {
 }
 
 void Rule::ParseFields(std::string_view text) {
+  // Where each number of a line sits, per kind, counted from the first
+  // character after the letter(s).
+  struct FieldAt {
+    uint32_t Rule::*field;
+    size_t pos;
+  };
+  static const FieldAt kForward[] = {{&Rule::s1, 0}, {&Rule::d1, 4}};  // 3 is a separator
+  static const FieldAt kCopy[] = {
+      {&Rule::s1, 0}, {&Rule::s1Start, 3}, {&Rule::d1, 6}, {&Rule::d1Start, 9}, {&Rule::count, 12}};
+  static const FieldAt kMerge[] = {{&Rule::s1, 0}, {&Rule::s2, 3}, {&Rule::d1, 6}, {&Rule::count, 9}};
+  static const FieldAt kPriority[] = {
+      {&Rule::s1, 0}, {&Rule::s2, 3}, {&Rule::d1, 6}, {&Rule::timeout, 9}};
+  static const FieldAt kSwitch[] = {{&Rule::switchSource, 0}, {&Rule::switchA, 3},
+                                    {&Rule::switchB, 6},      {&Rule::controlStream, 9},
+                                    {&Rule::controlChannel, 12}, {&Rule::threshold, 15}};
+  static const FieldAt kSwitch2To1[] = {{&Rule::switchA, 0},       {&Rule::switchB, 3},
+                                        {&Rule::switchDest, 6},    {&Rule::controlStream, 9},
+                                        {&Rule::controlChannel, 12}, {&Rule::threshold, 15}};
+  static const FieldAt kCompressor[] = {{&Rule::s1, 0},
+                                        {&Rule::d1, 3},
+                                        {&Rule::compControlStream, 6},
+                                        {&Rule::compControlChannel, 9}};
+  static const FieldAt kLedrunnerA[] = {{&Rule::d1, 0}, {&Rule::s1, 3}, {&Rule::s1Start, 6}};
+  static const FieldAt kLedrunnerB[] = {{&Rule::d1, 0}, {&Rule::s1, 3}, {&Rule::s2, 6}};
+  struct Layout {
+    const FieldAt* fields;
+    size_t count;
+  };
+  auto layout = [](const auto& fields) { return Layout{fields, std::size(fields)}; };
+
+  Layout l = {nullptr, 0};
   switch (kind) {
     case kRuleForward:
-      s1 = Field(text, 0);  // position 3 is a separator and never read
-      d1 = Field(text, 4);
+      l = layout(kForward);
       break;
     case kRuleCopy:
-      s1 = Field(text, 0);
-      s1Start = Field(text, 3);
-      d1 = Field(text, 6);
-      d1Start = Field(text, 9);
-      count = Field(text, 12);
+      l = layout(kCopy);
       break;
     case kRuleHtp:
     case kRuleLtp:
-      s1 = Field(text, 0);
-      s2 = Field(text, 3);
-      d1 = Field(text, 6);
-      count = Field(text, 9);
+      l = layout(kMerge);
       break;
     case kRulePriority:
-      s1 = Field(text, 0);
-      s2 = Field(text, 3);
-      d1 = Field(text, 6);
-      timeout = Field(text, 9);
+      l = layout(kPriority);
       break;
     case kRuleSwitch:
-      switchSource = Field(text, 0);
-      switchA = Field(text, 3);
-      switchB = Field(text, 6);
-      controlStream = Field(text, 9);
-      controlChannel = Field(text, 12);
-      threshold = Field(text, 15);
+      l = layout(kSwitch);
       break;
     case kRuleSwitch2To1:
-      switchA = Field(text, 0);
-      switchB = Field(text, 3);
-      switchDest = Field(text, 6);
-      controlStream = Field(text, 9);
-      controlChannel = Field(text, 12);
-      threshold = Field(text, 15);
+      l = layout(kSwitch2To1);
       break;
     case kRuleCompressor:
-      s1 = Field(text, 0);
-      d1 = Field(text, 3);
-      compControlStream = Field(text, 6);
-      compControlChannel = Field(text, 9);
+      l = layout(kCompressor);
       count = kDmxChannels;
       break;
     case kRuleLedrunnerA:
-      d1 = Field(text, 0);
-      s1 = Field(text, 3);
-      s1Start = Field(text, 6);
+      l = layout(kLedrunnerA);
       break;
     case kRuleLedrunnerB:
-      d1 = Field(text, 0);
-      s1 = Field(text, 3);
-      s2 = Field(text, 6);
+      l = layout(kLedrunnerB);
       break;
     default:
       break;
   }
+  for (size_t i = 0; i < l.count; ++i) this->*(l.fields[i].field) = Field(text, l.fields[i].pos);
 }
 
 uint32_t Rule::Check() const {
