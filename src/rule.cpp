@@ -349,7 +349,11 @@ void Rule::ProcessLedrunnerA(uint32_t force) {
   if (src == nullptr || dst == nullptr || s1Start > kLedrunnerAMaxStart) return;
   if (!src->IsChanged() && force == 0) return;
   VLOG(2) << "Ledrunner Rule from :" << s1 << " to " << d1;
-  dst->Write(src->data + s1Start, kLedrunnerSourceChannels - s1Start, 0);
+  // Taken out first: the source and destination may be one stream.
+  uint32_t n = kLedrunnerSourceChannels - s1Start;
+  uint8_t pixels[kLedrunnerSourceChannels];
+  std::memcpy(pixels, src->data + s1Start, n);
+  dst->Write(pixels, n, 0);
 }
 
 void Rule::ProcessLedrunnerB(uint32_t force) {

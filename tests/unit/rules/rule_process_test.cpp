@@ -74,12 +74,20 @@ TEST_F(RulesTest, CopyIsClippedToBothBuffers) {
   EXPECT_EQ(pixels->data[1019], static_cast<uint8_t>(508));
 }
 
-TEST_F(RulesTest, CopyWithinOneStreamReadsTheSourceFirst) {
-  AddStreams(1);
+TEST_F(RulesTest, RangesWithinOneStreamReadTheSourceFirst) {
+  AddStreams(2);
   AddRule(kRuleCopy, "000000000001004\n");
   Feed(S(0), {1, 2, 3, 4, 5});
   RunRules(0);
   EXPECT_EQ(Bytes(S(0), 0, 6), (std::vector<uint8_t>{1, 1, 2, 3, 4, 0}));
+
+  AddRule(kRuleLedrunnerA, "001001002\n");
+  Feed(S(1), {1, 2, 3, 4, 5});
+  S(1)->data[509] = 9;
+  S(1)->data[510] = 8;
+  RunRules(0);
+  EXPECT_EQ(Bytes(S(1), 0, 4), (std::vector<uint8_t>{3, 4, 5, 0}));
+  EXPECT_EQ(Bytes(S(1), 506, 6), (std::vector<uint8_t>{0, 9, 0, 9, 8, 0}));
 }
 
 TEST_F(RulesTest, HtpTakesTheHigherValueUpToCount) {
