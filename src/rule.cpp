@@ -82,7 +82,7 @@ Rule::Rule(uint32_t ruleKind, std::string_view text) : kind(ruleKind) {
   bool valid = true;
   switch (kind) {
     case kRuleCopy:
-      valid = s1Start <= 511 && d1Start <= 511 && count <= kDmxChannels;
+      valid = s1Start < kDmxChannels && d1Start < kDmxChannels && count <= kDmxChannels;
       break;
     case kRuleHtp:
     case kRuleLtp:
@@ -95,8 +95,8 @@ Rule::Rule(uint32_t ruleKind, std::string_view text) : kind(ruleKind) {
       break;
   }
   if (!valid) {
-    // Both texts end in two blanks; the front end's log view shows them as
-    // they are.
+    // Both texts end in two blanks; they are kept as the engine has always
+    // written them, for whoever reads the log.
     LOG(INFO) << (kind == kRuleLedrunnerA ? "Invalid Ledrunner A Rule, removed  "
                                           : "Invalid Rule, removed  ");
     kind = kRuleDisabled;
