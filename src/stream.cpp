@@ -174,7 +174,7 @@ void Stream::Write(const uint8_t* bytes, uint32_t length, uint32_t stampFirst) {
       }
     }
   }
-  std::memcpy(data, bytes, length);
+  std::memmove(data, bytes, length);  // a rule may pass a range of this very stream
   VLOG(2) << "Stream Write buffer for: " << id << " size: " << length;
   MarkChangedLocked();
   if (stampFirst == 0) lastChange = ClockNow();
@@ -194,7 +194,7 @@ void Stream::WriteFrom(const uint8_t* bytes, uint32_t length, struct in_addr sen
       }
     }
   }
-  std::memcpy(data, bytes, length);
+  std::memmove(data, bytes, length);  // a rule may pass a range of this very stream
   VLOG(2) << "Stream Write buffer for: " << id << "size: " << length;
   MarkChangedLocked();
   lastChange = ClockNow();
