@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdio>
 
-[[noreturn]] void WritePanicFile() {
+void WritePanicFile() {
   // Two threads failing together must not race through the exit: the first
   // one ends the process, any other waits for it.
   static std::atomic_flag once = ATOMIC_FLAG_INIT;

@@ -3,7 +3,7 @@
 
 // Failure function of the logging library: leaves an empty /tmp/panic.dat
 // for the front end and ends the process with status 1.
-[[noreturn]] void WritePanicFile();
+__attribute__((noreturn)) void WritePanicFile();
 
 // SIGINT: a line on standard output and status 0.
 void SigIntHandler(int signalNumber);

@@ -1,0 +1,38 @@
+// Identity and configuration texts: whatever the front end leaves in /tmp
+// must parse without reading or writing out of bounds.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "device_identity.h"
+#include "fixed_field.h"
+#include "line_reader.h"
+#include "stream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(bytes), size);
+  ParseSerialText(text);
+
+  // Every line that is a stream builds one, as the configuration reader
+  // would; port lines are left out since they start device threads.
+  LineReader lines(text, 2048);
+  std::string_view line;
+  int built = 0;
+  while (lines.Next(&line) && built < 16) {
+    if (line.empty()) continue;
+    std::string_view rest = line.substr(1);
+    switch (line[0]) {
+      case 'S': { Stream s(0, kStreamNetwork, -1, rest); break; }
+      case 'V': { Stream s(0, kStreamVirtual, rest); break; }
+      case 'D': { Stream s(0, kStreamNxb, rest); break; }
+      case 'C': { Stream s(0, kStreamGenerator, rest); break; }
+      case 'L': { Stream s(0, kStreamLedrunnerPort, rest); break; }
+      case 'P': { Stream s(0, kStreamPort, rest); break; }
+      default: break;
+    }
+    ++built;
+  }
+  ResetDeviceIdentity();
+  return 0;
+}

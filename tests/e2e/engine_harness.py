@@ -1,0 +1,258 @@
+"""Runs the real engine with real files and real UDP traffic.
+
+Every test script re-executes itself in its own network and mount namespace
+(unshare), with a private tmpfs on /tmp and only the loopback interface up, so
+the engine's fixed paths and ports never collide between parallel tests or
+with the host. Inside, 127.0.0.2 plays the device's address (its packets
+leave from it, as on the board) and 127.255.255.255 its broadcast address;
+test peers send from 127.0.0.3.
+
+Use:
+    import engine_harness as h
+    class MyTest(h.EngineTestCase):
+        def test_x(self):
+            eng = self.start_engine(config="...", rules="...")
+            ...
+    if __name__ == "__main__":
+        h.main()
+"""
+
+import os
+import select
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import time
+import unittest
+
+DEVICE_IP = "127.0.0.2"
+BROADCAST_IP = "127.255.255.255"
+PEER_IP = "127.0.0.3"
+ENGINE = None  # path of corvanta-engine, set by main()
+
+DEFAULT_SERIAL = (
+    "12345678\n"
+    "127.0.0.2\n"
+    "00:1a:2b:3c:4d:5e\n"
+    "127.255.255.255\n"
+    "Test Gateway\n"
+    "0123456789abcdef0123456789abcdef\n"
+    "1\n"
+)
+
+_NS_MARK = "CORVANTA_E2E_NAMESPACE"
+
+_SETUP = [
+    ["mount", "-t", "tmpfs", "tmpfs", "/tmp"],
+    ["ip", "link", "set", "lo", "up"],
+    ["ip", "link", "set", "lo", "multicast", "on"],
+    ["ip", "route", "add", "default", "dev", "lo", "src", DEVICE_IP],
+    ["ip", "route", "add", "239.0.0.0/8", "dev", "lo", "src", DEVICE_IP],
+    ["ip", "route", "replace", "local", "127.0.0.0/8", "dev", "lo", "src", DEVICE_IP,
+     "table", "local"],
+    ["ip", "route", "replace", "broadcast", BROADCAST_IP, "dev", "lo", "src", DEVICE_IP,
+     "table", "local"],
+]
+
+
+def enter_namespace():
+    """Re-runs this script inside fresh namespaces; returns only in there."""
+    if os.environ.get(_NS_MARK) == "1":
+        for cmd in _SETUP:
+            subprocess.run(cmd, check=True)
+        return
+    env = dict(os.environ, **{_NS_MARK: "1"})
+    cmd = ["unshare", "--net", "--mount", "--fork", sys.executable] + sys.argv
+    sys.exit(subprocess.call(cmd, env=env))
+
+
+def write_file(path, text):
+    with open(path, "w") as f:
+        f.write(text)
+
+
+def read_file(path):
+    try:
+        with open(path) as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+def peer_socket(port=0, broadcast=False):
+    """A UDP socket of a test peer, bound to 127.0.0.3."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if broadcast:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+    s.bind((PEER_IP, port))
+    return s
+
+
+class Capture:
+    """Every UDP datagram that crosses lo, seen once, with its addresses.
+
+    The engine owns its ports, so what it sends is watched with a packet
+    socket rather than by binding the same ports."""
+
+    def __init__(self):
+        self.sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(0x0800))
+        self.sock.bind(("lo", 0))
+
+    def close(self):
+        self.sock.close()
+
+    def drain(self):
+        while select.select([self.sock], [], [], 0)[0]:
+            self.sock.recv(70000)
+
+    def packets(self, timeout, match=None, count=None):
+        """UDP datagrams (src, sport, dst, dport, payload) seen within timeout
+        that satisfy match; stops early once `count` are found."""
+        found = []
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0 or (count is not None and len(found) >= count):
+                return found
+            if not select.select([self.sock], [], [], left)[0]:
+                continue
+            data, addr = self.sock.recvfrom(70000)
+            if addr[2] != socket.PACKET_OUTGOING:
+                continue  # lo shows every packet twice: keep the outgoing copy
+            pkt = _parse_udp(data)
+            if pkt is not None and (match is None or match(pkt)):
+                found.append(pkt)
+
+    def first(self, timeout, match=None):
+        got = self.packets(timeout, match, count=1)
+        return got[0] if got else None
+
+
+def _parse_udp(data):
+    if len(data) < 28 or data[0] >> 4 != 4 or data[9] != 17:
+        return None
+    ihl = (data[0] & 0x0F) * 4
+    src = socket.inet_ntoa(data[12:16])
+    dst = socket.inet_ntoa(data[16:20])
+    sport, dport, length = struct.unpack("!HHH", data[ihl:ihl + 6])
+    payload = data[ihl + 8:ihl + length]
+    return (src, sport, dst, dport, payload)
+
+
+class Engine:
+    """One run of the engine with the given files in /tmp."""
+
+    def __init__(self, serial=DEFAULT_SERIAL, config="", rules=None, env=None):
+        for name in ("panic.dat", "stats.dat", "unmatched_stats.dat"):
+            try:
+                os.unlink("/tmp/" + name)
+            except FileNotFoundError:
+                pass
+        if serial is not None:
+            write_file("/tmp/serial.dat", serial)
+        elif os.path.exists("/tmp/serial.dat"):
+            os.unlink("/tmp/serial.dat")
+        if config is not None:
+            write_file("/tmp/config.dat", config)
+        elif os.path.exists("/tmp/config.dat"):
+            os.unlink("/tmp/config.dat")
+        if rules is not None:
+            write_file("/tmp/rules.dat", rules)
+        elif os.path.exists("/tmp/rules.dat"):
+            os.unlink("/tmp/rules.dat")
+        self.stderr_path = "/tmp/engine.stderr"
+        self.stdout_path = "/tmp/engine.stdout"
+        full_env = dict(os.environ)
+        full_env.update(env or {})
+        with open(self.stdout_path, "w") as out, open(self.stderr_path, "w") as err:
+            self.proc = subprocess.Popen([ENGINE], stdout=out, stderr=err, env=full_env,
+                                         cwd="/tmp")
+
+    def stderr(self):
+        return read_file(self.stderr_path) or ""
+
+    def stdout(self):
+        return read_file(self.stdout_path) or ""
+
+    def wait_for_log(self, text, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if text in self.stderr():
+                return True
+            if self.proc.poll() is not None:
+                return text in self.stderr()
+            time.sleep(0.02)
+        return False
+
+    def wait_started(self, timeout=10.0):
+        if not self.wait_for_log("Found:", timeout):
+            raise AssertionError("engine did not start:\n" + self.stderr())
+
+    def wait_exit(self, timeout=10.0):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def wait_for_file(self, path, predicate=lambda text: True, timeout=10.0):
+        """Contents of path once predicate holds, or None."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            text = read_file(path)
+            if text is not None and predicate(text):
+                return text
+            time.sleep(0.02)
+        return None
+
+    def interrupt(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGINT)
+        return self.wait_exit()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class EngineTestCase(unittest.TestCase):
+    """Starts engines that are always stopped at the end of the test."""
+
+    def setUp(self):
+        self._engines = []
+        self._closers = []
+
+    def tearDown(self):
+        for e in self._engines:
+            e.stop()
+        for c in self._closers:
+            c()
+
+    def start_engine(self, wait=True, **kwargs):
+        e = Engine(**kwargs)
+        self._engines.append(e)
+        if wait:
+            e.wait_started()
+        return e
+
+    def capture(self):
+        c = Capture()
+        self._closers.append(c.close)
+        return c
+
+    def peer(self, port=0, broadcast=False):
+        s = peer_socket(port, broadcast)
+        self._closers.append(s.close)
+        return s
+
+
+def main():
+    global ENGINE
+    if len(sys.argv) < 2:
+        sys.exit("usage: %s path/to/corvanta-engine" % sys.argv[0])
+    ENGINE = os.path.abspath(sys.argv[1])
+    enter_namespace()
+    unittest.main(argv=[sys.argv[0]], verbosity=2)

@@ -1,0 +1,112 @@
+// The two status files the front end reads: their exact lines.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "stats_file.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+namespace {
+
+template <typename Writer>
+std::string Capture(Writer write) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* f = open_memstream(&buffer, &size);
+  write(f);
+  std::fclose(f);
+  std::string text(buffer, size);
+  free(buffer);
+  return text;
+}
+
+class StatusFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { ClearUnmatchedTable(); }
+  void TearDown() override {
+    for (uint32_t i = 0; i < StreamCount; ++i) delete StreamTable[i];
+    StreamCount = 0;
+    ClearUnmatchedTable();
+  }
+  Stream* Add(uint32_t kind) {
+    uint32_t i = StreamCount;
+    StreamTable[i] = new Stream(i, kind, kind == kStreamLedrunnerPort ? "000000000001\n" : "\n");
+    StreamCount = i + 1;
+    return StreamTable[i];
+  }
+};
+
+TEST_F(StatusFiles, StatsLinePerStream) {
+  EXPECT_EQ(Capture(WriteStatsTo), "");
+
+  Stream* a = Add(kStreamVirtual);
+  Stream* b = Add(kStreamLedrunnerPort);
+  Stream* c = Add(kStreamVirtual);
+  uint8_t frame[512] = {1};
+  for (int i = 0; i < 3; ++i) a->Write(frame, 512, 0);
+  b->Write(frame, 512, 0);
+  c->writeCount = 100;
+  c->changeCount = 3;
+  EXPECT_EQ(Capture(WriteStatsTo), "0,3,1,1 Kb\n1,1,1,0 Kb\n2,100,3,50 Kb\n");
+
+  // The kilobyte figure wraps with the 32-bit product, as it always has.
+  c->writeCount = 8388609;  // 512 * this = 2^32 + 512
+  EXPECT_EQ(Capture(WriteStatsTo), "0,3,1,1 Kb\n1,1,1,0 Kb\n2,8388609,3,0 Kb\n");
+}
+
+TEST_F(StatusFiles, UnmatchedEntriesAreUniqueAndDumpEmptiesTheTable) {
+  for (int i = 0; i < 100; ++i) AddUnmatchedStream(kProtocolArtnet, 7, nullptr);
+  AddUnmatchedStream(kProtocolQsp, 7, nullptr);
+  uint8_t cidA[16], cidB[16];
+  for (int k = 0; k < 16; ++k) {
+    cidA[k] = static_cast<uint8_t>(k);
+    cidB[k] = static_cast<uint8_t>(0xF0 | k);
+  }
+  AddUnmatchedStream(kProtocolSacn, 9, cidA);
+  AddUnmatchedStream(kProtocolSacn, 9, cidA);
+  AddUnmatchedStream(kProtocolSacn, 9, cidB);
+  EXPECT_EQ(UnmatchedCount, 4u);
+  EXPECT_EQ(Capture(WriteUnmatchedStatsTo),
+            "1,7\n"
+            "2,7\n"
+            "3,9,00010203-0405-0607-0809-0A0B0C0D0E0F\n"
+            "3,9,F0F1F2F3-F4F5-F6F7-F8F9-FAFBFCFDFEFF\n");
+  EXPECT_EQ(UnmatchedCount, 0u);
+  EXPECT_EQ(Capture(WriteUnmatchedStatsTo), "");
+}
+
+TEST_F(StatusFiles, FullTableDropsUntilTheNextDump) {
+  for (uint32_t u = 0; u < 50; ++u) AddUnmatchedStream(kProtocolArtnet, u, nullptr);
+  AddUnmatchedStream(kProtocolArtnet, 50, nullptr);
+  EXPECT_EQ(UnmatchedCount, 50u);
+  std::string dump = Capture(WriteUnmatchedStatsTo);
+  EXPECT_EQ(dump.find("1,50\n"), std::string::npos);
+  AddUnmatchedStream(kProtocolArtnet, 50, nullptr);
+  EXPECT_EQ(Capture(WriteUnmatchedStatsTo), "1,50\n");
+}
+
+TEST_F(StatusFiles, ConcurrentAddsNeverOverrunTheTable) {
+  std::vector<std::thread> receivers;
+  for (int t = 0; t < 4; ++t) {
+    receivers.emplace_back([t] {
+      for (uint32_t u = 0; u < 2000; ++u) AddUnmatchedStream(kProtocolArtnet, u * 4 + t, nullptr);
+    });
+  }
+  size_t lines = 0;
+  for (int i = 0; i < 200; ++i) {
+    std::string dump = Capture(WriteUnmatchedStatsTo);
+    size_t n = std::count(dump.begin(), dump.end(), '\n');
+    EXPECT_LE(n, 50u);
+    lines += n;
+  }
+  for (auto& r : receivers) r.join();
+  EXPECT_LE(UnmatchedCount, 50u);
+  (void)lines;
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs what is needed, then builds and runs every test: unit and
+# end-to-end tests, the unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and each fuzz target for a bounded time.
+# End-to-end tests need root (they make their own network namespaces).
+set -e
+cd "$(dirname "$0")/.."
+JOBS="$(nproc)"
+FUZZ_SECONDS="${FUZZ_SECONDS:-30}"
+
+./tools/install-deps.sh
+
+echo "== build and test"
+cmake -S . -B build >/dev/null
+cmake --build build -j"$JOBS"
+(cd build && ctest -j"$JOBS" --output-on-failure)
+
+echo "== address and undefined-behaviour sanitizers"
+cmake -S . -B build-asan -DCORVANTA_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$JOBS"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$JOBS" --output-on-failure)
+
+echo "== fuzzing, ${FUZZ_SECONDS}s a target"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCORVANTA_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j"$JOBS"
+for target in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name="$(basename "$target")"
+  corpus="build-fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=""
+  [ -d "fuzz/seeds/$name" ] && seeds="fuzz/seeds/$name"
+  echo "-- $name"
+  # shellcheck disable=SC2086
+  "$target" -max_total_time="$FUZZ_SECONDS" "$corpus" $seeds \
+    2>"build-fuzz/$name.log" || { tail -50 "build-fuzz/$name.log"; exit 1; }
+  grep -aE "^(#[0-9]+ *DONE|Done [0-9]+ runs)" "build-fuzz/$name.log" || true
+done
+echo "all tests passed"
