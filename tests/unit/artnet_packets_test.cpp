@@ -20,18 +20,6 @@ TEST(ArtnetPackets, ArtDmxHeaderForOutput) {
   EXPECT_EQ(Bytes(out, 18), expected);
 }
 
-TEST(ArtnetPackets, IdAndOpcode) {
-  const uint8_t nulAt7[] = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x20};
-  const uint8_t otherAt7[] = {'A', 'r', 't', '-', 'N', 'e', 't', 'X', 0x00, 0x80};
-  const uint8_t foreign[] = {'A', 'r', 't', '-', 'N', 'e', 'x', 0, 0x00, 0x50};
-  EXPECT_TRUE(HasArtnetId(nulAt7, sizeof(nulAt7)));
-  EXPECT_TRUE(HasArtnetId(otherAt7, sizeof(otherAt7)));  // byte 7 is not compared
-  EXPECT_FALSE(HasArtnetId(foreign, sizeof(foreign)));
-  EXPECT_FALSE(HasArtnetId(nulAt7, 6));
-  EXPECT_EQ(ArtnetOpcode(nulAt7), kOpPoll);
-  EXPECT_EQ(ArtnetOpcode(otherAt7), kOpTodRequest);
-}
-
 TEST(ArtnetPackets, ArtDmxInputLengths) {
   struct Row {
     size_t datagram;
