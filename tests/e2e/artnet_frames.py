@@ -26,15 +26,3 @@ def jumbo(size, slots):
 
 def stats_line(stream, writes, changes):
     return "%d,%d,%d,%d Kb" % (stream, writes, changes, (512 * writes) >> 10)
-
-
-def capture(testcase):
-    """The harness capture, listening to every protocol: a packet socket bound
-    to IPv4 alone is handed only the incoming copy of what crosses lo, which
-    the harness skips, so the engine's own datagrams would never be seen."""
-    import socket
-    cap = testcase.capture()
-    cap.sock.close()
-    cap.sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(0x0003))
-    cap.sock.bind(("lo", 0))
-    return cap

@@ -25,7 +25,7 @@ def is_artnet(opcode, dst=None):
 class PollReply(h.EngineTestCase):
     def test_poll_is_answered_on_the_broadcast_address(self):
         self.start_engine(config=ART_IN_1 + VIRTUAL + ART_OUT_2 + ART_IN_300, rules="")
-        cap = f.capture(self)
+        cap = self.capture()
         peer = self.peer()
         peer.sendto(f.art_poll(), (h.DEVICE_IP, 6454))
         reply = cap.first(5.0, is_artnet(0x2100))
@@ -51,7 +51,7 @@ class PollReply(h.EngineTestCase):
     def test_five_ports_give_a_second_virtual_reply(self):
         config = "".join("SA%03d000000000000I\n" % u for u in range(1, 6))
         self.start_engine(config=config, rules="")
-        cap = f.capture(self)
+        cap = self.capture()
         self.peer().sendto(f.art_poll(), (h.DEVICE_IP, 6454))
         replies = cap.packets(5.0, is_artnet(0x2100), count=2)
         self.assertEqual(len(replies), 2)
@@ -85,7 +85,7 @@ class ArtDmxOut(h.EngineTestCase):
         # Nothing writes these streams, so they go out on the forced pass
         # that follows each unmatched-file dump.
         self.start_engine(config=ART_IN_1 + ART_OUT_2 + ART_OUT_5_PEER, rules="")
-        cap = f.capture(self)
+        cap = self.capture()
         frames = cap.packets(10.0, is_artnet(0x5000), count=2)
         self.assertEqual(len(frames), 2)
         by_dst = {pkt[2]: pkt for pkt in frames}
@@ -94,6 +94,25 @@ class ArtDmxOut(h.EngineTestCase):
         self.assertEqual(by_dst[h.BROADCAST_IP][0], h.DEVICE_IP)
         self.assertEqual(by_dst[h.BROADCAST_IP][4], header + bytes([2, 0, 2, 0]) + bytes(512))
         self.assertEqual(by_dst[h.PEER_IP][4], header + bytes([5, 0, 2, 0]) + bytes(512))
+
+
+
+class Routing(h.EngineTestCase):
+    def test_artdmx_in_forward_rule_artdmx_out(self):
+        self.start_engine(config=ART_IN_1 + ART_OUT_2 + ART_OUT_5_PEER, rules="F000 002\n")
+        cap = self.capture()
+        frame = bytes((7 * i + 1) & 0xFF for i in range(512))
+        self.peer().sendto(f.art_dmx(1, frame), (h.DEVICE_IP, 6454))
+        out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == frame)
+        self.assertIsNotNone(out, "the frame never left on universe 5")
+        self.assertEqual(out[4][14:18], bytes([5, 0, 2, 0]))
+
+        # A short frame changes only its channels; the rest is held.
+        cap.drain()
+        self.peer().sendto(f.art_dmx(1, [0] * 24), (h.DEVICE_IP, 6454))
+        expected = bytes(24) + frame[24:]
+        out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == expected)
+        self.assertIsNotNone(out, "the short frame was not merged into the held one")
 
 
 if __name__ == "__main__":
