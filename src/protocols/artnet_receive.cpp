@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "config_file.h"
 #include "device_identity.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/jumbo_packets.h"
