@@ -149,7 +149,6 @@ void DmxEngineLayer::ReloadCuelist(const Cuelist& list) {
         timing.hold = countdown;
       }
       ApplyCue(entry.cue, true, timings, 0);
-      break;
     }
     start += length;
   }
