@@ -211,11 +211,6 @@ int32_t DmxEngine::PauseCuelist(int32_t id, uint8_t additiveFlag) {
 
 namespace {
 
-int32_t TimeFor(const std::map<int, int>& times, int32_t id) {
-  const auto found = times.find(id);
-  return found == times.end() ? 0 : found->second;
-}
-
 void SettleLevelFade(DmxEngineLayer& layer) {
   if (!layer.levelFade) return;
   layer.level = layer.levelFade->GetValue();
@@ -229,7 +224,7 @@ int32_t DmxEngine::GoCue(int32_t id, uint8_t additiveFlag, int32_t newLevel) {
   if (!layer) return 0;
   if (layer->inactive || layer->muted) layer->ResetOscillatorPhases();
   layer->additive = additiveFlag;
-  const int32_t time = TimeFor(show.fadeIn, id);
+  const int32_t time = FadeTimeOf(show.fadeIn, id);
   SettleLevelFade(*layer);
   if (newLevel != layer->level) {
     layer->levelFade = std::make_unique<LevelFade>(layer->level, newLevel, time, 0);
@@ -243,7 +238,7 @@ int32_t DmxEngine::ReleaseCue(int32_t id, uint8_t additiveFlag, uint8_t immediat
   DmxEngineLayer* layer = FindCueLayer(id);
   if (!layer) return 0;
   layer->additive = additiveFlag;
-  const int32_t time = immediate ? 0 : TimeFor(show.fadeOut, id);
+  const int32_t time = immediate ? 0 : FadeTimeOf(show.fadeOut, id);
   SettleLevelFade(*layer);
   if (layer->level != 0) layer->levelFade = std::make_unique<LevelFade>(layer->level, 0, time, 0);
   return 1;
@@ -252,7 +247,7 @@ int32_t DmxEngine::ReleaseCue(int32_t id, uint8_t additiveFlag, uint8_t immediat
 void DmxEngine::StoreCue(int32_t id, const Cue& cue) {
   show.cues[id] = cue;
   if (DmxEngineLayer* layer = FindLayer(cueLayers, id)) {
-    layer->ApplyCue(show.cues[id], false, {}, static_cast<uint32_t>(TimeFor(show.fadeIn, id)));
+    layer->ApplyCue(show.cues[id], false, {}, static_cast<uint32_t>(FadeTimeOf(show.fadeIn, id)));
   }
 }
 

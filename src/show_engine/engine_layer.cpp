@@ -182,8 +182,7 @@ void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueT
         levelFade.reset();
       }
       if (level != 65535) {
-        levelFade =
-            std::make_unique<LevelFade>(level, 65535, static_cast<int32_t>(fadeTime), 0);
+        levelFade = std::make_unique<LevelFade>(level, 65535, SaturateToInt32(fadeTime), 0);
       }
     }
   }

@@ -12,6 +12,12 @@ int32_t EntryLength(const CuelistEntry& entry) {
   return SaturateToInt32(length);
 }
 
+int32_t FadeTimeOf(const std::map<int, int>& times, int id) {
+  const auto found = times.find(id);
+  if (found == times.end()) return 0;
+  return SaturateToInt32(static_cast<uint32_t>(found->second));
+}
+
 bool operator==(const CueValue& a, const CueValue& b) {
   return a.channel == b.channel && a.value == b.value;
 }

@@ -64,6 +64,11 @@ struct Show {
 // An entry lasts as long as its longest rise + hold; never below 0.
 int32_t EntryLength(const CuelistEntry& entry);
 
+// A cue's fade-in or fade-out in ms, 0 when the cue has none. The text holds
+// them unsigned; a time beyond the i32 range fades as long as it can rather
+// than turning negative and cutting in at once.
+int32_t FadeTimeOf(const std::map<int, int>& times, int id);
+
 bool operator==(const CueValue& a, const CueValue& b);
 bool operator==(const OscillatorDef& a, const OscillatorDef& b);
 bool operator==(const Cue& a, const Cue& b);

@@ -18,9 +18,7 @@ void DmxEngine::LoadShow(const std::string& text) {
 
   for (const auto& [index, cue] : show.cues) {
     DmxEngineLayer* layer = AddLayer(cueLayers, index);
-    const auto fadeIn = show.fadeIn.find(index);
-    layer->ApplyCue(cue, false, {},
-                    static_cast<uint32_t>(fadeIn == show.fadeIn.end() ? 0 : fadeIn->second));
+    layer->ApplyCue(cue, false, {}, static_cast<uint32_t>(FadeTimeOf(show.fadeIn, index)));
     layer->inactive = 1;
   }
   for (const auto& entry : show.cuelists) AddLayer(cuelistLayers, entry.first);

@@ -277,6 +277,9 @@ TEST_F(CuelistPlayback, OutOfRangeShowDataIsCarriedButNotApplied) {
   EXPECT_EQ(reloaded.show.cues.at(0).values[0].channel, 600);
   EXPECT_EQ(reloaded.show.cues.at(0).oscillators[0].channel, 700);
   EXPECT_EQ(reloaded.show.fadeIn.at(0), engine.show.fadeIn.at(0));
+  // The 4000000000 ms fade-in is a very long fade, not an instant one.
+  ASSERT_TRUE(engine.cueLayers.at(0)->levelFade);
+  EXPECT_EQ(engine.cueLayers.at(0)->levelFade->time, 2147483647);
 }
 
 TEST_F(CuelistPlayback, EditingCuesAndLists) {
