@@ -180,7 +180,8 @@ bool Stream::CopyIfChanged(const uint8_t* bytes, uint32_t length) {
 void Stream::Write(const uint8_t* bytes, uint32_t length, uint32_t stampFirst) {
   if (stampFirst == 1) lastChange = ClockNow();
   if (!CopyIfChanged(bytes, length)) return;
-  VLOG(2) << "Stream Write buffer for: " << id << " size: " << (length < dataSize ? length : dataSize);
+  VLOG(2) << "Stream Write buffer for: " << id << " size: "
+          << (length < dataSize ? length : dataSize);
   MarkChangedLocked();
   if (stampFirst == 0) lastChange = ClockNow();
 }
@@ -189,7 +190,8 @@ void Stream::WriteFrom(const uint8_t* bytes, uint32_t length, struct in_addr sen
   (void)sender;
   if (!CopyIfChanged(bytes, length)) return;
   // No blank before "size: " here: the line has always read so.
-  VLOG(2) << "Stream Write buffer for: " << id << "size: " << (length < dataSize ? length : dataSize);
+  VLOG(2) << "Stream Write buffer for: " << id << "size: "
+          << (length < dataSize ? length : dataSize);
   MarkChangedLocked();
   lastChange = ClockNow();
 }
