@@ -13,6 +13,8 @@
 #include "device_identity.h"
 #include "main_loop.h"
 #include "process_exit.h"
+#include "protocols/sacn_input.h"
+#include "protocols/sockets.h"
 #include "rule.h"
 #include "stream.h"
 #include "unmatched_table.h"
@@ -69,9 +71,14 @@ int main(int argc, char** argv) {
   VLOG(1) << "Create Send socket ";
   LogDefaultStackSize();
 
+  CreateSacnSendSocket();
   usleep(1000);
   LOG(INFO) << "Processing Config file ";
   ProcessConfigFile();
+
+  VLOG(1) << "Starting SACN thread ";
+  pthread_t sacnThread;
+  pthread_create(&sacnThread, nullptr, SacnThread, nullptr);
 
   LOG(INFO) << "Processing Rules file ";
   ProcessRulesFile();

@@ -9,3 +9,6 @@ extern int ArtnetRxSocket;
 extern int ArtnetSendSocket;
 // Unbound; multicast loop off, multicast interface the device's address.
 extern int SacnSendSocket;
+
+// Opens SacnSendSocket; a failure ends the process.
+void CreateSacnSendSocket();
