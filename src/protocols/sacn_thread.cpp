@@ -8,6 +8,7 @@
 
 #include "device_identity.h"
 #include "protocols/sacn_input.h"
+#include "protocols/sockets.h"
 #include "stream.h"
 
 int SacnRxSocket = -1;
@@ -53,24 +54,14 @@ bool IsSacnInput(const Stream* s) {
 }
 
 void OpenReceiveSocket() {
-  SacnRxSocket = socket(AF_INET, SOCK_DGRAM, 0);
-  if (SacnRxSocket < 0) LOG(FATAL) << "Could not open sACN socket";
-  int on = 1;
-  if (setsockopt(SacnRxSocket, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) {
-    LOG(FATAL) << kOptionFailure;
-  }
-  struct sockaddr_in local = {};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port = htons(kSacnPort);
-  if (bind(SacnRxSocket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
-    LOG(FATAL) << "Failed to bind sACN server socket";
-  }
+  SacnRxSocket = OpenBroadcastUdpSocket(kSacnPort, "Could not open sACN socket",
+                                        "Failed to bind sACN server socket");
   int off = 0;
   if (setsockopt(SacnRxSocket, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) {
     LOG(FATAL) << kOptionFailure;
   }
   // The default already, but the receiver depends on it.
+  int on = 1;
   if (setsockopt(SacnRxSocket, IPPROTO_IP, IP_MULTICAST_ALL, &on, sizeof(on)) != 0) {
     LOG(FATAL) << kOptionFailure;
   }
@@ -99,11 +90,9 @@ void* SacnThread(void* unused) {
   VLOG(1) << "sACN receiver ready";
 
   uint8_t buffer[kSacnDataPacketSize];
-  struct sockaddr_in from = {};
+  struct sockaddr_in from;
   for (;;) {
-    socklen_t fromLength = sizeof(from);
-    ssize_t n = recvfrom(SacnRxSocket, buffer, sizeof(buffer), 0,
-                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+    ssize_t n = ReceiveDatagram(SacnRxSocket, buffer, sizeof(buffer), &from);
     // A failed receive leaves nothing to check; only what arrived is read.
     if (n < 0) {
       VLOG(2) << "sACN receive error " << errno;

@@ -1,6 +1,11 @@
 #pragma once
 // The engine's shared UDP sockets. They are opened during start-up, before
 // any stream that sends on them is built, and never closed.
+#include <netinet/in.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
 
 // UDP 6454: receives Art-Net and is the send socket of every Art-Net and QSP
 // stream and of the Art-Net replies, so those datagrams leave from port 6454.
@@ -9,6 +14,14 @@ extern int ArtnetRxSocket;
 extern int ArtnetSendSocket;
 // Unbound; multicast loop off, multicast interface the device's address.
 extern int SacnSendSocket;
+
+// Opens an IPv4 UDP socket with SO_BROADCAST set, bound to `port` on every
+// address. Each failure ends the process with the given text (the option
+// failure text is the same for every socket).
+int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* bindFailure);
+
+// Receives one datagram into `buffer`, filling `sender`; negative on error.
+ssize_t ReceiveDatagram(int fd, uint8_t* buffer, size_t size, struct sockaddr_in* sender);
 
 // Opens SacnSendSocket; a failure ends the process.
 void CreateSacnSendSocket();

@@ -1,5 +1,6 @@
 """sACN on the real binary: output packets on their multicast group, input
-from an E1.31 source, and more input universes than one socket may join."""
+from an E1.31 source into its stream and on through a Forward rule, and more
+input universes than one socket may join."""
 
 import os
 import shutil
@@ -148,6 +149,26 @@ class Input(SacnTestCase):
         self.assertEqual(seen[-1], "3,77,5AC00000-0000-0000-0000-00000000C1D5\n")
         self.assertEqual(stats_line(eng, 3)[1], 0)
         self.assertIsNone(eng.proc.poll())
+
+    def test_source_routed_to_an_output(self):
+        cap = self.capture()
+        config = sacn_line(7, 100, "I") + sacn_line(8, 90, " ")
+        self.start_engine(config=config, rules="F000 001\n")
+        src = self.source()
+        slots = bytes(range(1, 201))
+        routed = []
+
+        def seen():
+            got = cap.packets(0.05, lambda p: p[2] == group(8) and p[3] == SACN_PORT)
+            routed.extend(p for p in got if p[4][126:326] == slots)
+            return bool(routed)
+
+        self.assertTrue(self.feed_until(src, 7, e131_packet(7, 100, slots), seen))
+        payload = routed[0][4]
+        self.assertEqual(payload[326:], bytes(312))
+        self.assertEqual(payload[108], 90)  # the output's own priority and universe
+        self.assertEqual(payload[113:115], b"\x00\x08")
+        self.assertEqual(payload[22:38], DEVICE_CID)
 
     def test_forty_input_universes(self):
         config = "".join(sacn_line(u, 100, "I") for u in range(1, 41))
