@@ -15,6 +15,8 @@
 #include "process_exit.h"
 #include "protocols/artnet_thread.h"
 #include "protocols/jumbo_thread.h"
+#include "protocols/sacn_input.h"
+#include "protocols/sockets.h"
 #include "rule.h"
 #include "stream.h"
 #include "unmatched_table.h"
@@ -81,9 +83,13 @@ int main(int argc, char** argv) {
   VLOG(1) << "Starting Jumbo DMX Over Ethernet thread ";
   pthread_create(&thread, nullptr, JumboThread, nullptr);
 
+  CreateSacnSendSocket();
   usleep(1000);
   LOG(INFO) << "Processing Config file ";
   ProcessConfigFile();
+
+  VLOG(1) << "Starting SACN thread ";
+  pthread_create(&thread, nullptr, SacnThread, nullptr);
 
   LOG(INFO) << "Processing Rules file ";
   ProcessRulesFile();

@@ -72,13 +72,10 @@ void Stream::Send(uint32_t force, uint32_t klock) {
           return;
         }
         case kProtocolSacn: {
-          uint8_t* seq = &acn.packet[111];
-          *seq = static_cast<uint8_t>(*seq + 1);
-          acn.packet[123] = 0x02;  // property value count 513: start code + 512
-          acn.packet[124] = 0x01;
+          AdvanceSacnDataPacket(acn.packet);
           std::memcpy(packet, acn.packet, kSacnDataOffset);
           TakeForSend(packet + kSacnDataOffset, kDmxChannels);
-          acn.destination.sin_port = htons(5568);
+          acn.destination.sin_port = htons(kSacnPort);
           VLOG(2) << "Sending sACN to :" << inet_ntoa(acn.destination.sin_addr);
           ssize_t sent = sendto(sendSocket, packet, kSacnPacketSize, 0,
                                 reinterpret_cast<const sockaddr*>(&acn.destination),

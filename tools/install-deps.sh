@@ -8,4 +8,4 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake g++ clang libclang-rt-dev \
   libgoogle-glog-dev liboscpack-dev libgtest-dev \
-  python3 iproute2 util-linux mount liblo-tools >/dev/null
+  python3 iproute2 util-linux mount liblo-tools tshark >/dev/null

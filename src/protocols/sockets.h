@@ -22,3 +22,6 @@ int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* b
 
 // Receives one datagram into `buffer`, filling `sender`; negative on error.
 ssize_t ReceiveDatagram(int fd, uint8_t* buffer, size_t size, struct sockaddr_in* sender);
+
+// Opens SacnSendSocket; a failure ends the process.
+void CreateSacnSendSocket();

@@ -1,0 +1,104 @@
+// The sACN receiver: sockets and the receive loop; the packet work is in
+// HandleSacnDatagram.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <glog/logging.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "device_identity.h"
+#include "protocols/sacn_input.h"
+#include "protocols/sockets.h"
+#include "stream.h"
+
+int SacnRxSocket = -1;
+
+namespace {
+
+constexpr const char* kOptionFailure = "Cannot set options on broadcast socket";
+
+// Linux limits the groups one socket may join (igmp_max_memberships, 20 by
+// default), and a gateway may well listen to more universes than that. The
+// receiving socket gets every group joined on the host (IP_MULTICAST_ALL),
+// so the groups beyond its own limit are held by further sockets that are
+// never bound or read: still one receive path, and no datagram arrives
+// twice, as it would with several sockets bound to 5568.
+class GroupJoiner {
+ public:
+  explicit GroupJoiner(int firstSocket) : socket_(firstSocket) {}
+
+  void Join(uint32_t universe) {
+    struct ip_mreq request = {};
+    request.imr_multiaddr.s_addr = htonl(SacnMulticastGroup(universe));
+    request.imr_interface = IpAddress;
+    VLOG(1) << "Multicast Subscribe to universe: " << universe << " -> "
+            << request.imr_multiaddr.s_addr;
+    if (TryJoin(request)) return;
+    if (errno != ENOBUFS) LOG(FATAL) << kOptionFailure;
+    socket_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (socket_ < 0) LOG(FATAL) << "Could not open sACN socket";
+    if (!TryJoin(request)) LOG(FATAL) << kOptionFailure;
+  }
+
+ private:
+  bool TryJoin(const struct ip_mreq& request) {
+    return setsockopt(socket_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof(request)) == 0;
+  }
+
+  int socket_;
+};
+
+bool IsSacnInput(const Stream* s) {
+  return s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolSacn &&
+         s->input == 1;
+}
+
+void OpenReceiveSocket() {
+  SacnRxSocket = OpenBroadcastUdpSocket(kSacnPort, "Could not open sACN socket",
+                                        "Failed to bind sACN server socket");
+  int off = 0;
+  if (setsockopt(SacnRxSocket, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) {
+    LOG(FATAL) << kOptionFailure;
+  }
+  // The default already, but the receiver depends on it.
+  int on = 1;
+  if (setsockopt(SacnRxSocket, IPPROTO_IP, IP_MULTICAST_ALL, &on, sizeof(on)) != 0) {
+    LOG(FATAL) << kOptionFailure;
+  }
+}
+
+void JoinInputUniverses() {
+  GroupJoiner joiner(SacnRxSocket);
+  uint32_t count = StreamCount;
+  for (uint32_t i = 0; i < count; ++i) {
+    const Stream* s = StreamTable[i];
+    if (!IsSacnInput(s)) continue;
+    bool joined = false;
+    for (uint32_t k = 0; k < i && !joined; ++k) {
+      joined = IsSacnInput(StreamTable[k]) && StreamTable[k]->acn.universe == s->acn.universe;
+    }
+    if (!joined) joiner.Join(s->acn.universe);
+  }
+}
+
+}  // namespace
+
+void* SacnThread(void* unused) {
+  (void)unused;
+  OpenReceiveSocket();
+  JoinInputUniverses();
+  VLOG(1) << "sACN receiver ready";
+
+  uint8_t buffer[kSacnDataPacketSize];
+  struct sockaddr_in from;
+  for (;;) {
+    ssize_t n = ReceiveDatagram(SacnRxSocket, buffer, sizeof(buffer), &from);
+    // A failed receive leaves nothing to check; only what arrived is read.
+    if (n < 0) {
+      VLOG(2) << "sACN receive error " << errno;
+      continue;
+    }
+    HandleSacnDatagram(buffer, static_cast<size_t>(n));
+  }
+  return nullptr;
+}
