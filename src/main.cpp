@@ -13,6 +13,8 @@
 #include "device_identity.h"
 #include "main_loop.h"
 #include "process_exit.h"
+#include "protocols/kinet_thread.h"
+#include "protocols/qsp_thread.h"
 #include "rule.h"
 #include "stream.h"
 #include "unmatched_table.h"
@@ -68,6 +70,12 @@ int main(int argc, char** argv) {
 
   VLOG(1) << "Create Send socket ";
   LogDefaultStackSize();
+
+  pthread_t thread;
+  VLOG(1) << "Starting QSP thread ";
+  pthread_create(&thread, nullptr, QspThread, nullptr);
+  VLOG(1) << "Starting KiNet thread ";
+  pthread_create(&thread, nullptr, KinetThread, nullptr);
 
   usleep(1000);
   LOG(INFO) << "Processing Config file ";

@@ -1,0 +1,45 @@
+#include "protocols/receiver_socket.h"
+
+#include <glog/logging.h>
+#include <sys/socket.h>
+
+int OpenReceiverSocket(uint16_t port, const char* openFailure, const char* bindFailure) {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd < 0) LOG(FATAL) << openFailure;
+  int on = 1;
+  if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) {
+    LOG(FATAL) << "Cannot set options on broadcast socket";
+  }
+  if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) {
+    LOG(FATAL) << "Cannot set options on broadcast socket";
+  }
+  struct sockaddr_in local = {};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(port);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    LOG(FATAL) << bindFailure;
+  }
+  return fd;
+}
+
+ssize_t ReceiveFromPeer(int fd, uint8_t* buffer, size_t size, struct sockaddr_in* sender) {
+  *sender = {};
+  socklen_t senderLength = sizeof(*sender);
+  return recvfrom(fd, buffer, size, MSG_WAITALL, reinterpret_cast<sockaddr*>(sender),
+                  &senderLength);
+}
+
+void SendToPeer(int fd, const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  sendto(fd, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+}
+
+void ServeDatagrams(int fd, DatagramHandler handle, DatagramSender send) {
+  uint8_t buffer[kReceiverBufferSize];
+  for (;;) {
+    struct sockaddr_in sender;
+    ssize_t n = ReceiveFromPeer(fd, buffer, sizeof(buffer), &sender);
+    // Errors and datagrams too short for a magic are dropped unlogged.
+    if (n > 3) handle(buffer, static_cast<size_t>(n), sender, send);
+  }
+}
