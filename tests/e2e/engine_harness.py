@@ -98,7 +98,9 @@ class Capture:
     socket rather than by binding the same ports."""
 
     def __init__(self):
-        self.sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(0x0800))
+        # Every protocol (ETH_P_ALL): a socket bound to one protocol is not shown
+        # outgoing packets, and on lo the outgoing copy is the one kept.
+        self.sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(0x0003))
         self.sock.bind(("lo", 0))
 
     def close(self):
