@@ -13,6 +13,8 @@
 #include "device_identity.h"
 #include "main_loop.h"
 #include "process_exit.h"
+#include "protocols/artnet_thread.h"
+#include "protocols/jumbo_thread.h"
 #include "protocols/kinet_thread.h"
 #include "protocols/qsp_thread.h"
 #include "rule.h"
@@ -69,11 +71,19 @@ int main(int argc, char** argv) {
   if (sem_init(&ConfigSemaphore, 0, 0) != 0) LOG(FATAL) << "Couldn't create Semaphore for Config ";
 
   VLOG(1) << "Create Send socket ";
+  CreateArtnetSendSocket();
   LogDefaultStackSize();
 
+  // Opened here rather than on the thread: every network stream built from
+  // the configuration copies the descriptor as its send socket.
+  CreateArtnetRxSocket();
   pthread_t thread;
+  VLOG(1) << "Starting Artnet thread ";
+  pthread_create(&thread, nullptr, ArtnetThread, nullptr);
   VLOG(1) << "Starting QSP thread ";
   pthread_create(&thread, nullptr, QspThread, nullptr);
+  VLOG(1) << "Starting Jumbo DMX Over Ethernet thread ";
+  pthread_create(&thread, nullptr, JumboThread, nullptr);
   VLOG(1) << "Starting KiNet thread ";
   pthread_create(&thread, nullptr, KinetThread, nullptr);
 

@@ -174,7 +174,7 @@ void Stream::Write(const uint8_t* bytes, uint32_t length, uint32_t stampFirst) {
       }
     }
   }
-  std::memcpy(data, bytes, length);
+  std::memmove(data, bytes, length);  // a rule may pass a range of this very stream
   VLOG(2) << "Stream Write buffer for: " << id << " size: " << length;
   MarkChangedLocked();
   if (stampFirst == 0) lastChange = ClockNow();
@@ -194,7 +194,7 @@ void Stream::WriteFrom(const uint8_t* bytes, uint32_t length, struct in_addr sen
       }
     }
   }
-  std::memcpy(data, bytes, length);
+  std::memmove(data, bytes, length);  // a rule may pass a range of this very stream
   VLOG(2) << "Stream Write buffer for: " << id << "size: " << length;
   MarkChangedLocked();
   lastChange = ClockNow();
@@ -204,8 +204,10 @@ void Stream::WriteAt(uint32_t index, uint8_t value) {
   writeCount += 1;
   if (index < dataSize && data[index] != value) {
     VLOG(2) << "Stream WriteAt buffer for:" << id;
-    changed.store(1, std::memory_order_release);
+    // Data before flag: a send that takes the data in between still sees
+    // the flag afterwards and sends again on the next pass.
     data[index] = value;
+    changed.store(1, std::memory_order_release);
   }
   if (IsChanged()) {
     lastChange = ClockNow();
@@ -221,8 +223,8 @@ void Stream::WriteAt(const uint8_t* source, uint32_t count, uint32_t offset) {
   for (uint32_t i = 0; i < count; ++i) {
     if (data[offset + i] != source[i]) {
       VLOG(2) << "Stream WriteAt buffer for:" << id;
-      changed.store(1, std::memory_order_release);
       data[offset + i] = source[i];
+      changed.store(1, std::memory_order_release);
     }
   }
   if (IsChanged()) {
@@ -238,8 +240,8 @@ void Stream::MergeHtp(const uint8_t* source1, const uint8_t* source2, uint32_t c
             << "val2: " << static_cast<int>(source2[i]) << "index: " << i;
     uint8_t winner = source1[i] >= source2[i] ? source1[i] : source2[i];
     if (data[i] != winner) {
-      MarkChangedLocked();
       data[i] = winner;
+      MarkChangedLocked();
     }
   }
   if (IsChanged()) writeCount += 1;

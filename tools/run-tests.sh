@@ -34,6 +34,6 @@ for target in build-fuzz/fuzz/fuzz_*; do
   # shellcheck disable=SC2086
   "$target" -max_total_time="$FUZZ_SECONDS" "$corpus" $seeds \
     2>"build-fuzz/$name.log" || { tail -50 "build-fuzz/$name.log"; exit 1; }
-  grep -E "^(#[0-9]+ *DONE|Done [0-9]+ runs)" "build-fuzz/$name.log" || true
+  grep -aE "^(#[0-9]+ *DONE|Done [0-9]+ runs)" "build-fuzz/$name.log" || true
 done
 echo "all tests passed"

@@ -2,10 +2,33 @@
 
 #include <cstring>
 
+#include "device_identity.h"
+#include "stream.h"
+
+namespace {
+
+constexpr char kArtnetId[8] = "Art-Net";
+
+void PutId(uint8_t* out, uint16_t opcode) {
+  std::memcpy(out, kArtnetId, 8);  // with its terminating zero
+  out[8] = static_cast<uint8_t>(opcode & 0xFF);
+  out[9] = static_cast<uint8_t>(opcode >> 8);
+}
+
+// At most `max` characters of a NUL-terminated name; returns how many.
+size_t CopyName(uint8_t* out, const char* name, size_t max) {
+  size_t n = 0;
+  while (n < max && name[n] != '\0') {
+    out[n] = static_cast<uint8_t>(name[n]);
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
 void BuildArtDmxHeader(uint8_t* out, uint32_t universe) {
-  std::memcpy(out, "Art-Net", 8);  // with its terminating zero
-  out[8] = 0x00;                   // OpDmx 0x5000, low byte first
-  out[9] = 0x50;
+  PutId(out, kOpDmx);
   out[10] = 0;                     // ProtVerHi
   out[11] = 14;                    // ProtVerLo
   out[12] = 0;                     // Sequence: not used
@@ -14,4 +37,91 @@ void BuildArtDmxHeader(uint8_t* out, uint32_t universe) {
   out[15] = static_cast<uint8_t>((universe >> 8) & 0xFF);
   out[16] = 0x02;                  // Length 512, high byte first
   out[17] = 0x00;
+}
+
+bool HasArtnetId(const uint8_t* packet, size_t length) {
+  return length >= 7 && std::memcmp(packet, kArtnetId, 7) == 0;
+}
+
+uint16_t ArtnetOpcode(const uint8_t* packet) {
+  return static_cast<uint16_t>(packet[8] | (packet[9] << 8));
+}
+
+bool ParseArtDmx(const uint8_t* packet, size_t length, ArtDmxInput* out) {
+  if (length < kArtDmxMinSize) return false;
+  size_t dataLength = length - kArtDmxHeaderSize;
+  out->universe = static_cast<uint16_t>(packet[14] | (packet[15] << 8));
+  out->data = packet + kArtDmxHeaderSize;
+  out->length = static_cast<uint32_t>(dataLength < kDmxChannels ? dataLength : kDmxChannels);
+  return true;
+}
+
+bool ParseArtTodRequest(const uint8_t* packet, size_t length, ArtTodRequestInput* out) {
+  if (length < kArtTodRequestMinSize) return false;
+  out->command = packet[22];
+  out->adCount = packet[23];
+  out->addresses = packet + kArtTodRequestMinSize;
+  size_t arrived = length - kArtTodRequestMinSize;
+  out->addressCount = static_cast<uint32_t>(out->adCount < arrived ? out->adCount : arrived);
+  return true;
+}
+
+void BuildArtPollReply(uint8_t* out, uint32_t bindIndex) {
+  PutId(out, kOpPollReply);
+  std::memcpy(out + 10, &IpAddress.s_addr, 4);  // already in network order
+  out[14] = static_cast<uint8_t>(kArtnetPort & 0xFF);
+  out[15] = static_cast<uint8_t>(kArtnetPort >> 8);
+  out[16] = 1;     // VersInfoH
+  out[17] = 2;     // VersInfoL
+  out[18] = 0;     // NetSwitch
+  out[19] = 0;     // SubSwitch
+  out[20] = 0x7A;  // OEM code, high byte first
+  out[21] = 0x31;
+  out[22] = 0;     // UbeaVersion
+  out[23] = 2;     // Status1
+  out[24] = 0x4B;  // ESTA manufacturer "WK", low byte first
+  out[25] = 0x57;
+
+  // Controllers list every reply after the first as a virtual node, so those
+  // carry a suffix on both names. ShortName is cut to its field; LongName has
+  // room for 30 characters, the suffix and a NUL.
+  constexpr size_t kShortName = 26, kShortNameSize = 18;
+  constexpr size_t kLongName = 44, kLongNameSize = 64;
+  std::memset(out + kShortName, 0, kShortNameSize);
+  size_t n = CopyName(out + kShortName, DeviceName, 16);
+  if (bindIndex != 0) CopyName(out + kShortName + n, " (V)", kShortNameSize - n);
+  std::memset(out + kLongName, 0, kLongNameSize);
+  n = CopyName(out + kLongName, DeviceName, 30);
+  if (bindIndex != 0) CopyName(out + kLongName + n, " (virtual)", kLongNameSize - 1 - n);
+
+  out[108] = 0;  // NodeReport
+  out[172] = 0;  // NumPortsHi
+  out[194] = 0;  // SwVideo
+  out[195] = 0;  // SwMacro
+  out[196] = 0;  // SwRemote
+  for (int i = 0; i < 6; ++i) out[201 + i] = static_cast<uint8_t>(MacAddress[i] & 0xFF);
+  std::memcpy(out + 207, &IpAddress.s_addr, 4);  // BindIp
+  out[211] = static_cast<uint8_t>(bindIndex);
+  out[212] = bindIndex == 0 ? 5 : 4;              // Status2
+}
+
+size_t BuildArtTodData(uint8_t* out, uint8_t address, uint32_t total, uint32_t block,
+                       const RdmUid* uids, uint32_t count) {
+  if (count > kArtTodDataMaxUids) count = kArtTodDataMaxUids;
+  PutId(out, kOpTodData);
+  out[10] = 1;  // ProtVerHi
+  out[11] = 2;  // ProtVerLo
+  out[12] = 1;  // RdmVer
+  out[13] = 1;  // Port
+  std::memset(out + 14, 0, 8);  // spare, BindIndex, Net
+  out[22] = 0;                  // CommandResponse: full table
+  out[23] = address;
+  out[24] = static_cast<uint8_t>((total >> 8) & 0xFF);  // UidTotal, high byte first
+  out[25] = static_cast<uint8_t>(total & 0xFF);
+  out[26] = static_cast<uint8_t>(block);
+  out[27] = static_cast<uint8_t>(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    std::memcpy(out + kArtTodDataHeaderSize + 6 * i, uids[i].bytes, 6);
+  }
+  return kArtTodDataHeaderSize + 6 * static_cast<size_t>(count);
 }

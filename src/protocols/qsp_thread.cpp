@@ -4,22 +4,22 @@
 
 #include "protocols/qsp_packets.h"
 #include "protocols/qsp_receive.h"
-#include "protocols/receiver_socket.h"
+#include "protocols/sockets.h"
 
 int QspSocket = -1;
 
 namespace {
 
 void SendFromQspSocket(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
-  SendToPeer(QspSocket, to, bytes, length);
+  SendDatagram(QspSocket, to, bytes, length);
 }
 
 }  // namespace
 
 void* QspThread(void* unused) {
   (void)unused;
-  QspSocket = OpenReceiverSocket(kQspPort, "Could not open qsp socket",
-                                 "Failed to bind QSP server socket");
+  QspSocket = OpenBroadcastUdpSocket(kQspPort, "Could not open qsp socket",
+                                     "Failed to bind QSP server socket", true);
   VLOG(1) << "QSP Socket Created, waiting for connections ... ";
   ServeDatagrams(QspSocket, HandleQspPacket, SendFromQspSocket);
 }

@@ -1,5 +1,51 @@
 #include "protocols/sockets.h"
 
+#include <glog/logging.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 int ArtnetRxSocket = -1;
 int ArtnetSendSocket = -1;
 int SacnSendSocket = -1;
+
+int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* bindFailure,
+                           bool reuseAddress) {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd < 0) LOG(FATAL) << openFailure;
+  int on = 1;
+  if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) {
+    LOG(FATAL) << "Cannot set options on broadcast socket";
+  }
+  if (reuseAddress && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) {
+    LOG(FATAL) << "Cannot set options on broadcast socket";
+  }
+  struct sockaddr_in local = {};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(port);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    LOG(FATAL) << bindFailure;
+  }
+  return fd;
+}
+
+ssize_t ReceiveDatagram(int fd, uint8_t* buffer, size_t size, struct sockaddr_in* sender) {
+  *sender = {};
+  socklen_t senderLength = sizeof(*sender);
+  return recvfrom(fd, buffer, size, MSG_WAITALL, reinterpret_cast<sockaddr*>(sender),
+                  &senderLength);
+}
+
+void SendDatagram(int fd, const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  sendto(fd, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+}
+
+void ServeDatagrams(int fd, DatagramHandler handle, DatagramSender send) {
+  uint8_t buffer[600];
+  for (;;) {
+    struct sockaddr_in sender;
+    ssize_t n = ReceiveDatagram(fd, buffer, sizeof(buffer), &sender);
+    // Errors and datagrams too short for a magic are dropped unlogged.
+    if (n > 3) handle(buffer, static_cast<size_t>(n), sender, send);
+  }
+}

@@ -98,8 +98,9 @@ class Capture:
     socket rather than by binding the same ports."""
 
     def __init__(self):
-        # Every protocol (ETH_P_ALL): a socket bound to one protocol is not shown
-        # outgoing packets, and on lo the outgoing copy is the one kept.
+        # Bound to every protocol: a socket bound to IPv4 alone is handed only
+        # the incoming copy of what crosses lo, and the outgoing copy is the
+        # one kept below.
         self.sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(0x0003))
         self.sock.bind(("lo", 0))
 

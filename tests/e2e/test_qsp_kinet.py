@@ -7,6 +7,8 @@ import engine_harness as h
 
 QSP_IN_1 = "SE001000000000000I\n"         # QSP input, universe 1
 KINET_IN_1 = "SK001000000000001000000000000I\n"  # KiNet input, port 1
+ART_OUT_5_PEER = "SA005127000000003O\n"     # Art-Net output, universe 5, to the peer
+QSP_OUT_7_PEER = "SE007127000000003O\n"     # QSP output, universe 7, to the peer
 GENERATOR = "C000" + "".join("%03d" % (i % 256) for i in range(512)) + "\n"
 
 KINET_MAGIC = b"\x04\x01\xdc\x4a"
@@ -98,6 +100,34 @@ class KinetTest(h.EngineTestCase):
         packet = kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + bytes([255] * 512)
         self.peer().sendto(packet, (h.DEVICE_IP, 6038))
         self.assertIsNotNone(stats_line(eng, 0, "0,1,1,0 Kb"), h.read_file("/tmp/stats.dat"))
+
+
+class Routing(h.EngineTestCase):
+    def sent_to_peer(self, cap, magic, frame):
+        return cap.first(5.0, lambda p: p[0] == h.DEVICE_IP and p[2] == h.PEER_IP
+                         and p[4][:len(magic)] == magic and p[4].endswith(frame))
+
+    def test_qsp_in_forward_rule_artnet_out(self):
+        self.start_engine(config=QSP_IN_1 + ART_OUT_5_PEER, rules="F000 001\n")
+        cap = self.capture()
+        frame = bytes((7 * i + 1) & 0xFF for i in range(512))
+        self.peer().sendto(qsdd(1, frame), (h.DEVICE_IP, 3333))
+        out = self.sent_to_peer(cap, b"Art-Net\x00", frame)
+        self.assertIsNotNone(out, "the frame never left on Art-Net universe 5")
+        self.assertEqual((out[1], out[3]), (6454, 6454))
+        self.assertEqual(out[4][:18], b"Art-Net\x00\x00\x50\x00\x0e\x00\x00\x05\x00\x02\x00")
+
+    def test_kinet_in_forward_rule_qsp_out(self):
+        self.start_engine(config=KINET_IN_1 + QSP_OUT_7_PEER, rules="F000 001\n")
+        cap = self.capture()
+        frame = bytes((3 * i + 2) & 0xFF for i in range(512))
+        packet = kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + frame
+        self.peer().sendto(packet, (h.DEVICE_IP, 6038))
+        out = self.sent_to_peer(cap, b"QSDD", frame)
+        self.assertIsNotNone(out, "the frame never left on QSP universe 7")
+        self.assertEqual(out[3], 3333)
+        self.assertEqual(len(out[4]), 521)
+        self.assertEqual(out[4][:9], b"QSDD\x07\x00\x00\x02\x00")
 
 
 if __name__ == "__main__":

@@ -44,7 +44,7 @@ class KinetReceive : public ReceiverTest {
  protected:
   void Handle(const std::vector<uint8_t>& p, const char* from = "10.1.2.9",
               uint16_t port = 49152) {
-    HandleKinetPacket(p.data(), p.size(), Peer(from, port), Capture);
+    HandleKinetPacket(p.data(), p.size(), Peer(from, port), CaptureDatagram);
   }
   // How many leading channels of stream i hold the ramp from 1.
   static size_t RampLength(uint32_t i) {
@@ -64,8 +64,8 @@ TEST(KinetHeader, IsLittleEndian) {
 
 TEST_F(KinetReceive, DiscoveryIsAnsweredToTheSenderByteForByte) {
   Handle(Header(kKinetDiscovery, 7, 1), "10.1.2.9", 49152);
-  ASSERT_EQ(Replies().size(), 1u);
-  const Sent& r = Replies()[0];
+  ASSERT_EQ(Captured().size(), 1u);
+  const SentDatagram& r = Captured()[0];
   EXPECT_EQ(Dotted(r.to), "10.1.2.9");
   EXPECT_EQ(ntohs(r.to.sin_port), 49152);
   std::vector<uint8_t> expected = {
@@ -80,21 +80,21 @@ TEST_F(KinetReceive, DiscoveryIsAnsweredToTheSenderByteForByte) {
 
 TEST_F(KinetReceive, PortDiscoveryWithoutStreamsReportsNone) {
   Handle(Header(kKinetPortDiscovery, 0x11223344, 3));
-  ASSERT_EQ(Replies().size(), 1u);
+  ASSERT_EQ(Captured().size(), 1u);
   const std::vector<uint8_t> expected = {0x04, 0x01, 0xDC, 0x4A, 0x03, 0x00, 0x0B, 0x00,
                                          0x44, 0x33, 0x22, 0x11, 0,    0,    0,    0};
-  EXPECT_EQ(Replies()[0].bytes, expected);
-  EXPECT_EQ(ntohs(Replies()[0].to.sin_port), 49152);
+  EXPECT_EQ(Captured()[0].bytes, expected);
+  EXPECT_EQ(ntohs(Captured()[0].to.sin_port), 49152);
 }
 
 TEST_F(KinetReceive, PortDiscoveryListsInputStreamsOnly) {
   Configure(KinetLine(9, false) + "V\n" + KinetLine(5, true));
   Handle(Header(kKinetPortDiscovery, 2, 1));
-  ASSERT_EQ(Replies().size(), 1u);
+  ASSERT_EQ(Captured().size(), 1u);
   const std::vector<uint8_t> expected = {0x04, 0x01, 0xDC, 0x4A, 0x01, 0x00, 0x0B, 0x00,
                                          0x02, 0x00, 0x00, 0x00, 1,    0,    0,    0,
                                          5,    2,    0,    0,    0,    0,    0,    0};
-  EXPECT_EQ(Replies()[0].bytes, expected);
+  EXPECT_EQ(Captured()[0].bytes, expected);
 }
 
 TEST_F(KinetReceive, PortDiscoveryStopsAtSixteenRecords) {
@@ -102,14 +102,14 @@ TEST_F(KinetReceive, PortDiscoveryStopsAtSixteenRecords) {
   for (int port = 1; port <= 20; ++port) config += KinetLine(port, true);
   Configure(config);
   Handle(Header(kKinetPortDiscovery, 2, 1));
-  ASSERT_EQ(Replies().size(), 1u);
+  ASSERT_EQ(Captured().size(), 1u);
   std::vector<uint8_t> expected = {0x04, 0x01, 0xDC, 0x4A, 0x01, 0x00, 0x0B, 0x00,
                                    0x02, 0x00, 0x00, 0x00, 16,   0,    0,    0};
   for (uint8_t port = 1; port <= 16; ++port) {
     expected.insert(expected.end(), {port, 2, 0, 0, 0, 0, 0, 0});
   }
-  EXPECT_EQ(Replies()[0].bytes.size(), 144u);
-  EXPECT_EQ(Replies()[0].bytes, expected);
+  EXPECT_EQ(Captured()[0].bytes.size(), 144u);
+  EXPECT_EQ(Captured()[0].bytes, expected);
 }
 
 TEST_F(KinetReceive, DmxOutFillsTheFirstInputStreamOfItsPort) {
@@ -120,7 +120,7 @@ TEST_F(KinetReceive, DmxOutFillsTheFirstInputStreamOfItsPort) {
   EXPECT_EQ(At(2).writeCount, 1u);
   EXPECT_EQ(RampLength(2), 512u);
   EXPECT_EQ(At(3).writeCount, 0u);
-  EXPECT_TRUE(Replies().empty());
+  EXPECT_TRUE(Captured().empty());
   EXPECT_EQ(UnmatchedCount, 0u);  // KiNet records nothing
   Handle(DmxOut(7, 512));
   EXPECT_EQ(UnmatchedCount, 0u);
@@ -141,7 +141,7 @@ TEST_F(KinetReceive, DataLengthsAreBoundedByStreamAndDatagram) {
       {"port-out carrying more than it announces", PortOut(1, 30, 200), 30},
   };
   for (const Row& row : rows) {
-    ClearStreams();
+    ClearStreamTable();
     Configure(KinetLine(1, true));
     Handle(row.packet);
     EXPECT_EQ(At(0).writeCount, 1u) << row.why;
@@ -183,7 +183,7 @@ TEST_F(KinetReceive, MalformedAndForeignDatagramsAreDropped) {
   for (const Row& row : rows) {
     Handle(row.packet, row.from);
     EXPECT_EQ(At(0).writeCount, 0u) << row.why;
-    EXPECT_TRUE(Replies().empty()) << row.why;
+    EXPECT_TRUE(Captured().empty()) << row.why;
   }
 }
 

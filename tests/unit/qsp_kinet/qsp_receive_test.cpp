@@ -27,7 +27,7 @@ class QspReceive : public ReceiverTest {
  protected:
   void Handle(const std::vector<uint8_t>& p, const char* from = "10.1.2.9",
               uint16_t port = 5555) {
-    HandleQspPacket(p.data(), p.size(), Peer(from, port), Capture);
+    HandleQspPacket(p.data(), p.size(), Peer(from, port), CaptureDatagram);
   }
 };
 
@@ -42,7 +42,7 @@ TEST_F(QspReceive, DataReachesTheFirstInputStreamOfItsUniverse) {
   EXPECT_EQ(std::vector<uint8_t>(At(2).data, At(2).data + 512), Ramp(512, 1));
   EXPECT_EQ(At(3).writeCount, 0u);
   EXPECT_EQ(UnmatchedCount, 0u);
-  EXPECT_TRUE(Replies().empty());
+  EXPECT_TRUE(Captured().empty());
 
   // The shortest frame changes only its own channels.
   std::vector<uint8_t> twenty = Qsdd(5, 20, 20);
@@ -73,7 +73,7 @@ TEST_F(QspReceive, OwnDataIsIgnoredButOwnRequestsAreServed) {
   EXPECT_EQ(At(0).writeCount, 0u);
   EXPECT_EQ(UnmatchedCount, 0u);
   Handle({'Q', 'S', 'P', 'P'}, "10.1.2.3");
-  EXPECT_EQ(Replies().size(), 1u);
+  EXPECT_EQ(Captured().size(), 1u);
 }
 
 TEST_F(QspReceive, MalformedDataIsRefused) {
@@ -101,13 +101,13 @@ TEST_F(QspReceive, MalformedDataIsRefused) {
     EXPECT_EQ(At(0).writeCount, 0u) << row.why;
     EXPECT_EQ(UnmatchedCount, 0u) << row.why;
   }
-  EXPECT_TRUE(Replies().empty());
+  EXPECT_TRUE(Captured().empty());
 }
 
 TEST_F(QspReceive, PollReplyIsBroadcastByteForByte) {
   Handle({'Q', 'S', 'P', 'P'});
-  ASSERT_EQ(Replies().size(), 1u);
-  const Sent& r = Replies()[0];
+  ASSERT_EQ(Captured().size(), 1u);
+  const SentDatagram& r = Captured()[0];
   EXPECT_EQ(Dotted(r.to), "255.255.255.255");
   EXPECT_EQ(ntohs(r.to.sin_port), 3333);
   const std::vector<uint8_t> expected = {
@@ -132,8 +132,8 @@ TEST_F(QspReceive, StreamDataGoesBackToPort4000OfTheRequester) {
   std::vector<uint8_t> ramp = Ramp(512, 3);
   StreamTable[1]->Write(ramp.data(), 512, 0);
   Handle({'Q', 'D', 'S', 'P', 1, 0}, "10.1.2.9", 6000);
-  ASSERT_EQ(Replies().size(), 1u);
-  const Sent& r = Replies()[0];
+  ASSERT_EQ(Captured().size(), 1u);
+  const SentDatagram& r = Captured()[0];
   EXPECT_EQ(Dotted(r.to), "10.1.2.9");
   EXPECT_EQ(ntohs(r.to.sin_port), 4000);
   std::vector<uint8_t> expected = {'Q', 'D', 'S', 'R', 1, 0};
@@ -151,10 +151,10 @@ TEST_F(QspReceive, StreamRequestsOutOfRangeOrShortGetNoReply) {
       {'Q', 'D', 'S', 'P'},
   };
   for (const auto& p : rows) Handle(p);
-  EXPECT_TRUE(Replies().empty());
-  ClearStreams();
+  EXPECT_TRUE(Captured().empty());
+  ClearStreamTable();
   Handle({'Q', 'D', 'S', 'P', 0, 0});  // before the configuration is read
-  EXPECT_TRUE(Replies().empty());
+  EXPECT_TRUE(Captured().empty());
 }
 
 TEST_F(QspReceive, ForeignAndShortDatagramsAreDropped) {
@@ -164,7 +164,7 @@ TEST_F(QspReceive, ForeignAndShortDatagramsAreDropped) {
       {'Q', 'S', 'R', 'D', 0, 1},  // RDM: no port exists, so no reply
   };
   for (const auto& p : rows) Handle(p);
-  EXPECT_TRUE(Replies().empty());
+  EXPECT_TRUE(Captured().empty());
   EXPECT_EQ(At(0).writeCount, 0u);
   EXPECT_EQ(UnmatchedCount, 0u);
 }

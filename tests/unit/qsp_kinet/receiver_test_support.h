@@ -1,7 +1,6 @@
 #pragma once
-// Shared set-up of the QSP and KiNet receiver tests: a stream table built
-// from configuration lines, a known device identity, and the replies the
-// handlers hand to their sender, captured instead of sent.
+// Shared set-up of the QSP and KiNet receiver tests, on top of the Art-Net
+// one: stream lines, peers and channel ramps.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
@@ -9,26 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "config_file.h"
-#include "device_identity.h"
-#include "stream.h"
-#include "unmatched_table.h"
+#include "artnet_test_support.h"
 
 namespace receiver_test {
-
-struct Sent {
-  struct sockaddr_in to;
-  std::vector<uint8_t> bytes;
-};
-
-inline std::vector<Sent>& Replies() {
-  static std::vector<Sent> sent;
-  return sent;
-}
-
-inline void Capture(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
-  Replies().push_back({to, std::vector<uint8_t>(bytes, bytes + length)});
-}
 
 inline struct sockaddr_in Peer(const char* address, uint16_t port) {
   struct sockaddr_in a = {};
@@ -63,31 +45,14 @@ inline std::vector<uint8_t> Ramp(size_t n, uint8_t seed) {
   return v;
 }
 
-class ReceiverTest : public ::testing::Test {
+// The Art-Net set-up (identity, stream table, captured replies) with the
+// identity fields the QSP and KiNet replies carry besides.
+class ReceiverTest : public ArtnetTest {
  protected:
   void SetUp() override {
-    ClearStreams();
-    ClearUnmatchedTable();
-    Replies().clear();
-    ResetDeviceIdentity();
-    inet_aton("10.1.2.3", &IpAddress);
-    inet_aton("10.255.255.255", &BroadcastAddress);
-    const int mac[6] = {0x00, 0x50, 0xC2, 0x1A, 0x2B, 0x3C};
-    std::memcpy(MacAddress, mac, sizeof(mac));
-    std::strcpy(DeviceName, "Gateway");
+    ArtnetTest::SetUp();
     BoardType = 7;
     SerialNumber = 0x01020304;
-  }
-  void TearDown() override { ClearStreams(); }
-
-  static void Configure(const std::string& text) { ProcessConfigText(text); }
-
-  static void ClearStreams() {
-    for (uint32_t i = 0; i < kStreamTableSize; ++i) {
-      delete StreamTable[i];
-      StreamTable[i] = nullptr;
-    }
-    StreamCount = 0;
   }
 
   static const Stream& At(uint32_t i) { return *StreamTable[i]; }

@@ -1,0 +1,69 @@
+// The Art-Net and jumbo receive paths over arbitrary datagrams. The first
+// byte picks the port the datagram arrived on; the rest is the datagram,
+// held in a buffer of exactly its length so that any read beyond it is
+// caught.
+#include <arpa/inet.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "config_file.h"
+#include "device_identity.h"
+#include "protocols/artnet_packets.h"
+#include "protocols/artnet_receive.h"
+#include "protocols/jumbo_packets.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+namespace {
+
+void Discard(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  (void)to;
+  // Touch every byte handed out: a reply assembled from unset memory shows.
+  volatile uint8_t sum = 0;
+  for (size_t i = 0; i < length; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+}
+
+void SetUpOnce() {
+  inet_aton("10.1.2.3", &IpAddress);
+  inet_aton("10.255.255.255", &BroadcastAddress);
+  std::strcpy(DeviceName, "0123456789012345678901234567890123456789");
+  ProcessConfigText(
+      "SA000255255255255I\n"
+      "SA001255255255255I\n"
+      "SA258010000000009O\n"
+      "SA002255255255255I\n"
+      "SA001255255255255I\n"
+      "V\n");
+  uint32_t i = StreamCount;
+  StreamTable[i] = new Stream(i, kStreamPort, "000O");
+  DmxPort& port = StreamTable[i]->dmxPort;
+  port.discoveredCount = 399;
+  for (uint32_t k = 0; k < 399; ++k) port.discoveredUids[k] = {{0x57, 0x4B, 0, 0, 1, static_cast<uint8_t>(k)}};
+  StreamCount = i + 1;
+  PortStreams[0] = static_cast<int32_t>(i);
+  PortStreams[1] = -1;
+  PortCount = 2;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = (SetUpOnce(), true);
+  (void)ready;
+  if (size == 0) return 0;
+  std::vector<uint8_t> datagram(data + 1, data + size);
+  struct sockaddr_in sender = {};
+  sender.sin_family = AF_INET;
+  sender.sin_addr.s_addr = htonl(0x0A000009);
+  if (data[0] & 1) {
+    if (datagram.size() > kJumboBufferSize) datagram.resize(kJumboBufferSize);
+    HandleJumboFrame(datagram.data(), datagram.size(), sender.sin_addr);
+  } else {
+    if (datagram.size() > kArtnetReceiveBufferSize) datagram.resize(kArtnetReceiveBufferSize);
+    HandleArtnetPacket(datagram.data(), datagram.size(), &sender, Discard);
+  }
+  ClearUnmatchedTable();
+  return 0;
+}

@@ -1,0 +1,202 @@
+#include "protocols/artnet_receive.h"
+
+#include <arpa/inet.h>
+#include <glog/logging.h>
+
+#include <cstring>
+
+#include "config_file.h"
+#include "device_identity.h"
+#include "protocols/artnet_packets.h"
+#include "protocols/jumbo_packets.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+namespace {
+
+bool IsArtnetStream(const Stream* s) {
+  return s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolArtnet;
+}
+
+void HandleArtTodRequest(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
+                         DatagramSender send) {
+  ArtTodRequestInput request;
+  if (!ParseArtTodRequest(packet, length, &request) || request.command != 0) return;
+  VLOG(2) << "Requesting: " << static_cast<uint32_t>(request.adCount) << " ports";
+  for (uint32_t i = 0; i < request.addressCount; ++i) {
+    uint8_t address = request.addresses[i];
+    VLOG(2) << "Checking universe: " << static_cast<uint32_t>(address);
+    ArtTodList list = FindArtTodList(address);
+    if (list.count == 0) continue;
+    VLOG(2) << "Port: " << static_cast<uint32_t>(address) << " has " << list.count;
+    SendArtTodData(sender, list.uids, list.count, address, send);
+  }
+}
+
+}  // namespace
+
+void MatchArtnetInputStream(const uint8_t* packet, int length, struct in_addr sender) {
+  ArtDmxInput dmx;
+  if (length < 0 || !ParseArtDmx(packet, static_cast<size_t>(length), &dmx)) return;
+  uint32_t count = StreamCount.load(std::memory_order_acquire);
+  for (uint32_t i = 0; i < count; ++i) {
+    VLOG(3) << "Checking for matching Input Artnet stream: " << i << " universe " << dmx.universe;
+    Stream* s = StreamTable[i];
+    if (IsArtnetStream(s) && s->artnetUniverse == dmx.universe && s->input == 1) {
+      VLOG(2) << "Stream: " << i << " is a match to incoming packet with univ" << dmx.universe;
+      s->WriteFrom(dmx.data, dmx.length, sender);
+      return;
+    }
+  }
+  AddUnmatchedStream(kProtocolArtnet, dmx.universe, nullptr);
+}
+
+void HandleArtnetPacket(const uint8_t* packet, size_t length, struct sockaddr_in* sender,
+                        DatagramSender send) {
+  // Our own broadcasts come back to us; they are not input.
+  if (length < 8 || sender->sin_addr.s_addr == IpAddress.s_addr) return;
+  if (!HasArtnetId(packet, length)) return;
+  VLOG(3) << "Got Artnet packet with " << length << "bytes from " << inet_ntoa(sender->sin_addr);
+  if (length < kArtnetHeaderSize) return;
+
+  uint16_t opcode = ArtnetOpcode(packet);
+  switch (opcode) {
+    case kOpDmx:
+      VLOG(3) << "Artnet packet is Data";
+      MatchArtnetInputStream(packet, static_cast<int>(length), sender->sin_addr);
+      break;
+    case kOpPoll:
+      VLOG(3) << "Artnet packet is Poll";
+      SendArtPollReplies(sender, send);
+      break;
+    case kOpTodRequest:
+      VLOG(2) << "Artnet TodRequest request";
+      HandleArtTodRequest(packet, length, *sender, send);
+      break;
+    case kOpTodControl:
+      VLOG(3) << "Artnet TodControl request";
+      break;
+    case kOpRdm:
+      VLOG(3) << "Artnet OpRDM request";
+      break;
+    default:
+      VLOG(2) << "Unknown Artnet packet :" << opcode << " ignoring";
+      break;
+  }
+}
+
+void SendArtPollReplies(struct sockaddr_in* sender, DatagramSender send) {
+  uint8_t reply[kArtPollReplySize] = {};
+  // Replies go to the whole network, not to the poller alone.
+  sender->sin_family = AF_INET;
+  sender->sin_addr = BroadcastAddress;
+  sender->sin_port = htons(kArtnetPort);
+  VLOG(3) << "Creating Poll reply";
+
+  uint32_t bindIndex = 0, ports = 0, inputs = 0, outputs = 0;
+  uint32_t count = StreamCount.load(std::memory_order_acquire);
+  for (uint32_t i = 0; i < count; ++i) {
+    const Stream* s = StreamTable[i];
+    if (!IsArtnetStream(s)) continue;
+    VLOG(3) << "Found artnet universe " << s->artnetUniverse;
+    uint8_t universe = static_cast<uint8_t>(s->artnetUniverse & 0xFF);
+    // A stream fed from Art-Net is where the node outputs to; one it sends
+    // from is an input of the node.
+    if (s->input == 1) {
+      reply[kPollReplyPortTypes + ports] = 0x80;
+      reply[kPollReplyGoodOutput + outputs] = 0x80;
+      reply[kPollReplySwOut + outputs] = universe;
+      outputs += 1;
+      VLOG(3) << "universe is output";
+    } else {
+      reply[kPollReplyPortTypes + ports] = 0x40;
+      reply[kPollReplyGoodInput + inputs] = 0x80;
+      reply[kPollReplySwIn + inputs] = universe;
+      inputs += 1;
+      VLOG(3) << "universe is input";
+    }
+    ports += 1;
+    if (ports == kArtPollReplyPorts) {
+      VLOG(3) << "4 ports sending a reply";
+      reply[kPollReplyNumPortsLo] = kArtPollReplyPorts;
+      BuildArtPollReply(reply, bindIndex);
+      send(*sender, reply, kArtPollReplySize);
+      VLOG(3) << "Artnet Poll reply sent";
+      // PortTypes stays as it was: controllers read only NumPortsLo of them.
+      std::memset(reply + kPollReplyGoodInput, 0, kPollReplySwOut + 4 - kPollReplyGoodInput);
+      ports = inputs = outputs = 0;
+      bindIndex += 1;
+    }
+  }
+  if (ports > 0) {
+    reply[kPollReplyNumPortsLo] = static_cast<uint8_t>(ports);
+    BuildArtPollReply(reply, bindIndex);
+    send(*sender, reply, kArtPollReplySize);
+    VLOG(3) << "Artnet Poll reply sent";
+  }
+}
+
+void SendArtTodData(const struct sockaddr_in& to, const RdmUid* uids, uint32_t count,
+                    uint8_t address, DatagramSender send) {
+  if (count > 0xFFFF) count = 0xFFFF;  // UidTotal is 16 bits
+  uint8_t packet[kArtTodDataMaxSize];
+  uint32_t done = 0;
+  for (uint32_t block = 0;; ++block) {
+    uint32_t n = count - done < kArtTodDataMaxUids ? count - done : kArtTodDataMaxUids;
+    VLOG(3) << "Sent TOD request reply with " << n << " UIDs";
+    size_t length = BuildArtTodData(packet, address, count, block, uids + done, n);
+    send(to, packet, length);
+    done += n;
+    if (n < kArtTodDataMaxUids) break;
+  }
+}
+
+ArtTodList FindArtTodList(uint8_t address) {
+  ArtTodList none = {nullptr, 0};
+  uint32_t count = StreamCount.load(std::memory_order_acquire);
+  uint32_t position = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const Stream* s = StreamTable[i];
+    if (!IsArtnetStream(s) || s->input != 1) continue;
+    if (s->artnetUniverse != address) {
+      position += 1;
+      continue;
+    }
+    VLOG(2) << "Stream: " << i << " is a match to incoming rdm packet with univ"
+            << static_cast<char>(address);
+    if (position >= PortCount || position >= kMaxPorts) return none;
+    int32_t portStream = PortStreams[position];
+    if (portStream < 0 || static_cast<uint32_t>(portStream) >= count) return none;
+    const Stream* port = StreamTable[portStream];
+    if (port == nullptr || port->kind != kStreamPort) return none;
+    const DmxPort& p = port->dmxPort;
+    uint32_t uids = p.discoveredCount;
+    uint32_t room = sizeof(p.discoveredUids) / sizeof(p.discoveredUids[0]);
+    return {p.discoveredUids, uids < room ? uids : room};
+  }
+  return none;
+}
+
+void HandleJumboFrame(const uint8_t* frame, size_t length, struct in_addr sender) {
+  if (length < 8) return;
+  VLOG(3) << "Got Jumbo Frame ";
+  JumboHeader header;
+  if (!ParseJumboHeader(frame, length, &header)) return;
+  VLOG(3) << "Num Frames Inside jumbo: " << header.count;
+  for (uint32_t k = 0; k < header.count; ++k) {
+    const uint8_t* slot = JumboSlot(frame, length, header, k);
+    if (slot == nullptr) {
+      // Slots lie in order, so every later one is cut short too.
+      VLOG(3) << "Jumbo slot " << k << " ends beyond the datagram, rest skipped";
+      break;
+    }
+    if (!HasArtnetId(slot, header.size)) {
+      VLOG(3) << "Not Artnet packet inside Jumbo";
+      continue;
+    }
+    VLOG(3) << "Got Artnet packet inside Jumbo with";
+    if (header.size >= kArtnetHeaderSize && ArtnetOpcode(slot) == kOpDmx) {
+      MatchArtnetInputStream(slot, static_cast<int>(header.size), sender);
+    }
+  }
+}

@@ -1,0 +1,74 @@
+#pragma once
+// Shared set-up of the Art-Net tests: a stream table built from
+// configuration lines, a known device identity, and the datagrams the
+// handlers hand to their sender, captured instead of sent.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config_file.h"
+#include "device_identity.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+struct SentDatagram {
+  struct sockaddr_in to;
+  std::vector<uint8_t> bytes;
+};
+
+inline std::vector<SentDatagram>& Captured() {
+  static std::vector<SentDatagram> sent;
+  return sent;
+}
+
+inline void CaptureDatagram(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  Captured().push_back({to, std::vector<uint8_t>(bytes, bytes + length)});
+}
+
+inline void ClearStreamTable() {
+  for (uint32_t i = 0; i < kStreamTableSize; ++i) {
+    delete StreamTable[i];
+    StreamTable[i] = nullptr;
+  }
+  StreamCount = 0;
+  PortCount = 0;
+}
+
+class ArtnetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearStreamTable();
+    ClearUnmatchedTable();
+    Captured().clear();
+    ResetDeviceIdentity();
+    inet_aton("10.1.2.3", &IpAddress);
+    inet_aton("10.255.255.255", &BroadcastAddress);
+    const int mac[6] = {0x00, 0x50, 0xC2, 0x1A, 0x2B, 0x3C};
+    std::memcpy(MacAddress, mac, sizeof(mac));
+    std::strcpy(DeviceName, "Gateway");
+  }
+  void TearDown() override { ClearStreamTable(); }
+
+  // Network lines: "SA" universe (3 digits), address (12 digits), "I" or "O".
+  static void Configure(const std::string& text) { ProcessConfigText(text); }
+
+  static struct sockaddr_in From(const char* address) {
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(6454);
+    inet_aton(address, &a.sin_addr);
+    return a;
+  }
+};
+
+// An ArtDmx of `dataLength` channel bytes, channel i holding (i + seed) & 0xFF.
+inline std::vector<uint8_t> ArtDmx(uint16_t universe, size_t dataLength, uint8_t seed = 1) {
+  std::vector<uint8_t> p = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0, 14, 0, 0,
+                            static_cast<uint8_t>(universe & 0xFF),
+                            static_cast<uint8_t>(universe >> 8), 0x02, 0x00};
+  for (size_t i = 0; i < dataLength; ++i) p.push_back(static_cast<uint8_t>(i + seed));
+  return p;
+}

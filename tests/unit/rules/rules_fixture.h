@@ -1,0 +1,67 @@
+#pragma once
+// Streams and rules live in global tables; each test builds its own and the
+// fixture puts the globals back as the engine starts: no streams, no rules,
+// Klock off, the real clock.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <string_view>
+
+#include "clock.h"
+#include "main_loop.h"
+#include "rule.h"
+#include "rules_file.h"
+#include "stream.h"
+
+class RulesTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ClearRuleTable();
+    for (uint32_t i = 0; i < StreamCount; ++i) {
+      delete StreamTable[i];
+      StreamTable[i] = nullptr;
+    }
+    StreamCount = 0;
+    KlockStream = -1;
+    KlockTimeout = 3;
+    SetClockForTesting(nullptr);
+  }
+
+  Stream* AddStream(uint32_t kind = kStreamVirtual) {
+    uint32_t id = StreamCount;
+    StreamTable[id] = new Stream(id, kind, "000000000000\n");
+    StreamCount = id + 1;
+    return StreamTable[id];
+  }
+
+  void AddStreams(uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) AddStream();
+  }
+
+  Stream* S(uint32_t i) { return StreamTable[i]; }
+
+  // A rule as the loader builds it, kept in the table so the fixture frees it.
+  Rule* AddRule(uint32_t kind, std::string_view text) {
+    Rule* r = new Rule(kind, text);
+    RuleTable[RuleCount++] = r;
+    return r;
+  }
+
+  // Writes channels from 0 on the way a receiver does (flag set).
+  static void Feed(Stream* s, std::initializer_list<uint8_t> values) {
+    uint8_t frame[kDmxChannels];
+    std::memcpy(frame, s->data, kDmxChannels);
+    std::copy(values.begin(), values.end(), frame);
+    s->Write(frame, kDmxChannels, 0);
+  }
+
+  // What the main loop does to every stream after its sends.
+  static void EndPass() {
+    for (uint32_t i = 0; i < StreamCount; ++i) StreamTable[i]->ClearChanged();
+  }
+
+  static void RunRules(uint32_t force) {
+    for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
+  }
+};
