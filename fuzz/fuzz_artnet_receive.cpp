@@ -36,15 +36,11 @@ void SetUpOnce() {
       "SA002255255255255I\n"
       "SA001255255255255I\n"
       "V\n");
-  uint32_t i = StreamCount;
-  StreamTable[i] = new Stream(i, kStreamPort, "000O");
-  DmxPort& port = StreamTable[i]->dmxPort;
-  port.discoveredCount = 399;
-  for (uint32_t k = 0; k < 399; ++k) port.discoveredUids[k] = {{0x57, 0x4B, 0, 0, 1, static_cast<uint8_t>(k)}};
-  StreamCount = i + 1;
-  PortStreams[0] = static_cast<int32_t>(i);
-  PortStreams[1] = -1;
-  PortCount = 2;
+  ArtTodTable& table = ArtTodTables[1];
+  table.count = kArtTodTableUids;
+  for (uint32_t k = 0; k < kArtTodTableUids; ++k) {
+    table.uids[k] = {{0x57, 0x4B, 0, 0, 1, static_cast<uint8_t>(k)}};
+  }
 }
 
 }  // namespace

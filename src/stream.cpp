@@ -160,11 +160,10 @@ void Stream::TakeForSend(uint8_t* out, uint32_t length) {
   std::memcpy(out, data, length <= dataSize ? length : dataSize);
 }
 
-void Stream::Write(const uint8_t* bytes, uint32_t length, uint32_t stampFirst) {
+bool Stream::CopyIfChanged(const uint8_t* bytes, uint32_t length) {
   writeCount += 1;
-  if (stampFirst == 1) lastChange = ClockNow();
   if (length > dataSize) length = dataSize;
-  if (length == 0 || std::memcmp(data, bytes, length) == 0) return;
+  if (length == 0 || std::memcmp(data, bytes, length) == 0) return false;
   changeCount += 1;
   if (VLOG_IS_ON(5)) {
     for (uint32_t i = 0; i < length; ++i) {
@@ -175,27 +174,24 @@ void Stream::Write(const uint8_t* bytes, uint32_t length, uint32_t stampFirst) {
     }
   }
   std::memmove(data, bytes, length);  // a rule may pass a range of this very stream
-  VLOG(2) << "Stream Write buffer for: " << id << " size: " << length;
+  return true;
+}
+
+void Stream::Write(const uint8_t* bytes, uint32_t length, uint32_t stampFirst) {
+  if (stampFirst == 1) lastChange = ClockNow();
+  if (!CopyIfChanged(bytes, length)) return;
+  VLOG(2) << "Stream Write buffer for: " << id << " size: "
+          << (length < dataSize ? length : dataSize);
   MarkChangedLocked();
   if (stampFirst == 0) lastChange = ClockNow();
 }
 
 void Stream::WriteFrom(const uint8_t* bytes, uint32_t length, struct in_addr sender) {
   (void)sender;
-  writeCount += 1;
-  if (length > dataSize) length = dataSize;
-  if (length == 0 || std::memcmp(data, bytes, length) == 0) return;
-  changeCount += 1;
-  if (VLOG_IS_ON(5)) {
-    for (uint32_t i = 0; i < length; ++i) {
-      if (data[i] != bytes[i]) {
-        VLOG(5) << "change at " << i << "Orig " << static_cast<int>(data[i]) << " new "
-                << static_cast<int>(bytes[i]);
-      }
-    }
-  }
-  std::memmove(data, bytes, length);  // a rule may pass a range of this very stream
-  VLOG(2) << "Stream Write buffer for: " << id << "size: " << length;
+  if (!CopyIfChanged(bytes, length)) return;
+  // No blank before "size: " here: the line has always read so.
+  VLOG(2) << "Stream Write buffer for: " << id << "size: "
+          << (length < dataSize ? length : dataSize);
   MarkChangedLocked();
   lastChange = ClockNow();
 }

@@ -116,6 +116,9 @@ class Stream {
  private:
   void InitCommon(uint32_t id, uint32_t kind, uint32_t size);
   void MarkChangedLocked();
+  // Counts the write and copies the bytes (clipped to the buffer) when they
+  // differ; true when something changed.
+  bool CopyIfChanged(const uint8_t* bytes, uint32_t length);
   // Clears the flag and copies `length` bytes of data into `out` as one step,
   // so that a write landing during the send is sent on the next pass.
   void TakeForSend(uint8_t* out, uint32_t length);

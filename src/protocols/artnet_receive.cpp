@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "config_file.h"
 #include "device_identity.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/jumbo_packets.h"
@@ -151,6 +150,8 @@ void SendArtTodData(const struct sockaddr_in& to, const RdmUid* uids, uint32_t c
   }
 }
 
+ArtTodTable ArtTodTables[kArtTodTables];
+
 ArtTodList FindArtTodList(uint8_t address) {
   ArtTodList none = {nullptr, 0};
   uint32_t count = StreamCount.load(std::memory_order_acquire);
@@ -164,15 +165,10 @@ ArtTodList FindArtTodList(uint8_t address) {
     }
     VLOG(2) << "Stream: " << i << " is a match to incoming rdm packet with univ"
             << static_cast<char>(address);
-    if (position >= PortCount || position >= kMaxPorts) return none;
-    int32_t portStream = PortStreams[position];
-    if (portStream < 0 || static_cast<uint32_t>(portStream) >= count) return none;
-    const Stream* port = StreamTable[portStream];
-    if (port == nullptr || port->kind != kStreamPort) return none;
-    const DmxPort& p = port->dmxPort;
-    uint32_t uids = p.discoveredCount;
-    uint32_t room = sizeof(p.discoveredUids) / sizeof(p.discoveredUids[0]);
-    return {p.discoveredUids, uids < room ? uids : room};
+    if (position >= kArtTodTables) return none;
+    const ArtTodTable& table = ArtTodTables[position];
+    uint32_t uids = table.count < kArtTodTableUids ? table.count : kArtTodTableUids;
+    return {table.uids, uids};
   }
   return none;
 }

@@ -33,9 +33,20 @@ struct ArtTodList {
   uint32_t count;
 };
 
-// The RDM table behind the Art-Net input stream of `address`: the device
-// port paired with it, in order (the first Art-Net input stream with the
-// first port started, and so on). Empty when there is no such stream or port.
+// The eight port UID tables an ArtTodRequest is answered from, one per
+// Art-Net input stream in configuration order. Nothing in the engine fills
+// them (discovery keeps its results on the serial ports), so a request is
+// logged and stays unanswered; tests fill them to check the replies.
+constexpr uint32_t kArtTodTables = 8;
+constexpr uint32_t kArtTodTableUids = 200;
+struct ArtTodTable {
+  RdmUid uids[kArtTodTableUids];
+  uint32_t count;
+};
+extern ArtTodTable ArtTodTables[kArtTodTables];
+
+// The table behind the Art-Net input stream of `address`. Empty when there
+// is no such stream or table.
 ArtTodList FindArtTodList(uint8_t address);
 
 // One datagram from the jumbo port.

@@ -180,19 +180,14 @@ TEST_F(ArtnetReceive, TodRequestWithEmptyListsSendsNothing) {
   EXPECT_TRUE(Captured().empty());
 }
 
-TEST_F(ArtnetReceive, TodRequestAnsweredFromThePairedPort) {
+TEST_F(ArtnetReceive, TodRequestAnsweredFromTheStreamsTable) {
   Configure(
-      "SA005255255255255I\n"    // first Art-Net input: paired with port 0
-      "SA006255255255255I\n");  // second: paired with port 1
-  StreamTable[2] = new Stream(2, kStreamPort, "000O");
-  StreamCount = 3;
-  PortStreams[0] = -1;  // an input port has no table
-  PortStreams[1] = 2;
-  PortCount = 2;
-  DmxPort& port = StreamTable[2]->dmxPort;
-  port.discoveredCount = 2;
-  port.discoveredUids[0] = {{0x57, 0x4B, 0, 0, 0, 9}};
-  port.discoveredUids[1] = {{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}};
+      "SA005255255255255I\n"    // first Art-Net input: table 0
+      "SA006255255255255I\n");  // second: table 1
+  ArtTodTable& table = ArtTodTables[1];
+  table.count = 2;
+  table.uids[0] = {{0x57, 0x4B, 0, 0, 0, 9}};
+  table.uids[1] = {{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}};
 
   EXPECT_EQ(FindArtTodList(5).count, 0u);
   EXPECT_EQ(FindArtTodList(7).count, 0u);
@@ -209,8 +204,9 @@ TEST_F(ArtnetReceive, TodRequestAnsweredFromThePairedPort) {
                                            2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 6, 0x00, 0x02, 0,
                                            2, 0x57, 0x4B, 0, 0, 0, 9, 1, 2, 3, 4, 5, 6}));
 
-  port.discoveredCount = 60000;  // a corrupt count never reads past the table
-  EXPECT_EQ(FindArtTodList(6).count, 399u);
+  table.count = 60000;  // a corrupt count never reads past the table
+  EXPECT_EQ(FindArtTodList(6).count, 200u);
+  table = ArtTodTable();
 }
 
 TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {

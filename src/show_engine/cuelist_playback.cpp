@@ -1,0 +1,274 @@
+// Frame-by-frame playback of a layer (cue stepping, oscillators, fades) and
+// the engine operations that start, pause and edit cues and cue lists.
+#include <algorithm>
+
+#include "show_engine/dmx_engine.h"
+#include "show_engine/engine_globals.h"
+#include "show_engine/engine_layer.h"
+
+void DmxEngineLayer::Update() {
+  if (inactive) return;
+  std::fill(std::begin(offsets), std::end(offsets), 0);
+
+  if (state == kLayerRunning || state == kLayerHalted) {
+    if (countdown <= 0) {
+      const auto& entries = cuelist.entries;
+      if (currentEntry < 0 || static_cast<size_t>(currentEntry) >= entries.size()) {
+        // A reload can leave the position past the end of a shorter (or
+        // empty) list; there is no entry to test or step from.
+        Stop();
+        return;
+      }
+      // The halt is tested before the entry is applied, so a list whose
+      // first entry halts never applies it.
+      if (entries[static_cast<size_t>(currentEntry)].halt == 1) {
+        state = kLayerHalted;
+      } else {
+        CueStep();
+      }
+    }
+    const int32_t step = FrameStep();
+    clock = SaturateToInt32(int64_t{clock} + step);
+    countdown = SaturateToInt32(int64_t{countdown} - step);
+  }
+
+  UpdateOscillators();
+  UpdateLevelFade();
+  UpdateChannelFades();
+
+  if ((state == kLayerHalted || state == kLayerPaused) && !levelFade && channelFades.empty()) {
+    Stop();
+  }
+}
+
+void DmxEngineLayer::CueStep() {
+  state = kLayerRunning;
+  const int32_t count = static_cast<int32_t>(cuelist.entries.size());
+  int32_t index = nextEntry;
+  if (index == 0) clock = 0;
+  if (index < 0 || index >= count) {
+    index = 0;
+    nextEntry = 0;
+  }
+  const CuelistEntry& entry = cuelist.entries[static_cast<size_t>(index)];
+  const std::vector<CueTiming> timings = entry.timings;
+  ApplyCue(entry.cue, false, timings, 0);
+  currentEntry = index;
+  // The excess of the last countdown is carried into this entry.
+  countdown = SaturateToInt32(int64_t{countdown} + EntryLength(entry));
+  nextEntry = index + 1 < count ? index + 1 : 0;
+}
+
+void DmxEngineLayer::UpdateOscillators() {
+  for (auto& [channel, oscillator] : oscillators) {
+    oscillator->Advance();
+    if (channel < 0 || channel >= static_cast<int32_t>(kEngineChannels)) continue;
+    const int16_t v = oscillator->Sample();
+    const auto bits = static_cast<uint16_t>(v);
+    offsets[channel] = static_cast<int8_t>(bits >> 8);
+    AddChannel(static_cast<uint32_t>(channel));
+    const int32_t fine = oscillator->fineChannel;
+    if (fine >= 0 && fine < static_cast<int32_t>(kEngineChannels)) {
+      values[fine] = 0;
+      offsets[fine] = static_cast<int16_t>(bits & 0xFF);
+      AddChannel(static_cast<uint32_t>(fine));
+    }
+  }
+}
+
+void DmxEngineLayer::UpdateLevelFade() {
+  if (!levelFade) return;
+  levelFade->Advance();
+  level = levelFade->GetValue();
+  if (levelFade->IsComplete()) levelFade.reset();
+}
+
+void DmxEngineLayer::UpdateChannelFades() {
+  if (channelFades.empty()) return;
+  // Which channels a fade of this frame has already written; a later fade
+  // on the same channel adds its own movement on top.
+  uint8_t seen[kEngineChannels] = {};
+  bool anyFinished = false;
+  for (auto& fade : channelFades) {
+    const uint16_t channel = fade->channel;
+    const uint16_t fine = fade->fineChannel < kEngineChannels ? fade->fineChannel : kNoFineChannel;
+    AddChannel(channel);
+    if (fine != kNoFineChannel) AddChannel(fine);
+    fade->Advance();
+    const auto v = static_cast<uint16_t>(fade->GetValue());
+    if (channel < kEngineChannels) {
+      if (!seen[channel]) {
+        values[channel] = static_cast<uint8_t>(v >> 8);
+        seen[channel] = 1;
+        if (fine != kNoFineChannel) values[fine] = static_cast<uint8_t>(v & 0xFF);
+      } else {
+        const auto from = static_cast<uint16_t>(fade->from);
+        values[channel] = static_cast<uint8_t>(
+            std::clamp(values[channel] + (v >> 8) - (from >> 8), 0, 255));
+        if (fine != kNoFineChannel) {
+          values[fine] = static_cast<uint8_t>(
+              std::clamp(values[fine] + (v & 0xFF) - (from & 0xFF), 0, 255));
+        }
+      }
+    }
+    if (fade->IsFinished()) anyFinished = true;
+  }
+  if (anyFinished) {
+    channelFades.erase(
+        std::remove_if(channelFades.begin(), channelFades.end(),
+                       [](const std::unique_ptr<ChannelFade>& fade) { return fade->IsFinished(); }),
+        channelFades.end());
+  }
+}
+
+void DmxEngineLayer::LoadCuelist(const Cuelist& list) {
+  cuelist.name = list.name;
+  cuelist.entries = list.entries;
+  clock = 0;
+  countdown = 0;
+  currentEntry = 0;
+  nextEntry = 0;
+}
+
+void DmxEngineLayer::ReloadCuelist(const Cuelist& list) {
+  cuelist.name = list.name;
+  cuelist.entries = list.entries;
+  const int32_t count = static_cast<int32_t>(cuelist.entries.size());
+  int64_t start = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const CuelistEntry& entry = cuelist.entries[static_cast<size_t>(i)];
+    const int64_t length = EntryLength(entry);
+    if (start <= clock && clock < start + length) {
+      currentEntry = i;
+      nextEntry = i + 1 < count ? i + 1 : 0;
+      countdown = SaturateToInt32(start + length - clock);
+      // The entry's values appear at once and hold for what is left of it.
+      std::vector<CueTiming> timings = entry.timings;
+      for (CueTiming& timing : timings) {
+        timing.rise = 0;
+        timing.hold = countdown;
+      }
+      ApplyCue(entry.cue, true, timings, 0);
+    }
+    start += length;
+  }
+  if (clock >= start) {
+    clock = 0;
+    countdown = 0;
+    currentEntry = 0;
+    nextEntry = 0;
+  }
+  engine->CalculateFrame();
+}
+
+void DmxEngineLayer::Pause() {
+  clock = 0;
+  countdown = 0;
+  currentEntry = 0;
+  nextEntry = 0;
+  if (state == kLayerRunning) {
+    for (auto& fade : channelFades) fade->Release();
+    state = kLayerPaused;
+  } else if (state == kLayerPaused) {
+    Stop();
+  }
+}
+
+void DmxEngineLayer::Stop() {
+  oscillators.clear();
+  state = kLayerStopped;
+  DeleteChannelFades();
+  // The layer stays in the mix and drives its channels at their start
+  // values; shows rely on a stopped list putting its channels back.
+  for (uint16_t channel : channelList) {
+    SetChannelValue(channel, engine->startValues[channel], false);
+  }
+  engine->CalculateFrame();
+}
+
+int32_t DmxEngine::GoCuelist(int32_t id, uint8_t additiveFlag, int32_t newLevel) {
+  DmxEngineLayer* layer = FindCuelistLayer(id);
+  if (!layer) return 0;
+  layer->inactive = 0;
+  if (layer->state == kLayerStopped || layer->state == kLayerPaused) {
+    layer->additive = additiveFlag;
+    const Cuelist& list = show.cuelists.at(id);
+    layer->LoadCuelist(list);
+    layer->state = list.entries.empty() ? kLayerStopped : kLayerRunning;
+  }
+  layer->level = newLevel;
+  MoveLayerToTop(layer);
+  return 1;
+}
+
+int32_t DmxEngine::PauseCuelist(int32_t id, uint8_t additiveFlag) {
+  DmxEngineLayer* layer = FindCuelistLayer(id);
+  if (!layer) return 0;
+  layer->additive = additiveFlag;
+  layer->Pause();
+  return 1;
+}
+
+namespace {
+
+void SettleLevelFade(DmxEngineLayer& layer) {
+  if (!layer.levelFade) return;
+  layer.level = layer.levelFade->GetValue();
+  layer.levelFade.reset();
+}
+
+}  // namespace
+
+int32_t DmxEngine::GoCue(int32_t id, uint8_t additiveFlag, int32_t newLevel) {
+  DmxEngineLayer* layer = FindCueLayer(id);
+  if (!layer) return 0;
+  if (layer->inactive || layer->muted) layer->ResetOscillatorPhases();
+  layer->additive = additiveFlag;
+  const int32_t time = FadeTimeOf(show.fadeIn, id);
+  SettleLevelFade(*layer);
+  if (newLevel != layer->level) {
+    layer->levelFade = std::make_unique<LevelFade>(layer->level, newLevel, time, 0);
+  }
+  layer->inactive = 0;
+  MoveLayerToTop(layer);
+  return 1;
+}
+
+int32_t DmxEngine::ReleaseCue(int32_t id, uint8_t additiveFlag, uint8_t immediate) {
+  DmxEngineLayer* layer = FindCueLayer(id);
+  if (!layer) return 0;
+  layer->additive = additiveFlag;
+  const int32_t time = immediate ? 0 : FadeTimeOf(show.fadeOut, id);
+  SettleLevelFade(*layer);
+  if (layer->level != 0) layer->levelFade = std::make_unique<LevelFade>(layer->level, 0, time, 0);
+  return 1;
+}
+
+void DmxEngine::StoreCue(int32_t id, const Cue& cue) {
+  show.cues[id] = cue;
+  if (DmxEngineLayer* layer = FindLayer(cueLayers, id)) {
+    layer->ApplyCue(show.cues[id], false, {}, static_cast<uint32_t>(FadeTimeOf(show.fadeIn, id)));
+  }
+}
+
+DmxEngineLayer* DmxEngine::CreateCue(int32_t id, const Cue& cue, int32_t fadeIn, int32_t fadeOut) {
+  DropLayer(cueLayers, id);
+  show.cues[id] = cue;
+  show.fadeIn[id] = fadeIn;
+  show.fadeOut[id] = fadeOut;
+  DmxEngineLayer* layer = AddLayer(cueLayers, id);
+  layer->ApplyCue(show.cues[id], false, {}, static_cast<uint32_t>(fadeIn));
+  layer->inactive = 1;
+  return layer;
+}
+
+DmxEngineLayer* DmxEngine::CreateCuelist(int32_t id, const Cuelist& list) {
+  DropLayer(cuelistLayers, id);
+  show.cuelists[id] = list;
+  return AddLayer(cuelistLayers, id);
+}
+
+void DmxEngine::UpdateCuelist(int32_t id, const Cuelist& list) {
+  show.cuelists[id] = list;
+  if (DmxEngineLayer* layer = FindLayer(cuelistLayers, id)) layer->ReloadCuelist(show.cuelists[id]);
+}

@@ -1,0 +1,103 @@
+#pragma once
+// The show engine: one per process, shared by every show-playing generator.
+// It plays a loaded show on a stack of layers (one per cue and per cue list)
+// and mixes them into a 512-channel frame: intensity channels highest-takes-
+// precedence (or added, for additive layers), the rest latest-takes-
+// precedence, undriven channels held, intensity scaled by the grand master.
+//
+// Locking: the engine has ONE lock, Lock(). Every caller on another thread
+// (the show-player thread, OSC, a show load while frames may run) holds it
+// around each engine entry, for example
+//     std::lock_guard<std::mutex> guard(engine->Lock());
+//     engine->CalculateFrame();
+//     stream->Write(engine->outputFrame, 512, 0);
+// The engine's own methods call each other without taking it.
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "show_engine/engine_globals.h"
+#include "show_engine/engine_layer.h"
+#include "show_engine/show.h"
+
+class DmxEngine {
+ public:
+  static DmxEngine* GetInstance();
+  static void DestroyInstance();
+
+  DmxEngine();
+  virtual ~DmxEngine();
+  DmxEngine(const DmxEngine&) = delete;
+  DmxEngine& operator=(const DmxEngine&) = delete;
+
+  std::mutex& Lock() { return lock_; }
+
+  // Computes the next frame into outputFrame.
+  void CalculateFrame();
+  // Computes frames for ever, each under the lock.
+  virtual void Run();
+
+  void PushLayer(DmxEngineLayer* layer);
+  void RemoveLayer(DmxEngineLayer* layer);
+  void MoveLayerToTop(DmxEngineLayer* layer);
+  void MoveLayerToBottom(DmxEngineLayer* layer);
+
+  void SetGrandMaster(uint32_t value);
+  void SetSpeed(uint32_t speed);
+  void ResetOscillatorPhases();
+  int32_t GetCueCount() const;
+  int32_t GetCuelistCount() const;
+  // 1 on success, 0 for an id the show does not have.
+  int32_t SetCuelistLevel(int32_t id, uint32_t level);
+  int32_t SetCueLevel(int32_t id, uint32_t level);
+
+  void LoadShow(const std::string& text);
+  std::string SaveShow();
+  void Clear();
+
+  // Playback control; 1 on success, 0 for an id the show does not have.
+  int32_t GoCuelist(int32_t id, uint8_t additive, int32_t level);
+  int32_t PauseCuelist(int32_t id, uint8_t additive);
+  int32_t GoCue(int32_t id, uint8_t additive, int32_t level);
+  int32_t ReleaseCue(int32_t id, uint8_t additive, uint8_t immediate);
+  void StoreCue(int32_t id, const Cue& cue);
+  DmxEngineLayer* CreateCue(int32_t id, const Cue& cue, int32_t fadeIn, int32_t fadeOut);
+  DmxEngineLayer* CreateCuelist(int32_t id, const Cuelist& list);
+  void UpdateCuelist(int32_t id, const Cuelist& list);
+
+  static bool IsIntensity(int32_t type) { return type == 2 || type == 7; }
+  bool IsIntensityChannel(uint32_t channel) const { return IsIntensity(channelTypes[channel]); }
+
+  std::deque<DmxEngineLayer*> layers;  // bottom first; the maps own the layers
+  uint8_t outputFrame[kEngineChannels] = {};
+  uint8_t touched[kEngineChannels] = {};
+  int32_t channelTypes[kEngineChannels] = {};
+  int32_t channelSubtypes[kEngineChannels] = {};
+  uint8_t startValues[kEngineChannels] = {};
+  uint8_t liveValues[kEngineChannels] = {};
+  Show show;
+  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cueLayers;
+  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cuelistLayers;
+  std::unique_ptr<LiveOutputLayer> liveOutputLayer;
+  int32_t overrideValues[kEngineChannels];
+  uint8_t invert[kEngineChannels] = {};
+
+ private:
+  using LayerMap = std::map<int32_t, std::unique_ptr<DmxEngineLayer>>;
+  // Null for an id the show does not have, or one stored without a layer.
+  DmxEngineLayer* FindCueLayer(int32_t id);
+  DmxEngineLayer* FindCuelistLayer(int32_t id);
+  static DmxEngineLayer* FindLayer(const LayerMap& layerMap, int32_t id);
+  // A new layer registered under id and pushed on top of the stack.
+  DmxEngineLayer* AddLayer(LayerMap& layerMap, int32_t id);
+  // Takes the layer under id off the stack and destroys it.
+  void DropLayer(LayerMap& layerMap, int32_t id);
+
+  std::mutex lock_;
+};
+
+extern DmxEngine* DmxEngineInstance;

@@ -1,0 +1,19 @@
+#pragma once
+// Process-wide playback values shared by the frame mix, the fades and the
+// oscillators. They are written only by the engine's own setters, which run
+// under the engine lock; atomics keep a stray reader on another thread sound.
+#include <atomic>
+#include <cstdint>
+
+// Intensity output = mixed value x GrandMaster / 255; never above 255.
+extern std::atomic<uint32_t> GrandMaster;
+// Hundredths of a percent, 1000..40000; 10000 plays at normal speed.
+extern std::atomic<int32_t> PlaybackSpeed;
+
+// Milliseconds of show time per frame. Shows are timed against this whole-ms
+// truncation (41 ms at 100 %, not 41.666), so keep it integer.
+int32_t FrameStep();
+
+// Show files carry 32-bit times; their sums and products are taken in 64 bits
+// and brought back here rather than wrapping.
+int32_t SaturateToInt32(int64_t value);

@@ -1,0 +1,290 @@
+#include "show_engine/engine_layer.h"
+
+#include <algorithm>
+
+#include "show_engine/dmx_engine.h"
+#include "show_engine/engine_globals.h"
+
+DmxEngineLayer::DmxEngineLayer(DmxEngine* engine) : engine(engine) { Clear(); }
+
+DmxEngineLayer::~DmxEngineLayer() = default;
+
+int32_t DmxEngineLayer::HasChannel(uint32_t channel) {
+  return channel < kEngineChannels && inChannelList_[channel] ? 1 : 0;
+}
+
+// Level given as anything a caller stored; products are taken wide.
+int32_t DmxEngineLayer::ScaledValue(uint32_t channel, int32_t offset) {
+  if (channel >= kEngineChannels) return 0;
+  const int64_t f = engine->IsIntensityChannel(channel) ? level : 65535;
+  const int64_t sum = int64_t{offset} * f / 65535 + int64_t{values[channel]} * f / 65535;
+  return static_cast<int32_t>(std::clamp<int64_t>(sum, 0, 255));
+}
+
+int32_t DmxEngineLayer::GetValue(uint32_t channel) { return ScaledValue(channel, 0); }
+
+int32_t DmxEngineLayer::GetOutputValue(uint32_t channel) {
+  return channel < kEngineChannels ? ScaledValue(channel, offsets[channel]) : 0;
+}
+
+int32_t DmxEngineLayer::HasChannelAt(uint32_t universe, uint32_t channel) {
+  if (universe != 0 || channel >= kEngineChannels) return 0;
+  return HasChannel(channel);
+}
+
+int32_t DmxEngineLayer::GetValueAt(uint32_t universe, uint32_t channel) {
+  if (universe != 0 || channel >= kEngineChannels) return 0;
+  return GetValue(channel);
+}
+
+int32_t DmxEngineLayer::GetOutputValueAt(uint32_t universe, uint32_t channel) {
+  if (universe != 0 || channel >= kEngineChannels) return 0;
+  return GetOutputValue(channel);
+}
+
+void DmxEngineLayer::Clear() {
+  std::fill(std::begin(values), std::end(values), 0);
+  std::fill(std::begin(inChannelList_), std::end(inChannelList_), 0);
+  channelList.clear();
+  oscillators.clear();
+}
+
+void DmxEngineLayer::AddChannel(uint32_t channel) {
+  if (channel >= kEngineChannels || inChannelList_[channel]) return;
+  inChannelList_[channel] = 1;
+  channelList.push_back(static_cast<uint16_t>(channel));
+}
+
+void DmxEngineLayer::SetChannelValue(uint32_t channel, uint8_t value, bool onlyIfAbsent) {
+  if (channel >= kEngineChannels) return;
+  if (onlyIfAbsent && inChannelList_[channel]) return;
+  values[channel] = value;
+  AddChannel(channel);
+}
+
+void DmxEngineLayer::SetLevel(int32_t target, int32_t time) {
+  if (levelFade) {
+    level = levelFade->GetValue();
+    levelFade.reset();
+  }
+  if (level == target) return;
+  levelFade = std::make_unique<LevelFade>(level, target, time, 0);
+}
+
+void DmxEngineLayer::FadeOut(int32_t time) { SetLevel(0, time); }
+
+void DmxEngineLayer::SetFadesPaused(bool pause, bool all) {
+  for (auto& fade : channelFades) {
+    if (!pause) {
+      fade->paused = 0;
+    } else if (all || int64_t{fade->elapsed} <= int64_t{fade->rise} + fade->hold + 250) {
+      fade->paused = 1;
+    }
+  }
+}
+
+void DmxEngineLayer::AddChannelFade(uint16_t channel, uint8_t value, int32_t rise, int32_t hold,
+                                    int32_t fall) {
+  if (channel >= kEngineChannels) return;
+  channelFades.push_back(std::make_unique<ChannelFade>(channel, engine->startValues[channel], value,
+                                                       rise, hold, fall, false));
+}
+
+void DmxEngineLayer::AddChannelFade(uint16_t channel, uint16_t fineChannel, uint8_t coarse,
+                                    uint8_t fine, int32_t rise, int32_t hold, int32_t fall) {
+  if (channel >= kEngineChannels) return;
+  if (fineChannel >= kEngineChannels) fineChannel = kNoFineChannel;
+  const uint8_t fromFine = fineChannel == kNoFineChannel ? 0 : engine->startValues[fineChannel];
+  channelFades.push_back(std::make_unique<ChannelFade>(channel, fineChannel,
+                                                       engine->startValues[channel], fromFine,
+                                                       coarse, fine, rise, hold, fall, false));
+}
+
+Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel, int32_t waveform,
+                                          uint32_t period, uint16_t phase, uint16_t amplitude,
+                                          uint16_t width) {
+  const uint64_t key = uint64_t{universe} * kEngineChannels + channel;
+  if (key >= kEngineChannels) return nullptr;
+  std::unique_ptr<Oscillator>& slot = oscillators[static_cast<int32_t>(key)];
+  if (!slot) slot = std::make_unique<Oscillator>(waveform);
+  Oscillator* oscillator = slot.get();
+  oscillator->SetWaveform(waveform);
+  oscillator->SetPhase(phase);
+  oscillator->SetPeriod(period);
+  oscillator->amplitude = amplitude;
+  oscillator->SetWidth(width);
+  return oscillator;
+}
+
+Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel,
+                                          uint32_t fineChannel, int32_t waveform, uint32_t period,
+                                          uint16_t phase, uint16_t amplitude, uint16_t width) {
+  const uint64_t key = uint64_t{universe} * kEngineChannels + channel;
+  const bool isNew = key < kEngineChannels && oscillators.count(static_cast<int32_t>(key)) == 0;
+  Oscillator* oscillator =
+      AddOscillator(universe, channel, waveform, period, phase, amplitude, width);
+  if (oscillator && isNew) {
+    const uint64_t fine = uint64_t{universe} * kEngineChannels + fineChannel;
+    oscillator->fineChannel = fine < kEngineChannels ? static_cast<int32_t>(fine) : -1;
+  }
+  return oscillator;
+}
+
+void DmxEngineLayer::ResetOscillatorPhases() {
+  for (auto& entry : oscillators) entry.second->ResetPhase();
+}
+
+void DmxEngineLayer::UpdateOscillatorSteps() {
+  for (auto& entry : oscillators) {
+    Oscillator& oscillator = *entry.second;
+    if (oscillator.period != 0) oscillator.step = OscillatorStepFor(oscillator.period);
+  }
+}
+
+void DmxEngineLayer::DeleteChannelFades() { channelFades.clear(); }
+
+namespace {
+
+struct PairSlot {
+  int32_t type;
+  int32_t coarseSubtype;
+  int32_t fineSubtype;
+};
+
+// Tested in this order after each value.
+constexpr PairSlot kPairSlots[] = {{7, 0, 1}, {1, 1, 3}, {1, 2, 4}};
+constexpr size_t kPairCount = sizeof(kPairSlots) / sizeof(kPairSlots[0]);
+
+// A timing list need not cover every channel type the show uses.
+const CueTiming* TimingFor(const std::vector<CueTiming>& timings, int32_t type) {
+  if (type < 0 || static_cast<size_t>(type) >= timings.size()) return nullptr;
+  return &timings[static_cast<size_t>(type)];
+}
+
+}  // namespace
+
+void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueTiming>& timings,
+                              uint32_t fadeTime) {
+  engine->MoveLayerToTop(this);
+  if (clear) {
+    Clear();
+    DeleteChannelFades();
+  }
+  oscillators.clear();
+
+  if (timings.empty()) {
+    if (fadeTime == 0) {
+      level = 65535;
+    } else {
+      level = 0;
+      if (levelFade) {
+        level = levelFade->GetValue();
+        levelFade.reset();
+      }
+      if (level != 65535) {
+        levelFade = std::make_unique<LevelFade>(level, 65535, SaturateToInt32(fadeTime), 0);
+      }
+    }
+  }
+
+  // Coarse/fine channel pairs become one 16-bit fade; what stays unpaired is
+  // faded (or set) on its own below.
+  const size_t count = cue.values.size();
+  std::vector<uint8_t> paired(count, 0);
+  std::vector<std::pair<uint16_t, uint16_t>> pairs;
+  if (!timings.empty()) {
+    int64_t coarseSlot[kPairCount] = {-1, -1, -1};
+    int64_t fineSlot[kPairCount] = {-1, -1, -1};
+    for (size_t p = 0; p < count; ++p) {
+      const uint16_t channel = cue.values[p].channel;
+      if (channel >= kEngineChannels) continue;
+      const int32_t type = engine->channelTypes[channel];
+      const int32_t subtype = engine->channelSubtypes[channel];
+      for (size_t s = 0; s < kPairCount; ++s) {
+        if (type != kPairSlots[s].type) continue;
+        if (subtype == kPairSlots[s].coarseSubtype) coarseSlot[s] = static_cast<int64_t>(p);
+        if (subtype == kPairSlots[s].fineSubtype) fineSlot[s] = static_cast<int64_t>(p);
+      }
+      for (size_t s = 0; s < kPairCount; ++s) {
+        if (coarseSlot[s] < 0 || fineSlot[s] < 0) continue;
+        const CueTiming* timing = TimingFor(timings, kPairSlots[s].type);
+        const CueValue& coarse = cue.values[static_cast<size_t>(coarseSlot[s])];
+        const CueValue& fine = cue.values[static_cast<size_t>(fineSlot[s])];
+        if (timing) {
+          channelFades.push_back(std::make_unique<ChannelFade>(
+              coarse.channel, fine.channel, engine->startValues[coarse.channel],
+              engine->startValues[fine.channel], coarse.value, fine.value, timing->rise,
+              timing->hold, timing->fall, false));
+          paired[static_cast<size_t>(coarseSlot[s])] = 1;
+          paired[static_cast<size_t>(fineSlot[s])] = 1;
+          pairs.emplace_back(coarse.channel, fine.channel);
+        }
+        coarseSlot[s] = -1;
+        fineSlot[s] = -1;
+      }
+    }
+  }
+  for (const auto& pair : pairs) {
+    AddChannel(pair.first);
+    AddChannel(pair.second);
+  }
+
+  for (size_t p = 0; p < count; ++p) {
+    if (paired[p]) continue;
+    const CueValue& value = cue.values[p];
+    if (value.channel >= kEngineChannels) continue;
+    const CueTiming* timing = TimingFor(timings, engine->channelTypes[value.channel]);
+    if (timing) {
+      channelFades.push_back(std::make_unique<ChannelFade>(
+          value.channel, engine->startValues[value.channel], value.value, timing->rise,
+          timing->hold, timing->fall, false));
+    } else {
+      // No timings at all, or none for this channel's type: the value
+      // arrives at once rather than reading past the timing list.
+      values[value.channel] = value.value;
+    }
+    AddChannel(value.channel);
+  }
+
+  for (const OscillatorDef& def : cue.oscillators) {
+    if (def.channel < 0 || def.channel >= static_cast<int32_t>(kEngineChannels)) continue;
+    auto oscillator = std::make_unique<Oscillator>(def.waveform);
+    oscillator->SetPhase(def.phase);
+    oscillator->SetPeriod(def.period);
+    oscillator->amplitude = def.amplitude;
+    oscillator->fineChannel =
+        def.fineChannel >= 0 && def.fineChannel < static_cast<int32_t>(kEngineChannels)
+            ? def.fineChannel
+            : -1;
+    oscillator->SetWidth(def.width);
+    oscillators[def.channel] = std::move(oscillator);
+  }
+}
+
+void DmxEngineLayer::SnapshotCue(Cue& cue) const {
+  for (uint16_t channel : channelList) cue.values.push_back({channel, values[channel]});
+  for (const auto& [channel, oscillator] : oscillators) {
+    OscillatorDef def;
+    def.channel = channel;
+    def.fineChannel = oscillator->fineChannel;
+    def.waveform = oscillator->waveform;
+    def.period = oscillator->period;
+    def.phase = oscillator->phase;
+    def.amplitude = static_cast<uint16_t>(oscillator->amplitude);
+    def.width = oscillator->width;
+    cue.oscillators.push_back(def);
+  }
+}
+
+LiveOutputLayer::LiveOutputLayer(DmxEngine* engine) : DmxEngineLayer(engine) {}
+
+int32_t LiveOutputLayer::HasChannel(uint32_t) { return 1; }
+
+int32_t LiveOutputLayer::GetValue(uint32_t channel) {
+  if (channel >= kEngineChannels) return 0;
+  const uint32_t live = engine->liveValues[channel];
+  if (!engine->IsIntensityChannel(channel)) return static_cast<int32_t>(live);
+  return static_cast<int32_t>(static_cast<uint8_t>(live * GrandMaster.load() / 255));
+}
+
+int32_t LiveOutputLayer::GetOutputValue(uint32_t channel) { return GetValue(channel); }

@@ -1,0 +1,115 @@
+#pragma once
+// One playback layer of the show engine: a cue's or a cue list's channel
+// values, oscillator offsets, level, level fade and channel fades. The
+// engine mixes its layers bottom to top into one frame.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "show_engine/fades.h"
+#include "show_engine/oscillators.h"
+#include "show_engine/show.h"
+
+class DmxEngine;
+
+constexpr uint32_t kEngineChannels = 512;
+
+enum LayerState : int32_t {
+  kLayerStopped = 0,
+  kLayerRunning = 1,
+  kLayerHalted = 4,
+  kLayerPaused = 5,
+};
+
+class DmxEngineLayer {
+ public:
+  explicit DmxEngineLayer(DmxEngine* engine);
+  virtual ~DmxEngineLayer();
+  DmxEngineLayer(const DmxEngineLayer&) = delete;
+  DmxEngineLayer& operator=(const DmxEngineLayer&) = delete;
+
+  // The mix reads layers only through GetOutputValue. Channels are below 512.
+  virtual int32_t HasChannel(uint32_t channel);
+  virtual int32_t GetValue(uint32_t channel);
+  virtual int32_t GetOutputValue(uint32_t channel);
+
+  // Universe-addressed forms; anything beyond the one frame reads as 0.
+  int32_t HasChannelAt(uint32_t universe, uint32_t channel);
+  int32_t GetValueAt(uint32_t universe, uint32_t channel);
+  int32_t GetOutputValueAt(uint32_t universe, uint32_t channel);
+
+  // Values, channel list and oscillators; level, fades, state and flags stay.
+  void Clear();
+  void AddChannel(uint32_t channel);
+  void SetChannelValue(uint32_t channel, uint8_t value, bool onlyIfAbsent);
+
+  void SetLevel(int32_t target, int32_t time);
+  void FadeOut(int32_t time);
+  // all false spares fades that have been falling for more than 250 ms.
+  void SetFadesPaused(bool pause, bool all);
+  void AddChannelFade(uint16_t channel, uint8_t value, int32_t rise, int32_t hold, int32_t fall);
+  void AddChannelFade(uint16_t channel, uint16_t fineChannel, uint8_t coarse, uint8_t fine,
+                      int32_t rise, int32_t hold, int32_t fall);
+  // Null when the channel lies outside the frame.
+  Oscillator* AddOscillator(uint32_t universe, uint32_t channel, int32_t waveform, uint32_t period,
+                            uint16_t phase, uint16_t amplitude, uint16_t width);
+  Oscillator* AddOscillator(uint32_t universe, uint32_t channel, uint32_t fineChannel,
+                            int32_t waveform, uint32_t period, uint16_t phase, uint16_t amplitude,
+                            uint16_t width);
+  void ResetOscillatorPhases();
+  void UpdateOscillatorSteps();
+  // Moves the layer to the top of the stack first. With timings the values
+  // fade per channel type and the level is left alone; without, the values
+  // are set at once and the level comes up over fadeTime.
+  void ApplyCue(const Cue& cue, bool clear, const std::vector<CueTiming>& timings,
+                uint32_t fadeTime);
+  void SnapshotCue(Cue& cue) const;
+
+  // One frame of playback.
+  void Update();
+  void LoadCuelist(const Cuelist& list);
+  // Takes a new copy of the list but keeps playing at the present clock.
+  void ReloadCuelist(const Cuelist& list);
+  void Pause();
+  // Also recomputes the engine's frame, so the channels fall back at once.
+  void Stop();
+
+  uint8_t values[kEngineChannels] = {};
+  int16_t offsets[kEngineChannels] = {};
+  std::vector<uint16_t> channelList;
+  Cuelist cuelist;
+  std::map<int32_t, std::unique_ptr<Oscillator>> oscillators;
+  std::unique_ptr<LevelFade> levelFade;
+  std::vector<std::unique_ptr<ChannelFade>> channelFades;
+  int32_t level = 65535;
+  int32_t state = kLayerStopped;
+  int32_t currentEntry = 0;
+  int32_t nextEntry = 0;
+  int32_t clock = 0;
+  int32_t countdown = 9999999;
+  uint8_t inactive = 1;
+  uint8_t muted = 0;
+  uint8_t additive = 0;
+  DmxEngine* engine;
+
+ private:
+  int32_t ScaledValue(uint32_t channel, int32_t offset);
+  void CueStep();
+  void UpdateOscillators();
+  void UpdateLevelFade();
+  void UpdateChannelFades();
+  void DeleteChannelFades();
+
+  // Mirrors channelList so that the per-frame AddChannel calls stay cheap.
+  uint8_t inChannelList_[kEngineChannels] = {};
+};
+
+// A layer view of the engine's live values; kept off the stack.
+class LiveOutputLayer : public DmxEngineLayer {
+ public:
+  explicit LiveOutputLayer(DmxEngine* engine);
+  int32_t HasChannel(uint32_t channel) override;
+  int32_t GetValue(uint32_t channel) override;
+  int32_t GetOutputValue(uint32_t channel) override;
+};

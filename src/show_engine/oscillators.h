@@ -1,0 +1,52 @@
+#pragma once
+// Oscillators add a periodic offset to a channel. The cycle is 2000000
+// position units; position / 1000 indexes a shared table of 2000 samples.
+#include <cstdint>
+
+constexpr int32_t kWaveSamples = 2000;
+constexpr int32_t kOscillatorCycle = 2000000;
+
+enum Waveform : int32_t {
+  kWaveSine = 0,
+  kWaveSquare = 1,
+  kWaveTriangle = 2,
+  kWaveRampUp = 3,
+  kWaveRampDown = 4,
+};
+
+// Sine, square, triangle, ramp up, ramp down; filled by BuildWaveTables.
+extern int16_t WaveTables[5][kWaveSamples];
+void BuildWaveTables();
+
+// Position units per frame for a period in ms at the present playback speed.
+uint32_t OscillatorStepFor(uint32_t period);
+
+class Oscillator {
+ public:
+  explicit Oscillator(int32_t waveform);
+
+  void SetWaveform(int32_t waveform);
+  // Moves the position by the phase difference, keeping the cycle running.
+  void SetPhase(int32_t phase);
+  // Restarts the cycle aligned on the phase.
+  void ResetPhase();
+  // A period of 0 leaves period and step as they are.
+  void SetPeriod(uint32_t period);
+  // 0 counts as 1 and anything above 99 as 99.
+  void SetWidth(uint32_t width);
+  void Advance();
+  // The signed 16-bit offset at the present position.
+  int16_t Sample() const;
+
+  const int16_t* waveTable;
+  int32_t fineChannel = -1;
+  int32_t waveform;
+  uint32_t step;
+  uint32_t period = 1000;
+  uint16_t width = 50;
+  int32_t phase = 0;
+  int32_t position = 0;
+  int32_t threshold = 1000;
+  uint8_t disabled = 0;
+  uint32_t amplitude = 100;
+};
