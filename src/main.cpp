@@ -17,6 +17,8 @@
 #include "protocols/jumbo_thread.h"
 #include "protocols/sacn_input.h"
 #include "protocols/sockets.h"
+#include "protocols/kinet_thread.h"
+#include "protocols/qsp_thread.h"
 #include "rule.h"
 #include "stream.h"
 #include "unmatched_table.h"
@@ -80,8 +82,12 @@ int main(int argc, char** argv) {
   pthread_t thread;
   VLOG(1) << "Starting Artnet thread ";
   pthread_create(&thread, nullptr, ArtnetThread, nullptr);
+  VLOG(1) << "Starting QSP thread ";
+  pthread_create(&thread, nullptr, QspThread, nullptr);
   VLOG(1) << "Starting Jumbo DMX Over Ethernet thread ";
   pthread_create(&thread, nullptr, JumboThread, nullptr);
+  VLOG(1) << "Starting KiNet thread ";
+  pthread_create(&thread, nullptr, KinetThread, nullptr);
 
   CreateSacnSendSocket();
   usleep(1000);

@@ -8,11 +8,7 @@
 #include <cstdint>
 
 #include "port.h"
-
-// How the handlers put a reply on the wire; the Art-Net thread sends from
-// its own socket, tests and the fuzzer capture or discard.
-using DatagramSender = void (*)(const struct sockaddr_in& to, const uint8_t* bytes,
-                                size_t length);
+#include "protocols/datagram_sender.h"
 
 // One Art-Net datagram as received into the 600-byte buffer.
 void HandleArtnetPacket(const uint8_t* packet, size_t length, struct sockaddr_in* sender,

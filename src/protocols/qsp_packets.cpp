@@ -2,6 +2,23 @@
 
 #include <cstring>
 
+#include "device_identity.h"
+
+namespace {
+
+constexpr uint32_t kQspMinDataLength = 20;
+// The length field may say up to 520, but a stream holds 512 channels; a
+// longer frame is refused rather than cut, so no peer sees half a frame.
+constexpr uint32_t kQspMaxDataLength = 512;
+constexpr size_t kQspNameOffset = 14;
+constexpr size_t kQspNameLength = 10;
+
+bool HasMagic(const uint8_t* packet, const char* magic) {
+  return std::memcmp(packet, magic, 4) == 0;
+}
+
+}  // namespace
+
 void BuildQspDataHeader(uint8_t* out, uint32_t universe) {
   std::memcpy(out, "QSDD", 4);
   out[4] = static_cast<uint8_t>(universe & 0xFF);
@@ -9,4 +26,53 @@ void BuildQspDataHeader(uint8_t* out, uint32_t universe) {
   out[6] = 0;  // not read by receivers; zero rather than whatever was there
   out[7] = 0x02;  // data length 512, high byte first
   out[8] = 0x00;
+}
+
+QspPacketKind ClassifyQspPacket(const uint8_t* packet, size_t length) {
+  if (length < 4) return QspPacketKind::kOther;
+  if (HasMagic(packet, "QSDD")) return QspPacketKind::kData;
+  if (HasMagic(packet, "QSPP")) return QspPacketKind::kPoll;
+  if (HasMagic(packet, "QSRD")) return QspPacketKind::kRdmRequest;
+  if (HasMagic(packet, "QDSP")) return QspPacketKind::kStreamRequest;
+  return QspPacketKind::kOther;
+}
+
+bool ParseQspDataPacket(const uint8_t* packet, size_t length, QspData* out) {
+  if (length < kQspDataOffset) return false;
+  if (packet[5] != 0) return false;
+  uint32_t dataLength = static_cast<uint32_t>(packet[7]) << 8 | packet[8];
+  if (dataLength < kQspMinDataLength || dataLength > kQspMaxDataLength) return false;
+  if (dataLength > length - kQspDataOffset) return false;
+  out->universe = packet[4];
+  out->channels = packet + kQspDataOffset;
+  out->length = dataLength;
+  return true;
+}
+
+void BuildQspPollReply(uint8_t* reply) {
+  // Bytes 12-13 and 24-26 carry nothing; zero them so that no stale byte of
+  // an earlier reply goes out.
+  std::memset(reply, 0, kQspPollReplySize);
+  std::memcpy(reply, "QSPR", 4);
+  for (int i = 0; i < 6; ++i) reply[4 + i] = static_cast<uint8_t>(MacAddress[i] & 0xFF);
+  reply[10] = 0;
+  reply[11] = BoardType;
+  // Ten characters at most and no terminator when the name fills them.
+  size_t nameLength = strnlen(DeviceName, kQspNameLength);
+  std::memcpy(reply + kQspNameOffset, DeviceName, nameLength);
+  reply[27] = 0;
+  reply[28] = 1;
+}
+
+bool ParseQspStreamRequest(const uint8_t* packet, size_t length, uint16_t* index) {
+  if (length < kQspStreamRequestSize) return false;
+  *index = static_cast<uint16_t>(packet[4] | packet[5] << 8);
+  return true;
+}
+
+void BuildQspStreamReply(uint8_t* reply, uint16_t index, const uint8_t* channels) {
+  std::memcpy(reply, "QDSR", 4);
+  reply[4] = static_cast<uint8_t>(index & 0xFF);
+  reply[5] = static_cast<uint8_t>(index >> 8);
+  std::memcpy(reply + 6, channels, 512);
 }

@@ -13,11 +13,15 @@ int ArtnetRxSocket = -1;
 int ArtnetSendSocket = -1;
 int SacnSendSocket = -1;
 
-int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* bindFailure) {
+int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* bindFailure,
+                           bool reuseAddress) {
   int fd = socket(AF_INET, SOCK_DGRAM, 0);
   if (fd < 0) LOG(FATAL) << openFailure;
   int on = 1;
   if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) {
+    LOG(FATAL) << "Cannot set options on broadcast socket";
+  }
+  if (reuseAddress && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) {
     LOG(FATAL) << "Cannot set options on broadcast socket";
   }
   struct sockaddr_in local = {};
@@ -48,5 +52,19 @@ void CreateSacnSendSocket() {
   local.s_addr = inet_addr(IpString);
   if (setsockopt(SacnSendSocket, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof(local)) < 0) {
     LOG(FATAL) << "ssetting local interface";  // sic: the text is matched as it is
+  }
+}
+
+void SendDatagram(int fd, const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  sendto(fd, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+}
+
+void ServeDatagrams(int fd, DatagramHandler handle, DatagramSender send) {
+  uint8_t buffer[600];
+  for (;;) {
+    struct sockaddr_in sender;
+    ssize_t n = ReceiveDatagram(fd, buffer, sizeof(buffer), &sender);
+    // Errors and datagrams too short for a magic are dropped unlogged.
+    if (n > 3) handle(buffer, static_cast<size_t>(n), sender, send);
   }
 }

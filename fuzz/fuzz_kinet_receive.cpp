@@ -1,0 +1,14 @@
+// KiNet datagrams from anyone on the network: no read or write out of
+// bounds, whatever their length fields and port numbers say.
+#include <cstddef>
+#include <cstdint>
+
+#include "protocols/kinet_receive.h"
+#include "receiver_fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  SetUpReceiverFuzzing();
+  if (size < 1) return 0;
+  HandleKinetPacket(bytes + 1, size - 1, FuzzSender(bytes[0]), ReadEveryByte);
+  return 0;
+}

@@ -1,0 +1,85 @@
+#include "protocols/qsp_receive.h"
+
+#include <glog/logging.h>
+
+#include "device_identity.h"
+#include "protocols/qsp_packets.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+namespace {
+
+bool TakesQspData(const Stream& s, uint8_t universe) {
+  return s.kind == kStreamNetwork && s.protocol == kProtocolQsp && s.qspUniverse == universe &&
+         s.input == 1;
+}
+
+void AnswerPoll(DatagramSender send) {
+  uint8_t reply[kQspPollReplySize];
+  BuildQspPollReply(reply);
+  // Every poll is answered to everyone, whoever asked.
+  struct sockaddr_in to = {};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(kQspPort);
+  to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+  send(to, reply, sizeof(reply));
+}
+
+void AnswerStreamRequest(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
+                         DatagramSender send) {
+  uint16_t index;
+  if (!ParseQspStreamRequest(packet, length, &index)) return;
+  VLOG(3) << "Got QDSP Packet for stream " << index;
+  if (index >= StreamCount.load(std::memory_order_acquire)) return;
+  const Stream* s = StreamTable[index];
+  if (s == nullptr) return;
+  uint8_t reply[kQspStreamReplySize];
+  BuildQspStreamReply(reply, index, s->data);
+  struct sockaddr_in to = sender;
+  to.sin_port = htons(kQspReplyPort);
+  send(to, reply, sizeof(reply));
+  VLOG(3) << "Reply Packet sent to " << LoggedAddressNumber(sender.sin_addr);
+}
+
+}  // namespace
+
+void HandleQspPacket(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
+                     DatagramSender send) {
+  if (length <= 3) return;
+  VLOG(3) << "Got QSP Packet " << static_cast<char>(packet[0]) << static_cast<char>(packet[1])
+          << static_cast<char>(packet[2]) << static_cast<char>(packet[3]);
+  VLOG(3) << "From: " << LoggedAddressNumber(sender.sin_addr);
+  switch (ClassifyQspPacket(packet, length)) {
+    case QspPacketKind::kData:
+      // Our own output streams reach us too on a broadcast network.
+      if (sender.sin_addr.s_addr == IpAddress.s_addr) return;
+      MatchQspStream(packet, length);
+      break;
+    case QspPacketKind::kPoll:
+      AnswerPoll(send);
+      break;
+    case QspPacketKind::kRdmRequest:
+      HandleQspRdmRequest(packet, length, sender, send);
+      break;
+    case QspPacketKind::kStreamRequest:
+      AnswerStreamRequest(packet, length, sender, send);
+      break;
+    case QspPacketKind::kOther:
+      break;
+  }
+}
+
+void MatchQspStream(const uint8_t* packet, size_t length) {
+  QspData frame;
+  if (!ParseQspDataPacket(packet, length, &frame)) return;
+  uint32_t count = StreamCount.load(std::memory_order_acquire);
+  for (uint32_t i = 0; i < count; ++i) {
+    VLOG(3) << "Checking for matching QSP stream: " << i;
+    Stream* s = StreamTable[i];
+    if (s == nullptr || !TakesQspData(*s, frame.universe)) continue;
+    VLOG(2) << "QSP Stream:" << i << " is a match to incoming packet";
+    s->Write(frame.channels, frame.length, 0);
+    return;
+  }
+  AddUnmatchedStream(kProtocolQsp, frame.universe, nullptr);
+}
