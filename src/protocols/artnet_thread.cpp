@@ -1,7 +1,6 @@
 #include "protocols/artnet_thread.h"
 
 #include <semaphore.h>
-#include <sys/socket.h>
 
 #include "config_file.h"
 #include "protocols/artnet_packets.h"
@@ -11,7 +10,7 @@
 namespace {
 
 void SendFromArtnetSocket(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
-  sendto(ArtnetRxSocket, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+  SendDatagram(ArtnetRxSocket, to, bytes, length);
 }
 
 }  // namespace
