@@ -1,6 +1,7 @@
 // The write operations: what each one does to data, counters and the flag.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "clock.h"
@@ -11,6 +12,8 @@ namespace {
 struct timeval FakeNow;
 struct timeval FakeClock() { return FakeNow; }
 
+using Counters = std::tuple<uint32_t, uint32_t, bool>;  // writes, changes, flag
+
 class StreamWrite : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -18,7 +21,7 @@ class StreamWrite : public ::testing::Test {
     SetClockForTesting(FakeClock);
   }
   void TearDown() override { SetClockForTesting(nullptr); }
-  void Tick(long seconds) { FakeNow.tv_sec += seconds; }
+  Counters Counts() const { return {s.writeCount, s.changeCount, s.IsChanged()}; }
 
   Stream s{0, kStreamVirtual, "\n"};
 };
@@ -26,18 +29,12 @@ class StreamWrite : public ::testing::Test {
 TEST_F(StreamWrite, UnchangedFrameCountsOnlyTheCall) {
   std::vector<uint8_t> frame(512, 0);
   s.Write(frame.data(), 512, 0);
-  EXPECT_EQ(s.writeCount, 1u);
-  EXPECT_EQ(s.changeCount, 0u);
-  EXPECT_FALSE(s.IsChanged());
+  EXPECT_EQ(Counts(), Counters(1, 0, false));
   EXPECT_EQ(s.lastChange.tv_sec, 0);
-
   s.Write(frame.data(), 512, 1);  // stamp-first renews the time all the same
   EXPECT_EQ(s.lastChange.tv_sec, 100);
-  EXPECT_FALSE(s.IsChanged());
-
   s.Write(frame.data(), 0, 0);
-  EXPECT_EQ(s.writeCount, 3u);
-  EXPECT_EQ(s.changeCount, 0u);
+  EXPECT_EQ(Counts(), Counters(3, 0, false));
 }
 
 TEST_F(StreamWrite, ShortFrameChangesOnlyItsChannels) {
@@ -45,24 +42,22 @@ TEST_F(StreamWrite, ShortFrameChangesOnlyItsChannels) {
   s.Write(full.data(), 512, 0);
   s.ClearChanged();
   std::vector<uint8_t> twenty(20, 9);
-  Tick(5);
+  FakeNow.tv_sec += 5;
   s.Write(twenty.data(), 20, 0);
-  EXPECT_TRUE(s.IsChanged());
-  EXPECT_EQ(s.changeCount, 2u);
+  EXPECT_EQ(Counts(), Counters(2, 2, true));
   EXPECT_EQ(s.lastChange.tv_sec, 105);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(s.data[i], 9);
-  for (int i = 20; i < 512; ++i) EXPECT_EQ(s.data[i], 7);
+  std::vector<uint8_t> expected(512, 7);
+  std::fill(expected.begin(), expected.begin() + 20, 9);
+  EXPECT_EQ(std::vector<uint8_t>(s.data, s.data + 512), expected);
 }
 
 TEST_F(StreamWrite, LengthsBeyondTheBufferAreClipped) {
   std::vector<uint8_t> big(2000, 0x55);
   s.Write(big.data(), 2000, 0);
   s.WriteFrom(big.data(), 0xFFFFFFFFu, in_addr{});
-  EXPECT_EQ(s.writeCount, 2u);
-  EXPECT_EQ(s.changeCount, 1u);
+  EXPECT_EQ(Counts(), Counters(2, 1, true));
   EXPECT_EQ(s.data[511], 0x55);
-
-  s.WriteAt(512, 1);          // past the end: counted, nothing written
+  s.WriteAt(512, 1);  // past the end: counted, nothing written
   s.WriteAt(0xFFFFFFFFu, 1);
   EXPECT_EQ(s.writeCount, 4u);
   s.WriteAt(big.data(), 100, 500);  // clipped to channels 500..511
@@ -79,61 +74,33 @@ TEST_F(StreamWrite, LengthsBeyondTheBufferAreClipped) {
 
 TEST_F(StreamWrite, WriteAtRenewsWhileTheFlagIsStillSet) {
   s.WriteAt(3, 200);
-  EXPECT_TRUE(s.IsChanged());
-  EXPECT_EQ(s.changeCount, 1u);
-  Tick(2);
+  EXPECT_EQ(Counts(), Counters(1, 1, true));
+  FakeNow.tv_sec += 2;
   s.WriteAt(3, 200);  // same value, flag still up from this tick
-  EXPECT_EQ(s.changeCount, 2u);
+  EXPECT_EQ(Counts(), Counters(2, 2, true));
   EXPECT_EQ(s.lastChange.tv_sec, 102);
   s.ClearChanged();
   s.WriteAt(3, 200);
-  EXPECT_EQ(s.changeCount, 2u);
-  EXPECT_EQ(s.writeCount, 3u);
-}
+  EXPECT_EQ(Counts(), Counters(3, 2, false));
 
-TEST_F(StreamWrite, RangeWriteAtCountsOncePerCall) {
-  const uint8_t src[4] = {1, 2, 3, 4};
+  const uint8_t src[4] = {1, 2, 3, 4};  // a range counts once per call
   s.WriteAt(src, 4, 10);
-  EXPECT_EQ(s.writeCount, 1u);
-  EXPECT_EQ(s.changeCount, 1u);
-  EXPECT_EQ(s.data[10], 1);
-  EXPECT_EQ(s.data[13], 4);
+  EXPECT_EQ(Counts(), Counters(4, 3, true));
+  EXPECT_EQ(std::vector<uint8_t>(s.data + 10, s.data + 14), (std::vector<uint8_t>{1, 2, 3, 4}));
   s.ClearChanged();
   s.WriteAt(src, 0, 10);
-  EXPECT_EQ(s.writeCount, 2u);
-  EXPECT_EQ(s.changeCount, 1u);
-  EXPECT_FALSE(s.IsChanged());
+  EXPECT_EQ(Counts(), Counters(5, 3, false));
 }
 
 TEST_F(StreamWrite, MergeHtpTakesTheHigherAndTouchesNoChangeCount) {
   const uint8_t a[2] = {10, 200};
   const uint8_t b[2] = {10, 100};
   s.MergeHtp(a, b, 2);
-  EXPECT_EQ(s.data[0], 10);
-  EXPECT_EQ(s.data[1], 200);
-  EXPECT_TRUE(s.IsChanged());
-  EXPECT_EQ(s.writeCount, 1u);
-  EXPECT_EQ(s.changeCount, 0u);
-
+  EXPECT_EQ(std::vector<uint8_t>(s.data, s.data + 2), (std::vector<uint8_t>{10, 200}));
+  EXPECT_EQ(Counts(), Counters(1, 0, true));
   s.ClearChanged();
   s.MergeHtp(a, b, 2);  // nothing changes, flag clear: no counter moves
-  EXPECT_EQ(s.writeCount, 1u);
-  EXPECT_FALSE(s.IsChanged());
-}
-
-TEST(StreamInput, OnlyInputNetworkAndInputPortStreamsReceive) {
-  Stream artIn(0, kStreamNetwork, -1, "A001000000000000I\n");
-  Stream artOut(1, kStreamNetwork, -1, "A001000000000000i\n");
-  Stream portIn(2, kStreamPort, "001I\n");
-  Stream portOut(3, kStreamPort, "001O\n");
-  Stream gen(4, kStreamGenerator, "002255255255255\n");
-  Stream nxbIn(5, kStreamNxb, "xI192168001010\n");
-  EXPECT_TRUE(artIn.IsInput());
-  EXPECT_FALSE(artOut.IsInput());
-  EXPECT_TRUE(portIn.IsInput());
-  EXPECT_FALSE(portOut.IsInput());
-  EXPECT_FALSE(gen.IsInput());
-  EXPECT_FALSE(nxbIn.IsInput());
+  EXPECT_EQ(Counts(), Counters(1, 0, false));
 }
 
 }  // namespace

@@ -88,8 +88,6 @@ TEST_F(RulesTest, LoadChecksDisableButKeepTheRule) {
   for (uint32_t i = 0; i < RuleCount; ++i) {
     EXPECT_EQ(RuleTable[i]->kind, cases[i].kind) << cases[i].line;
   }
-  EXPECT_NE(RuleTable[8]->prevS1, nullptr);
-  EXPECT_EQ(RuleTable[7]->prevS1, nullptr);
 }
 
 TEST_F(RulesTest, ShortLinesReadZeroPastTheirEnd) {
@@ -110,18 +108,18 @@ TEST_F(RulesTest, KlockLineSetsModeAndIsNoRule) {
   AddStreams(3);
   const struct {
     const char* text;
-    int stream;
-    int timeout;
+    int stream, timeout;
+    uint32_t rules;
   } cases[] = {
-      {"K002010\n", 2, 10},
-      {"K001360\n", 1, 360},
-      {"K001400\n", 1, 3},  // out of range: the default
-      {"K001-05\n", 1, 0},
-      {"K-01005\n", -1, 5},  // Klock off, ports still one-shot
-      {"K\n", 0, 0},
-      {"F000,001\nK002010\nF001,002\n", 2, 10},
-      {"K002010\nF000,001\nF001,002\n", 2, 10},
-      {"K001001\nK002010\n", 2, 10},  // the last one wins
+      {"K002010\n", 2, 10, 0},
+      {"K001360\n", 1, 360, 0},
+      {"K001400\n", 1, 3, 0},  // out of range: the default
+      {"K001-05\n", 1, 0, 0},
+      {"K-01005\n", -1, 5, 0},  // Klock off, ports still one-shot
+      {"K\n", 0, 0, 0},
+      {"F000,001\nK002010\nF001,002\n", 2, 10, 2},
+      {"K002010\nF000,001\nF001,002\n", 2, 10, 2},
+      {"K001001\nK002010\n", 2, 10, 0},  // the last one wins
   };
   for (const auto& c : cases) {
     ClearRuleTable();
@@ -131,12 +129,8 @@ TEST_F(RulesTest, KlockLineSetsModeAndIsNoRule) {
     ASSERT_TRUE(ProcessRulesText(c.text, &fatal)) << c.text << fatal;
     EXPECT_EQ(KlockStream, c.stream) << c.text;
     EXPECT_EQ(KlockTimeout, c.timeout) << c.text;
+    EXPECT_EQ(RuleCount, c.rules) << c.text;
   }
-  EXPECT_EQ(RuleCount, 0u);
-  ClearRuleTable();
-  std::string fatal;
-  ASSERT_TRUE(ProcessRulesText("F000,001\nK002010\nF001,002\n", &fatal));
-  EXPECT_EQ(RuleCount, 2u);
 }
 
 // One row per rules text the engine refuses to run with.
@@ -178,7 +172,6 @@ TEST_F(RulesTest, FileReaderLoadsOrReportsMissing) {
   const std::string dir = ::testing::TempDir();
   EXPECT_EQ(ReadRulesFile((dir + "/no-such-rules.dat").c_str()), 1);
   EXPECT_EQ(RuleCount, 0u);
-  EXPECT_EQ(KlockStream, -1);
 
   const std::string path = dir + "/rules-" + std::to_string(getpid()) + ".dat";
   FILE* f = std::fopen(path.c_str(), "w");
@@ -192,13 +185,10 @@ TEST_F(RulesTest, FileReaderLoadsOrReportsMissing) {
   EXPECT_EQ(KlockTimeout, 5);
 }
 
+// The texts themselves are in the table above; loading one ends the process.
 using RulesDeathTest = RulesTest;
-
-TEST_F(RulesDeathTest, FatalTextsEndTheProcess) {
+TEST_F(RulesDeathTest, FatalTextEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   AddStreams(2);
   EXPECT_DEATH(LoadRulesText("F000,001\nq001\n"), "Unkown Rule q001");
-  EXPECT_DEATH(LoadRulesText("F000,002\n"),
-               "Rule 0 refers  to non existent stream, total streams: 2");
-  EXPECT_DEATH(LoadRulesText(Repeat("F000,001\n", 201)), "Too many rules");
 }

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "clock.h"
 #include "main_loop.h"
@@ -41,6 +43,15 @@ class RulesTest : public ::testing::Test {
 
   Stream* S(uint32_t i) { return StreamTable[i]; }
 
+  static std::vector<uint8_t> Bytes(const Stream* s, uint32_t from, uint32_t n) {
+    return std::vector<uint8_t>(s->data + from, s->data + from + n);
+  }
+
+  // Write count, change count and flag, compared in one go.
+  static std::tuple<uint32_t, uint32_t, bool> Counts(const Stream* s) {
+    return {s->writeCount, s->changeCount, s->IsChanged()};
+  }
+
   // A rule as the loader builds it, kept in the table so the fixture frees it.
   Rule* AddRule(uint32_t kind, std::string_view text) {
     Rule* r = new Rule(kind, text);
@@ -63,5 +74,11 @@ class RulesTest : public ::testing::Test {
 
   static void RunRules(uint32_t force) {
     for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
+  }
+
+  // One rules pass, then what it left in one channel.
+  static uint8_t RunAndRead(uint32_t force, uint32_t stream, uint32_t channel = 0) {
+    RunRules(force);
+    return StreamTable[stream]->data[channel];
   }
 };

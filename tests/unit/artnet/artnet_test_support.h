@@ -28,6 +28,10 @@ inline void CaptureDatagram(const struct sockaddr_in& to, const uint8_t* bytes, 
   Captured().push_back({to, std::vector<uint8_t>(bytes, bytes + length)});
 }
 
+inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
+  return std::vector<uint8_t>(p, p + n);
+}
+
 inline void ClearStreamTable() {
   for (uint32_t i = 0; i < kStreamTableSize; ++i) {
     delete StreamTable[i];
@@ -52,9 +56,6 @@ class ArtnetTest : public ::testing::Test {
   }
   void TearDown() override { ClearStreamTable(); }
 
-  // Network lines: "SA" universe (3 digits), address (12 digits), "I" or "O".
-  static void Configure(const std::string& text) { ProcessConfigText(text); }
-
   static struct sockaddr_in From(const char* address) {
     struct sockaddr_in a = {};
     a.sin_family = AF_INET;
@@ -64,11 +65,17 @@ class ArtnetTest : public ::testing::Test {
   }
 };
 
+// "Art-Net\0", the OpCode's high byte (low byte 0) and whatever follows.
+inline std::vector<uint8_t> ArtOp(uint8_t opHigh, std::vector<uint8_t> tail = {}) {
+  std::vector<uint8_t> p = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, opHigh};
+  p.insert(p.end(), tail.begin(), tail.end());
+  return p;
+}
+
 // An ArtDmx of `dataLength` channel bytes, channel i holding (i + seed) & 0xFF.
 inline std::vector<uint8_t> ArtDmx(uint16_t universe, size_t dataLength, uint8_t seed = 1) {
-  std::vector<uint8_t> p = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0, 14, 0, 0,
-                            static_cast<uint8_t>(universe & 0xFF),
-                            static_cast<uint8_t>(universe >> 8), 0x02, 0x00};
+  std::vector<uint8_t> p = ArtOp(0x50, {0, 14, 0, 0, static_cast<uint8_t>(universe & 0xFF),
+                                        static_cast<uint8_t>(universe >> 8), 0x02, 0x00});
   for (size_t i = 0; i < dataLength; ++i) p.push_back(static_cast<uint8_t>(i + seed));
   return p;
 }
