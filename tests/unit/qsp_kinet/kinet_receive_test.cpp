@@ -88,7 +88,7 @@ TEST_F(KinetReceive, PortDiscoveryWithoutStreamsReportsNone) {
 }
 
 TEST_F(KinetReceive, PortDiscoveryListsInputStreamsOnly) {
-  Configure(KinetLine(9, false) + "V\n" + KinetLine(5, true));
+  ProcessConfigText(KinetLine(9, false) + "V\n" + KinetLine(5, true));
   Handle(Header(kKinetPortDiscovery, 2, 1));
   ASSERT_EQ(Captured().size(), 1u);
   const std::vector<uint8_t> expected = {0x04, 0x01, 0xDC, 0x4A, 0x01, 0x00, 0x0B, 0x00,
@@ -100,7 +100,7 @@ TEST_F(KinetReceive, PortDiscoveryListsInputStreamsOnly) {
 TEST_F(KinetReceive, PortDiscoveryStopsAtSixteenRecords) {
   std::string config;
   for (int port = 1; port <= 20; ++port) config += KinetLine(port, true);
-  Configure(config);
+  ProcessConfigText(config);
   Handle(Header(kKinetPortDiscovery, 2, 1));
   ASSERT_EQ(Captured().size(), 1u);
   std::vector<uint8_t> expected = {0x04, 0x01, 0xDC, 0x4A, 0x01, 0x00, 0x0B, 0x00,
@@ -113,7 +113,7 @@ TEST_F(KinetReceive, PortDiscoveryStopsAtSixteenRecords) {
 }
 
 TEST_F(KinetReceive, DmxOutFillsTheFirstInputStreamOfItsPort) {
-  Configure(KinetLine(1, false) + KinetLine(2, true) + KinetLine(1, true) + KinetLine(1, true));
+  ProcessConfigText(KinetLine(1, false) + KinetLine(2, true) + KinetLine(1, true) + KinetLine(1, true));
   Handle(DmxOut(1, 512));  // 532 bytes
   EXPECT_EQ(At(0).writeCount, 0u);
   EXPECT_EQ(At(1).writeCount, 0u);
@@ -142,7 +142,7 @@ TEST_F(KinetReceive, DataLengthsAreBoundedByStreamAndDatagram) {
   };
   for (const Row& row : rows) {
     ClearStreamTable();
-    Configure(KinetLine(1, true));
+    ProcessConfigText(KinetLine(1, true));
     Handle(row.packet);
     EXPECT_EQ(At(0).writeCount, 1u) << row.why;
     EXPECT_EQ(RampLength(0), row.written) << row.why;
@@ -179,7 +179,7 @@ TEST_F(KinetReceive, MalformedAndForeignDatagramsAreDropped) {
       {"own DMX-out", DmxOut(1, 512), "10.1.2.3"},
       {"own discovery", Header(kKinetDiscovery), "10.1.2.3"},
   };
-  Configure(KinetLine(1, true));
+  ProcessConfigText(KinetLine(1, true));
   for (const Row& row : rows) {
     Handle(row.packet, row.from);
     EXPECT_EQ(At(0).writeCount, 0u) << row.why;

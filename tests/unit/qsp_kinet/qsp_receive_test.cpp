@@ -33,7 +33,7 @@ class QspReceive : public ReceiverTest {
 
 TEST_F(QspReceive, DataReachesTheFirstInputStreamOfItsUniverse) {
   // Output stream and a second input of universe 5 must stay untouched.
-  Configure(QspLine(5, false) + QspLine(4, true) + QspLine(5, true) + QspLine(5, true));
+  ProcessConfigText(QspLine(5, false) + QspLine(4, true) + QspLine(5, true) + QspLine(5, true));
   Handle(Qsdd(5, 512, 512));
   EXPECT_EQ(At(0).writeCount, 0u);
   EXPECT_EQ(At(1).writeCount, 0u);
@@ -55,7 +55,7 @@ TEST_F(QspReceive, DataReachesTheFirstInputStreamOfItsUniverse) {
 TEST_F(QspReceive, UnmatchedUniversesAreRecordedOnce) {
   // An output stream of the universe and a stream configured above 255
   // (whose low byte is the packet's universe) take nothing.
-  Configure(QspLine(44, false) + QspLine(300, true));
+  ProcessConfigText(QspLine(44, false) + QspLine(300, true));
   Handle(Qsdd(44, 100, 100));
   Handle(Qsdd(44, 100, 100));
   Handle(Qsdd(9, 100, 100));
@@ -68,7 +68,7 @@ TEST_F(QspReceive, UnmatchedUniversesAreRecordedOnce) {
 }
 
 TEST_F(QspReceive, OwnDataIsIgnoredButOwnRequestsAreServed) {
-  Configure(QspLine(1, true));
+  ProcessConfigText(QspLine(1, true));
   Handle(Qsdd(1, 512, 512), "10.1.2.3");
   EXPECT_EQ(At(0).writeCount, 0u);
   EXPECT_EQ(UnmatchedCount, 0u);
@@ -93,7 +93,7 @@ TEST_F(QspReceive, MalformedDataIsRefused) {
       {"length above what arrived", Qsdd(1, 100, 99)},
       {"512 announced, 20 arrived", Qsdd(1, 512, 20)},
   };
-  Configure(QspLine(1, true));
+  ProcessConfigText(QspLine(1, true));
   for (const Row& row : rows) {
     QspData frame;
     EXPECT_FALSE(ParseQspDataPacket(row.packet.data(), row.packet.size(), &frame)) << row.why;
@@ -128,7 +128,7 @@ TEST_F(QspReceive, PollReplyNameIsCutAtTenAndNoStaleByteSurvives) {
 }
 
 TEST_F(QspReceive, StreamDataGoesBackToPort4000OfTheRequester) {
-  Configure("V\n" + QspLine(1, true));
+  ProcessConfigText("V\n" + QspLine(1, true));
   std::vector<uint8_t> ramp = Ramp(512, 3);
   StreamTable[1]->Write(ramp.data(), 512, 0);
   Handle({'Q', 'D', 'S', 'P', 1, 0}, "10.1.2.9", 6000);
@@ -142,7 +142,7 @@ TEST_F(QspReceive, StreamDataGoesBackToPort4000OfTheRequester) {
 }
 
 TEST_F(QspReceive, StreamRequestsOutOfRangeOrShortGetNoReply) {
-  Configure("V\nV\n");
+  ProcessConfigText("V\nV\n");
   const std::vector<uint8_t> rows[] = {
       {'Q', 'D', 'S', 'P', 2, 0},     // index == StreamCount
       {'Q', 'D', 'S', 'P', 0, 1},     // 256: the index is little-endian
@@ -158,7 +158,7 @@ TEST_F(QspReceive, StreamRequestsOutOfRangeOrShortGetNoReply) {
 }
 
 TEST_F(QspReceive, ForeignAndShortDatagramsAreDropped) {
-  Configure(QspLine(1, true));
+  ProcessConfigText(QspLine(1, true));
   const std::vector<uint8_t> rows[] = {
       {}, {'Q'}, {'Q', 'S', 'D'}, {'Q', 'S', 'D', 'X'}, {'q', 's', 'p', 'p'},
       {'Q', 'S', 'R', 'D', 0, 1},  // RDM: no port exists, so no reply

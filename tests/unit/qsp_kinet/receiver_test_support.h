@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "artnet_test_support.h"
+#include "artnet/artnet_test_support.h"
 
 namespace receiver_test {
 
