@@ -116,16 +116,10 @@ TEST_F(CuelistPlayback, PauseInMidFadeFallsBackThenStops) {
 
 // Channels 10/11 are a type-1 coarse/fine pair; 12 is a coarse without partner.
 TEST_F(CuelistPlayback, SixteenBitPairs) {
-  std::string types = "ChTypes 13";
-  std::string subtypes = "ChSubtypes 13";
-  for (int ch = 0; ch < 13; ++ch) {
-    types += ch >= 10 ? " 1" : " 0";
-    subtypes += ch == 11 ? " 3" : ch >= 10 ? " 1" : " 0";
-  }
   Load("Cues 0",
        "Cuelists 1 Cues 1 Cue 0 Vals 3 10 18 11 52 12 200 Oscs 0 "
        "Timing 2 0 0 0 -1 0 0 0 1000 -1 0",
-       "DefVals 0 " + types + " " + subtypes);
+       "DefVals 0 ChTypes 13 0 0 0 0 0 0 0 0 0 0 1 1 1 ChSubtypes 13 0 0 0 0 0 0 0 0 0 0 1 3 1");
   engine.GoCuelist(0, 0, 65535);
   // 4660 x 41 / 1000 = 191; 51200 x 41 / 1000 = 2099 = 8 x 256 + 51
   Frames(1, 0);
@@ -178,7 +172,6 @@ TEST_F(CuelistPlayback, ReloadKeepsPlayingAtTheClock) {
   layer.clock = 41;
   engine.UpdateCuelist(0, list);  // entry 0 at once, for the rest of it
   EXPECT_EQ(layer.countdown, 959 - 41);
-  EXPECT_EQ(layer.nextEntry, 1);
   EXPECT_EQ(engine.outputFrame[0], 42);
   layer.clock = 5000;  // beyond the whole list: starts again at entry 0
   engine.UpdateCuelist(0, list);
@@ -222,9 +215,8 @@ TEST_F(CuelistPlayback, OutOfRangeShowDataIsCarriedButNotApplied) {
   EXPECT_EQ(cue.levelFade->time, 2147483647);
   DmxEngine reloaded;
   reloaded.LoadShow(engine.SaveShow());
-  EXPECT_EQ(reloaded.show.cues.at(0).values[0].channel, 600);
-  EXPECT_EQ(reloaded.show.cues.at(0).oscillators[0].channel, 700);
-  EXPECT_EQ(reloaded.show.fadeIn.at(0), engine.show.fadeIn.at(0));
+  EXPECT_EQ(reloaded.show.cues, engine.show.cues);
+  EXPECT_EQ(reloaded.show.fadeIn, engine.show.fadeIn);
 }
 
 TEST_F(CuelistPlayback, EditingCuesAndLists) {
