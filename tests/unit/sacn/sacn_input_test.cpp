@@ -37,76 +37,56 @@ class SacnInput : public ::testing::Test {
     StreamCount = 0;
     ClearUnmatchedTable();
   }
-  Stream* Add(const std::string& line) {
+  // The text after the line's "S": universe, priority, 12 unused, CID,
+  // direction.
+  Stream* Add(int universe, int priority, const char* cid, char direction) {
+    char head[20];
+    std::snprintf(head, sizeof(head), "S%03d%03d000000000000", universe, priority);
     uint32_t i = StreamCount;
-    StreamTable[i] = new Stream(i, kStreamNetwork, -1, line);
+    StreamTable[i] = new Stream(i, kStreamNetwork, -1, head + std::string(cid) + direction + "\n");
     StreamCount = i + 1;
     return StreamTable[i];
   }
-  // The text after the line's "S": protocol, universe, priority, 12 unused,
-  // CID, direction.
   Stream* AddInput(int universe, int priority, const char* cid = kAnyCid) {
-    char head[20];
-    std::snprintf(head, sizeof(head), "S%03d%03d000000000000", universe, priority);
-    return Add(head + std::string(cid) + "I\n");
+    return Add(universe, priority, cid, 'I');
   }
   static void Receive(int universe, uint8_t priority, const uint8_t* cid, uint8_t value,
-                      size_t length = kSacnDataPacketSize) {
+                      size_t length = kSacnDataPacketSize, uint8_t startCode = 0) {
     uint8_t p[kSacnDataPacketSize];
     BuildSacnDataPacket(p, cid, static_cast<uint32_t>(universe), priority);
     std::memset(p + 126, value, 512);
+    p[125] = startCode;
     HandleSacnDatagram(p, length);
   }
-  void At(long seconds, long micros) { FakeNow = {seconds, micros}; }
 };
 
-TEST_F(SacnInput, FirstInputOfTheUniverseTakesTheData) {
-  Stream* out = Add(std::string("S005100000000000000") + kAnyCid + " \n");  // output: never fed
+TEST_F(SacnInput, FirstInputThatTakesTheSourceGetsTheDataOthersAreUnmatched) {
+  Stream* out = Add(5, 100, kAnyCid, ' ');  // an output of the same universe: never fed
+  Stream* filtered = AddInput(5, 0, kCidA);
   Stream* first = AddInput(5, 0);
   Stream* second = AddInput(5, 0);
-  Receive(5, 100, kSourceA, 9);
-  EXPECT_EQ(first->data[0], 9);
-  EXPECT_EQ(first->data[511], 9);
-  EXPECT_EQ(first->writeCount, 1u);
-  EXPECT_TRUE(first->IsChanged());
-  EXPECT_EQ(second->writeCount, 0u);
-  EXPECT_EQ(out->writeCount, 0u);
-  EXPECT_EQ(UnmatchedCount, 0u);
-}
-
-TEST_F(SacnInput, DroppedPacketsWriteNothing) {
-  Stream* in = AddInput(5, 0);
-  Receive(5, 100, kSourceA, 9, 125);  // shorter than the header
-  EXPECT_EQ(in->writeCount, 0u);
-
-  uint8_t p[kSacnDataPacketSize];
-  BuildSacnDataPacket(p, kSourceA, 5, 100);
-  p[125] = 0xDD;
-  HandleSacnDatagram(p, sizeof(p));
-  EXPECT_EQ(in->writeCount, 0u);
-  EXPECT_EQ(UnmatchedCount, 0u);
-}
-
-TEST_F(SacnInput, PartialUniverseWritesOnlyWhatArrived) {
-  Stream* in = AddInput(5, 0);
-  Receive(5, 100, kSourceA, 7);
-  Receive(5, 100, kSourceA, 3, 126 + 4);
-  EXPECT_EQ(std::vector<uint8_t>(in->data, in->data + 6),
-            (std::vector<uint8_t>{3, 3, 3, 3, 7, 7}));
-  EXPECT_EQ(in->data[511], 7);
-}
-
-TEST_F(SacnInput, CidFilterAndUnmatchedSources) {
-  Stream* filtered = AddInput(5, 0, kCidA);
-  Stream* any = AddInput(5, 0);
   Receive(5, 100, kSourceB, 2);  // passes over the filtered stream to the next
   EXPECT_EQ(filtered->writeCount, 0u);
-  EXPECT_EQ(any->data[0], 2);
+  EXPECT_EQ(first->data[0], 2);
+  EXPECT_EQ(first->data[511], 2);
+  EXPECT_TRUE(first->IsChanged());
   Receive(5, 100, kSourceA, 1);
   EXPECT_EQ(filtered->data[0], 1);
-  EXPECT_EQ(any->data[0], 2);
+  EXPECT_EQ(first->writeCount, 1u);
+  EXPECT_EQ(second->writeCount, 0u);
+  EXPECT_EQ(out->writeCount, 0u);
 
-  // Universe 6 has no input: recorded once per (universe, source).
+  // Refused packets write nothing; a partial universe writes only what arrived.
+  Receive(5, 100, kSourceB, 9, 125);  // shorter than the header
+  Receive(5, 100, kSourceB, 9, kSacnDataPacketSize, 0xDD);  // per-slot priorities
+  EXPECT_EQ(first->writeCount, 1u);
+  Receive(5, 100, kSourceB, 3, 126 + 4);
+  EXPECT_EQ(std::vector<uint8_t>(first->data, first->data + 6),
+            (std::vector<uint8_t>{3, 3, 3, 3, 2, 2}));
+  EXPECT_EQ(first->data[511], 2);
+  EXPECT_EQ(UnmatchedCount, 0u);
+
+  // Universes without an input: recorded once per universe and source.
   for (int k = 0; k < 3; ++k) Receive(6, 100, kSourceA, 1);
   Receive(6, 100, kSourceB, 1);
   Receive(300, 100, kSourceB, 1);
@@ -118,21 +98,12 @@ TEST_F(SacnInput, CidFilterAndUnmatchedSources) {
   EXPECT_EQ(UnmatchedTable[2].universe, 300u);
 }
 
-TEST_F(SacnInput, FilteredStreamAloneRecordsOtherSources) {
-  Stream* filtered = AddInput(5, 0, kCidA);
-  Receive(5, 100, kSourceB, 2);
-  EXPECT_EQ(filtered->writeCount, 0u);
-  ASSERT_EQ(UnmatchedCount, 1u);
-  EXPECT_EQ(0, std::memcmp(UnmatchedTable[0].cid, kSourceB, 16));
-}
-
+// One priority and one time per stream: an equal or higher priority is taken
+// at once, a lower one only after more than 3 whole seconds without a take.
 TEST_F(SacnInput, PriorityHoldAndTakeover) {
-  Stream* in = AddInput(5, 100);
-  At(1000, 0);
-  Receive(5, 100, kSourceA, 1);  // equal to the configured priority
-  EXPECT_EQ(in->data[0], 1);
-
+  Stream* in = AddInput(5, 150);
   struct Step {
+    const char* why;
     long sec, usec;
     uint8_t priority;
     const uint8_t* cid;
@@ -140,54 +111,26 @@ TEST_F(SacnInput, PriorityHoldAndTakeover) {
     uint8_t expected;
   };
   const Step steps[] = {
-      {1000, 500000, 50, kSourceB, 2, 1},  // lower: held off
-      {1003, 0, 100, kSourceA, 3, 3},      // the first source keeps it
-      {1006, 999999, 50, kSourceB, 4, 3},  // 1006 > 1003 + 3 is false
-      {1007, 0, 50, kSourceB, 5, 5},       // more than 3 whole seconds: taken
-      {1007, 100, 60, kSourceA, 6, 6},     // stored priority is now 50
-      {1007, 200, 55, kSourceB, 7, 6},     // and now 60
-      {1007, 300, 200, kSourceB, 8, 8},    // higher: at once
+      {"first packet, under the configured 150", 1000, 900000, 100, kSourceA, 1, 1},
+      {"lower: held off", 1000, 950000, 50, kSourceB, 2, 1},
+      {"equal: taken", 1003, 0, 100, kSourceA, 3, 3},
+      {"1006 > 1003 + 3 is false", 1006, 999999, 50, kSourceB, 4, 3},
+      {"more than 3 whole seconds: taken", 1007, 0, 50, kSourceB, 5, 5},
+      {"stored priority is now 50", 1007, 100, 60, kSourceA, 6, 6},
+      {"and now 60", 1007, 200, 55, kSourceB, 7, 6},
+      {"higher: at once", 1007, 300, 200, kSourceB, 8, 8},
+      {"3.6 s, but 1010 > 1007 + 3 is false", 1010, 900000, 10, kSourceA, 9, 8},
+      {"1011 > 1007 + 3", 1011, 0, 10, kSourceA, 9, 9},
+      {"near 2^31", 0x7FFFFFFEL, 0, 100, kSourceA, 10, 10},
+      {"last + 3 would pass 2^31 in 32 bits", 0x7FFFFFFFL, 0, 50, kSourceB, 11, 10},
   };
   for (const Step& s : steps) {
-    At(s.sec, s.usec);
+    FakeNow = {s.sec, s.usec};
     Receive(5, s.priority, s.cid, s.value);
-    EXPECT_EQ(in->data[0], s.expected) << s.sec << "." << s.usec;
+    EXPECT_EQ(in->data[0], s.expected) << s.why;
   }
-  EXPECT_EQ(in->acn.priority, 200);
-  EXPECT_EQ(UnmatchedCount, 0u);  // refused packets are not unmatched
-}
-
-TEST_F(SacnInput, TakeoverCountsWholeSeconds) {
-  Stream* in = AddInput(5, 100);
-  At(10, 900000);
-  Receive(5, 100, kSourceA, 1);
-  At(14, 0);
-  Receive(5, 50, kSourceB, 2);  // 14 > 10 + 3
-  EXPECT_EQ(in->data[0], 2);
-
-  Stream* other = AddInput(6, 100);
-  At(10, 0);
-  Receive(6, 100, kSourceA, 1);
-  At(13, 999999);
-  Receive(6, 50, kSourceB, 2);  // 13 > 13 is false
-  EXPECT_EQ(other->data[0], 1);
-}
-
-TEST_F(SacnInput, FirstPacketIsTakenWhateverItsPriority) {
-  Stream* in = AddInput(5, 150);
-  At(10, 0);
-  Receive(5, 100, kSourceA, 1);
-  EXPECT_EQ(in->data[0], 1);
   EXPECT_EQ(in->acn.priority, 100);
-}
-
-TEST_F(SacnInput, ClockFarFromEpochDoesNotWrap) {
-  Stream* in = AddInput(5, 100);
-  At(0x7FFFFFFFL - 1, 0);
-  Receive(5, 100, kSourceA, 1);
-  At(0x7FFFFFFFL, 0);
-  Receive(5, 50, kSourceB, 2);  // last + 3 would pass 2^31 in 32 bits
-  EXPECT_EQ(in->data[0], 1);
+  EXPECT_EQ(UnmatchedCount, 0u);  // refused packets are not unmatched
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // that tests do not leak speed or grand master into each other.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "show_engine/dmx_engine.h"
 
@@ -16,20 +18,38 @@ class EngineTest : public ::testing::Test {
     PlaybackSpeed = 10000;
   }
 
+  // One show text; the tables give channel types where a test needs them.
+  void Load(const std::string& cues, const std::string& cuelists,
+            const std::string& tables = "DefVals 0 ChTypes 0 ChSubtypes 0") {
+    engine.LoadShow("ENDP 1 " + cues + " " + cuelists + " " + tables);
+  }
+
   // Runs frames and returns the output of one channel after the last.
   int Frames(int count, uint32_t channel) {
     for (int i = 0; i < count; ++i) engine.CalculateFrame();
     return engine.outputFrame[channel];
   }
 
+  // Runs frames and returns the output of one channel after each.
+  std::vector<int> EachFrame(int count, uint32_t channel) {
+    std::vector<int> seen;
+    for (int i = 0; i < count; ++i) seen.push_back(Frames(1, channel));
+    return seen;
+  }
+
+  std::vector<int> Output(uint32_t first, uint32_t count) const {
+    return std::vector<int>(engine.outputFrame + first, engine.outputFrame + first + count);
+  }
+
   // A hand-made layer on top of the stack, active, owned by the test.
-  DmxEngineLayer* ActiveLayer(std::vector<std::unique_ptr<DmxEngineLayer>>& owner) {
-    owner.push_back(std::make_unique<DmxEngineLayer>(&engine));
-    DmxEngineLayer* layer = owner.back().get();
+  DmxEngineLayer* ActiveLayer() {
+    owned.push_back(std::make_unique<DmxEngineLayer>(&engine));
+    DmxEngineLayer* layer = owned.back().get();
     layer->inactive = 0;
     engine.PushLayer(layer);
     return layer;
   }
 
   DmxEngine engine;
+  std::vector<std::unique_ptr<DmxEngineLayer>> owned;
 };
