@@ -35,7 +35,7 @@ bool AcnPacket::AcceptSource(uint8_t sourcePriority) {
   bool quiet = static_cast<int64_t>(arrival.tv_sec) >
                static_cast<int64_t>(lastAccepted.tv_sec) + kTakeoverSeconds;
   if (sourcePriority < priority && !quiet) return false;
-  lastAccepted = ClockNow();
+  lastAccepted = arrival;
   priority = sourcePriority;
   return true;
 }
