@@ -12,10 +12,12 @@
 #include "config_file.h"
 #include "device_identity.h"
 #include "main_loop.h"
+#include "osc_control/osc_thread.h"
 #include "process_exit.h"
 #include "protocols/artnet_thread.h"
 #include "protocols/jumbo_thread.h"
 #include "rule.h"
+#include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
 #include "unmatched_table.h"
 
@@ -80,6 +82,10 @@ int main(int argc, char** argv) {
   pthread_create(&thread, nullptr, ArtnetThread, nullptr);
   VLOG(1) << "Starting Jumbo DMX Over Ethernet thread ";
   pthread_create(&thread, nullptr, JumboThread, nullptr);
+  VLOG(1) << "Starting Vistro Pro thread ";
+  pthread_create(&thread, nullptr, VistroProThread, nullptr);
+  VLOG(1) << "Starting Vistro Pro Socket Comms thread ";
+  pthread_create(&thread, nullptr, OscThread, nullptr);
 
   usleep(1000);
   LOG(INFO) << "Processing Config file ";
