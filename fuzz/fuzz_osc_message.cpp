@@ -14,19 +14,17 @@
 namespace {
 
 const char kShow[] =
-    "ENDP 1 Cues 1 Cue 0 0 Vals 1 0 255 Oscs 0 Cuelists 2 "
-    "Cues 2 Cue 0 Vals 1 0 255 Oscs 1 0 -1 0 1000 0 500 50 Timing 3 0 0 1000 500 0 "
-    "0 0 0 0 0 0 0 500 0 0 Cue 1 Vals 1 2 9 Oscs 0 Timing 1 0 0 0 0 0 "
-    "Cues 1 Cue 0 Vals 1 3 77 Oscs 0 Timing 3 0 0 0 -1 100 0 0 0 -1 100 0 0 0 -1 100 "
-    "DefVals 0 ChTypes 4 2 0 7 0 ChSubtypes 0";
+    "ENDP 1 Cues 0 Cuelists 2 Cues 1 Cue 0 Vals 1 0 255 Oscs 1 0 -1 0 1000 0 500 50 "
+    "Timing 3 0 0 1000 500 0 0 0 0 0 0 0 0 500 0 0 Cues 1 Cue 1 Vals 1 3 77 Oscs 0 "
+    "Timing 3 0 0 0 -1 100 0 0 0 -1 100 0 0 0 -1 100 DefVals 0 ChTypes 4 2 0 7 0 ChSubtypes 0";
 
-// Streams: a show player, an OSC-driven stream, fixed values.
+// Streams: a show player (its file stands in for the engine's own load), an
+// OSC-driven stream, fixed values.
 void BuildStreams() {
-  StreamTable[0] = new Stream(0, kStreamGenerator, "002000000000000\n");
+  const char* lines[] = {"002\n", "002\n", "000255255\n"};
+  for (uint32_t i = 0; i < 3; ++i) StreamTable[i] = new Stream(i, kStreamGenerator, lines[i]);
   StreamTable[0]->generator.type = kGeneratorShowPlayer;
   StreamTable[0]->generator.engine = DmxEngine::GetInstance();
-  StreamTable[1] = new Stream(1, kStreamGenerator, "002000000000000\n");
-  StreamTable[2] = new Stream(2, kStreamGenerator, "000255255\n");
   StreamCount = 3;
 }
 
