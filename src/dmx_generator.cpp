@@ -2,9 +2,52 @@
 
 #include <glog/logging.h>
 
+#include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "fixed_field.h"
+#include "show_engine/dmx_engine.h"
+
+namespace {
+
+// Auto-start field values from 1000 up (only a negative field gives them)
+// mean "load the show, play nothing until OSC says go".
+constexpr uint32_t kNoAutoStart = 1000;
+
+// The path runs to the end of the line, however long: a fixed buffer here
+// would cut it or overrun.
+std::string ShowPath(std::string_view text) {
+  if (text.size() <= 6) return std::string();
+  std::string_view path = text.substr(6);
+  size_t end = path.find_first_of(std::string_view("\n\0", 2));
+  return std::string(path.substr(0, end));
+}
+
+// The whole file in one read. The text handed on is what was really read,
+// cut at the first NUL: show files saved by some tools carry a terminator.
+bool ReadShowFile(const std::string& path, std::string* text) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    std::perror("Error");
+    return false;
+  }
+  long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+  if (size < 0) size = 0;
+  VLOG(1) << "Vistro Pro Show is " << size << " bytes";
+  text->assign(static_cast<size_t>(size), '\0');
+  std::rewind(file);
+  size_t got = size > 0 ? std::fread(&(*text)[0], 1, text->size(), file) : 0;
+  std::fclose(file);
+  text->resize(got);
+  VLOG(2) << "Vistro Pro Show read into memory ";
+  VLOG(2) << "Read Vistro show: " << path << ":" << size << " bytes";
+  size_t nul = text->find('\0');
+  if (nul != std::string::npos) text->resize(nul);
+  return true;
+}
+
+}  // namespace
 
 DmxGenerator::DmxGenerator(std::string_view text) {
   long typeNumber = ReadFixedField(text, 0, 3);
@@ -19,6 +62,9 @@ DmxGenerator::DmxGenerator(std::string_view text) {
       VLOG(2) << "Created DMX Generator Type 0 with values: " << static_cast<int>(values[0]) << " "
               << static_cast<int>(values[1]) << " " << static_cast<int>(values[2]) << " ...";
       break;
+    case kGeneratorShowPlayer:
+      StartShowPlayer(text);
+      break;
     case kGeneratorOsc:
       type = kGeneratorOsc;
       VLOG(2) << "Created DMX Generator Type 2 with src address "
@@ -28,4 +74,34 @@ DmxGenerator::DmxGenerator(std::string_view text) {
       // Any other type carries zeros and is neither played nor OSC-driven.
       break;
   }
+}
+
+void DmxGenerator::StartShowPlayer(std::string_view text) {
+  cueList = static_cast<uint32_t>(ReadFixedField(text, 3, 3));
+  engine = DmxEngine::GetInstance();
+  const std::string path = ShowPath(text);
+  std::string show;
+  if (!ReadShowFile(path, &show)) {
+    LOG(FATAL) << "Generator Vistro Engine can't open file[" << path << "]";
+  }
+  {
+    // A second show-playing line loads while the player already runs frames.
+    std::lock_guard<std::mutex> guard(engine->Lock());
+    engine->LoadShow(show);
+    VLOG(1) << "Vistro Pro Show has: " << engine->GetCueCount() << " cues ";
+    VLOG(1) << "Vistro Pro Show has: " << engine->GetCuelistCount() << " cue lists ";
+  }
+  type = kGeneratorShowPlayer;
+  input = 0;
+  VLOG(2) << "Created DMX Generator Type 1 (Vistro) with show: " << path;
+  if (cueList >= kNoAutoStart) {
+    cueList = 0;
+    VLOG(1) << "Vistro Pro Show not auto start cuelist ";
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> guard(engine->Lock());
+    engine->GoCuelist(static_cast<int32_t>(cueList), 0, 65535);
+  }
+  VLOG(1) << "Vistro Pro Show running cue list " << cueList;
 }

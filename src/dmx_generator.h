@@ -23,4 +23,8 @@ class DmxGenerator {
   uint32_t type = 0xFFFFFFFFu;  // none until built from a line
   uint32_t input = 0;
   DmxEngine* engine = nullptr;
+
+ private:
+  // Type 1: loads the named show into the shared engine and auto-starts.
+  void StartShowPlayer(std::string_view text);
 };

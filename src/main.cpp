@@ -12,14 +12,16 @@
 #include "config_file.h"
 #include "device_identity.h"
 #include "main_loop.h"
+#include "osc_control/osc_thread.h"
 #include "process_exit.h"
 #include "protocols/artnet_thread.h"
 #include "protocols/jumbo_thread.h"
-#include "protocols/sacn_input.h"
-#include "protocols/sockets.h"
 #include "protocols/kinet_thread.h"
 #include "protocols/qsp_thread.h"
+#include "protocols/sacn_input.h"
+#include "protocols/sockets.h"
 #include "rule.h"
+#include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
 #include "unmatched_table.h"
 
@@ -88,6 +90,10 @@ int main(int argc, char** argv) {
   pthread_create(&thread, nullptr, JumboThread, nullptr);
   VLOG(1) << "Starting KiNet thread ";
   pthread_create(&thread, nullptr, KinetThread, nullptr);
+  VLOG(1) << "Starting Vistro Pro thread ";
+  pthread_create(&thread, nullptr, VistroProThread, nullptr);
+  VLOG(1) << "Starting Vistro Pro Socket Comms thread ";
+  pthread_create(&thread, nullptr, OscThread, nullptr);
 
   CreateSacnSendSocket();
   usleep(1000);

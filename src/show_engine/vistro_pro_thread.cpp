@@ -1,0 +1,83 @@
+#include "show_engine/vistro_pro_thread.h"
+
+#include <glog/logging.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "show_engine/dmx_engine.h"
+#include "stream.h"
+
+namespace {
+
+constexpr useconds_t kFramePeriodUs = 41666;
+
+// The frame is copied out under the engine lock and written after it is
+// released, so the stream's own mutex is never held together with it.
+void WriteEngineFrame(Stream& stream, bool advance) {
+  DmxEngine* engine = stream.generator.engine;
+  if (engine == nullptr) return;
+  uint8_t frame[kDmxChannels];
+  {
+    std::lock_guard<std::mutex> guard(engine->Lock());
+    if (advance) engine->CalculateFrame();
+    std::memcpy(frame, engine->outputFrame, sizeof(frame));
+  }
+  stream.Write(frame, kDmxChannels, 0);
+  VLOG(4) << "V-pro [1]:" << static_cast<char>(stream.data[0])
+          << "[2]:" << static_cast<char>(stream.data[1])
+          << "[3]:" << static_cast<char>(stream.data[2])
+          << "[4]:" << static_cast<char>(stream.data[3]);
+}
+
+uint32_t VisibleStreams() { return std::min(StreamCount.load(), kStreamTableSize); }
+
+}  // namespace
+
+bool IsShowPlayingStream(const Stream& stream) {
+  return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorShowPlayer;
+}
+
+bool IsOscDrivenStream(const Stream& stream) {
+  return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorOsc;
+}
+
+DmxEngine* ShowPlayingEngine() {
+  for (uint32_t i = 0; i < VisibleStreams(); ++i) {
+    const Stream* stream = StreamTable[i];
+    if (stream != nullptr && IsShowPlayingStream(*stream)) return stream->generator.engine;
+  }
+  return nullptr;
+}
+
+void Stream::CalculateFrame() {
+  if (!IsShowPlayingStream(*this)) return;
+  VLOG(3) << "Vistro Pro Calculate Frame ";
+  WriteEngineFrame(*this, true);
+}
+
+void PlayShowFrame() {
+  bool advanced = false;
+  // StreamCount is read afresh at every step: the configuration may still be
+  // adding streams while the player runs.
+  for (uint32_t i = 0; i < VisibleStreams(); ++i) {
+    Stream* stream = StreamTable[i];
+    if (stream == nullptr || !IsShowPlayingStream(*stream)) continue;
+    if (!advanced) {
+      stream->CalculateFrame();
+      advanced = true;
+    } else {
+      WriteEngineFrame(*stream, false);
+    }
+  }
+}
+
+void* VistroProThread(void* unused) {
+  (void)unused;
+  for (;;) {
+    PlayShowFrame();
+    usleep(kFramePeriodUs);
+  }
+}

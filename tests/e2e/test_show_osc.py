@@ -1,0 +1,105 @@
+"""The show player and OSC control on the real binary: a show file played
+into a generator stream, forwarded to an Art-Net output, steered by a real
+OSC client."""
+
+import os
+import socket
+import struct
+import subprocess
+
+import engine_harness as h
+
+SHOW_PATH = "/tmp/show.txt"
+# Channel 0 is an intensity (type 2) at 200; channels 1 and 2 (type 0) rise
+# to 100 and 50 over 2 s. List 1, not auto-started, puts channel 3 at 250.
+# Both lists hold for 100 s.
+HOLD = "Timing 3 0 0 %d 0 100000 0 0 0 0 100000 0 0 0 0 100000 "
+SHOW = ("ENDP 1 Cues 0 Cuelists 2 Cues 1 Cue 0 Vals 3 0 200 1 100 2 50 Oscs 0 " + HOLD % 2000
+        + "Cues 1 Cue 0 Vals 1 3 250 Oscs 0 " + HOLD % 0 + "DefVals 0 ChTypes 4 2 0 0 0 ChSubtypes 0")
+
+CONFIG = ("C001000" + SHOW_PATH + "\n"     # 0: plays the show, list 0 auto-started
+          "SA001127000000003O\n"           # 1: Art-Net universe 1 to the peer
+          "C002255255255255\n"             # 2: OSC-driven
+          "SA002127000000003O\n")          # 3: Art-Net universe 2 to the peer
+RULES = "F000 001\nF002 003\n"
+
+
+def universe_frames(universe):
+    def match(pkt):
+        payload = pkt[4]
+        return (pkt[1] == 6454 and pkt[2] == h.PEER_IP and payload[:8] == b"Art-Net\x00"
+                and payload[8:10] == b"\x00\x50" and payload[14:16] == struct.pack("<H", universe))
+    return match
+
+
+def osc(path, value):
+    """One message with one float, from a real OSC client."""
+    subprocess.run(["oscsend", h.DEVICE_IP, "8000", path, "f", str(value)], check=True)
+
+
+class ShowAndOsc(h.EngineTestCase):
+    def wait_channels(self, cap, universe, want, timeout=5.0):
+        """The first frame of `universe` whose channels hold `want` {index: value}."""
+        def match(pkt):
+            return universe_frames(universe)(pkt) and all(
+                pkt[4][18 + i] == v for i, v in want.items())
+        got = cap.first(timeout, match)
+        self.assertIsNotNone(got, "no frame on universe %d with %r" % (universe, want))
+        return got[4][18:]
+
+    def test_show_frames_follow_the_show_and_osc_steers_them(self):
+        h.write_file(SHOW_PATH, SHOW)
+        cap = self.capture()
+        self.start_engine(config=CONFIG, rules=RULES)
+
+        # The 2 s rise arrives frame by frame at the output, never falling.
+        frames = [p[4][18:] for p in cap.packets(3.5, universe_frames(1))]
+        rise = [f[1] for f in frames]
+        self.assertEqual(rise, sorted(rise))
+        self.assertGreater(len(set(rise)), 10, rise)
+        self.assertEqual(frames[-1][:4], bytes([200, 100, 50, 0]))
+        self.assertTrue(all(f[0] == 200 for f in frames))
+
+        # The grand master scales intensity channels only.
+        osc("/vpro/gm", 51.0)
+        self.wait_channels(cap, 1, {0: 40, 1: 100, 2: 50})
+        osc("/vpro/gm", 255.0)
+        self.wait_channels(cap, 1, {0: 200})
+
+        # A push button's release (0.0) starts nothing; the press does.
+        cap.drain()
+        osc("/vpro/cuelist/1/command/go", 0.0)
+        osc("/vpro/cuelist/1/command/go", 1.0)
+        frame = self.wait_channels(cap, 1, {3: 250})
+        self.assertEqual(frame[:4], bytes([200, 100, 50, 250]))
+        osc("/vpro/cuelist/1/command/pause", 1.0)
+        frame = self.wait_channels(cap, 1, {3: 0})
+        self.assertEqual(frame[:4], bytes([200, 100, 50, 0]))
+
+        osc("/cvmk2/5", 77.6)
+        frame = self.wait_channels(cap, 2, {5: 77})
+        self.assertEqual(frame, bytes(5) + bytes([77]) + bytes(506))
+
+        # A datagram that is no OSC at all does not stop the listener.
+        self.peer().sendto(b"#bundle\x00garbage", (h.DEVICE_IP, 8000))
+        osc("/cvmk2/6", 12.0)
+        self.wait_channels(cap, 2, {5: 77, 6: 12})
+
+    def test_missing_show_file_and_taken_osc_port_are_fatal(self):
+        eng = self.start_engine(wait=False, config="C001000/tmp/no-show.txt\n", rules="")
+        self.assertEqual(eng.wait_exit(), 1)
+        self.assertTrue(os.path.exists("/tmp/panic.dat"))
+        self.assertIn("Error: No such file or directory", eng.stderr())
+        self.assertIn("Generator Vistro Engine can't open file[/tmp/no-show.txt]", eng.stderr())
+
+        blocker = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self._closers.append(blocker.close)
+        blocker.bind(("0.0.0.0", 8000))
+        eng = self.start_engine(wait=False, config="", rules="")
+        self.assertEqual(eng.wait_exit(), 1)
+        self.assertTrue(os.path.exists("/tmp/panic.dat"))
+        self.assertIn("Could not bind OSC socket on port 8000", eng.stderr())
+
+
+if __name__ == "__main__":
+    h.main()
