@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   ParseSerialText(text);
 
   // Every line that is a stream builds one, as the configuration reader
-  // would; port lines are left out since they start device threads.
+  // would, without starting the port threads.
   LineReader lines(text, 2048);
   std::string_view line;
   int built = 0;
@@ -26,7 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       case 'S': { Stream s(0, kStreamNetwork, -1, rest); break; }
       case 'V': { Stream s(0, kStreamVirtual, rest); break; }
       case 'D': { Stream s(0, kStreamNxb, rest); break; }
-      case 'C': { Stream s(0, kStreamGenerator, rest); break; }
+      case 'C':
+        // A show player opens its show file, and a missing one is fatal.
+        if (ReadFixedField(rest, 0, 3) != kGeneratorShowPlayer) Stream s(0, kStreamGenerator, rest);
+        break;
       case 'L': { Stream s(0, kStreamLedrunnerPort, rest); break; }
       case 'P': { Stream s(0, kStreamPort, rest); break; }
       default: break;
