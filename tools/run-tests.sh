@@ -32,7 +32,7 @@ for target in build-fuzz/fuzz/fuzz_*; do
   [ -d "fuzz/seeds/$name" ] && seeds="fuzz/seeds/$name"
   echo "-- $name"
   # shellcheck disable=SC2086
-  "$target" -max_total_time="$FUZZ_SECONDS" "$corpus" $seeds \
+  "$target" -max_total_time="$FUZZ_SECONDS" -artifact_prefix=build-fuzz/ "$corpus" $seeds \
     2>"build-fuzz/$name.log" || { tail -50 "build-fuzz/$name.log"; exit 1; }
   grep -aE "^(#[0-9]+ *DONE|Done [0-9]+ runs)" "build-fuzz/$name.log" || true
 done
