@@ -7,7 +7,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 #include "clock.h"
@@ -37,19 +36,12 @@ class RulesTest : public ::testing::Test {
     return StreamTable[id];
   }
 
-  void AddStreams(uint32_t n) {
-    for (uint32_t i = 0; i < n; ++i) AddStream();
-  }
+  void AddStreams(uint32_t n) { while (n-- > 0) AddStream(); }
 
-  Stream* S(uint32_t i) { return StreamTable[i]; }
+  static Stream* S(uint32_t i) { return StreamTable[i]; }
 
   static std::vector<uint8_t> Bytes(const Stream* s, uint32_t from, uint32_t n) {
     return std::vector<uint8_t>(s->data + from, s->data + from + n);
-  }
-
-  // Write count, change count and flag, compared in one go.
-  static std::tuple<uint32_t, uint32_t, bool> Counts(const Stream* s) {
-    return {s->writeCount, s->changeCount, s->IsChanged()};
   }
 
   // A rule as the loader builds it, kept in the table so the fixture frees it.
@@ -68,9 +60,7 @@ class RulesTest : public ::testing::Test {
   }
 
   // What the main loop does to every stream after its sends.
-  static void EndPass() {
-    for (uint32_t i = 0; i < StreamCount; ++i) StreamTable[i]->ClearChanged();
-  }
+  static void EndPass() { for (uint32_t i = 0; i < StreamCount; ++i) S(i)->ClearChanged(); }
 
   static void RunRules(uint32_t force) {
     for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
