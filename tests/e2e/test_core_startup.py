@@ -67,6 +67,11 @@ class FatalStartUp(h.EngineTestCase):
     def test_blank_config_line(self):
         self.assert_fatal("Unknown Config ", config=VIRTUAL + "\n")
 
+    def test_bad_rules(self):
+        self.assert_fatal("Unkown Rule x000", config=VIRTUAL, rules="F000 000\nx000\n")
+        self.assert_fatal("Rule 0 refers  to non existent stream, total streams: 1",
+                          config=VIRTUAL, rules="F000 001\n")
+
     def test_too_many_streams(self):
         self.assert_fatal("Too many Streams in config", config=VIRTUAL * 257)
 
