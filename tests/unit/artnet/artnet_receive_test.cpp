@@ -32,9 +32,8 @@ TEST_F(ArtnetReceive, ArtDmxReachesOnlyTheFirstInputStreamOfItsUniverse) {
       "SA258255255255255I\n"    // first input of universe 258
       "SA258255255255255I\n");  // later input of the same universe: never fed
   Receive(ArtDmx(0x0102, 20));
-  std::vector<uint8_t> expected = Ramp(20);
-  expected.push_back(0);  // channel 21 untouched
-  EXPECT_EQ(Bytes(StreamTable[1]->data, 21), expected);
+  EXPECT_EQ(Bytes(At(1).data, 20), Ramp({}, 20));
+  EXPECT_EQ(At(1).data[20], 0);  // channel 21 untouched
   EXPECT_EQ(StreamTable[0]->writeCount + StreamTable[2]->writeCount, 0u);
   EXPECT_EQ(UnmatchedCount, 0u);
 }

@@ -32,11 +32,10 @@ inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
   return std::vector<uint8_t>(p, p + n);
 }
 
-// `n` bytes, byte i holding (i + seed) & 0xFF.
-inline std::vector<uint8_t> Ramp(size_t n, uint8_t seed = 1) {
-  std::vector<uint8_t> v(n);
-  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i + seed);
-  return v;
+// `head` followed by `n` bytes, byte i of them holding (i + seed) & 0xFF.
+inline std::vector<uint8_t> Ramp(std::vector<uint8_t> head, size_t n, uint8_t seed = 1) {
+  for (size_t i = 0; i < n; ++i) head.push_back(static_cast<uint8_t>(i + seed));
+  return head;
 }
 
 inline void ClearStreamTable() {
@@ -79,9 +78,7 @@ inline std::vector<uint8_t> ArtOp(uint8_t opHigh, std::vector<uint8_t> tail = {}
 
 // An ArtDmx of `dataLength` channel bytes, channel i holding (i + seed) & 0xFF.
 inline std::vector<uint8_t> ArtDmx(uint16_t universe, size_t dataLength, uint8_t seed = 1) {
-  std::vector<uint8_t> p = ArtOp(0x50, {0, 14, 0, 0, static_cast<uint8_t>(universe & 0xFF),
-                                        static_cast<uint8_t>(universe >> 8), 0x02, 0x00});
-  std::vector<uint8_t> data = Ramp(dataLength, seed);
-  p.insert(p.end(), data.begin(), data.end());
-  return p;
+  return Ramp(ArtOp(0x50, {0, 14, 0, 0, static_cast<uint8_t>(universe & 0xFF),
+                           static_cast<uint8_t>(universe >> 8), 0x02, 0x00}),
+              dataLength, seed);
 }

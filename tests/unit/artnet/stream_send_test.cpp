@@ -64,7 +64,7 @@ class StreamSend : public ArtnetTest {
     ProcessConfigText(line);
     Stream* s = StreamTable[StreamCount - 1];
     s->sendSocket = sendFd_;
-    s->Write(Ramp(512, seed).data(), 512, 0);
+    s->Write(Ramp({}, 512, seed).data(), 512, 0);
     return s;
   }
   int sendFd_ = -1;

@@ -22,9 +22,9 @@ std::string KinetLine(int port, bool input) {
   return line;
 }
 
-std::vector<uint8_t> Header(uint16_t type, uint32_t sequence = 7, uint16_t version = 1) {
+std::vector<uint8_t> Header(uint16_t type) {
   std::vector<uint8_t> p(12);
-  BuildKinetHeader(p.data(), sequence, type, version);
+  BuildKinetHeader(p.data(), 2, type, 1);
   return p;
 }
 
@@ -34,9 +34,7 @@ std::vector<uint8_t> DmxOut(uint8_t port, size_t channels) {
   std::vector<uint8_t> p = Header(kKinetDmxOut);
   p.resize(20, 0);
   p[12] = port;
-  std::vector<uint8_t> ramp = Ramp(channels, 1);
-  p.insert(p.end(), ramp.begin(), ramp.end());
-  return p;
+  return Ramp(p, channels);
 }
 std::vector<uint8_t> PortOut(uint8_t port, uint16_t lengthField, size_t channels) {
   std::vector<uint8_t> p = Header(kKinetPortOut);
@@ -44,16 +42,13 @@ std::vector<uint8_t> PortOut(uint8_t port, uint16_t lengthField, size_t channels
   p[16] = port;
   p[20] = static_cast<uint8_t>(lengthField & 0xFF);
   p[21] = static_cast<uint8_t>(lengthField >> 8);
-  std::vector<uint8_t> ramp = Ramp(channels, 1);
-  p.insert(p.end(), ramp.begin(), ramp.end());
-  return p;
+  return Ramp(p, channels);
 }
 
 class KinetReceive : public ArtnetTest {
  protected:
-  void Handle(const std::vector<uint8_t>& p, const char* from = "10.1.2.9",
-              uint16_t port = 49152) {
-    HandleKinetPacket(p.data(), p.size(), From(from, port), CaptureDatagram);
+  void Handle(const std::vector<uint8_t>& p, const char* from = "10.1.2.9") {
+    HandleKinetPacket(p.data(), p.size(), From(from, 49152), CaptureDatagram);
   }
 };
 
@@ -63,7 +58,7 @@ TEST_F(KinetReceive, PortDiscoveryListsSixteenInputStreamsAtMost) {
   std::string config = KinetLine(9, false) + "V\n";
   for (int port = 1; port <= 20; ++port) config += KinetLine(port, true);
   ProcessConfigText(config);
-  Handle(Header(kKinetPortDiscovery, 2, 1));
+  Handle(Header(kKinetPortDiscovery));
   ASSERT_EQ(Captured().size(), 1u);
   std::vector<uint8_t> expected = {0x04, 0x01, 0xDC, 0x4A, 0x01, 0x00, 0x0B, 0x00,
                                    0x02, 0x00, 0x00, 0x00, 16,   0,    0,    0};
@@ -93,7 +88,7 @@ TEST_F(KinetReceive, DataReachesTheFirstInputStreamOfItsPort) {
                       KinetLine(1, true));
     Handle(row.packet);
     EXPECT_EQ(At(0).writeCount + At(1).writeCount + At(3).writeCount, 0u) << row.why;
-    std::vector<uint8_t> expected = Ramp(row.written, 1);
+    std::vector<uint8_t> expected = Ramp({}, row.written);
     expected.resize(512, 0);
     EXPECT_EQ(Bytes(At(2).data, 512), expected) << row.why;
   }

@@ -23,19 +23,15 @@ std::string QspLine(int universe, bool input) {
 // carries `carried` channel bytes (a ramp from 1).
 std::vector<uint8_t> Qsdd(uint8_t universe, uint16_t lengthField, size_t carried,
                           uint8_t zeroByte = 0) {
-  std::vector<uint8_t> p = {'Q', 'S', 'D', 'D', universe, zeroByte, 0,
-                            static_cast<uint8_t>(lengthField >> 8),
-                            static_cast<uint8_t>(lengthField & 0xFF)};
-  std::vector<uint8_t> channels = Ramp(carried, 1);
-  p.insert(p.end(), channels.begin(), channels.end());
-  return p;
+  return Ramp({'Q', 'S', 'D', 'D', universe, zeroByte, 0, static_cast<uint8_t>(lengthField >> 8),
+               static_cast<uint8_t>(lengthField & 0xFF)},
+              carried);
 }
 
 class QspReceive : public ArtnetTest {
  protected:
-  void Handle(const std::vector<uint8_t>& p, const char* from = "10.1.2.9",
-              uint16_t port = 5555) {
-    HandleQspPacket(p.data(), p.size(), From(from, port), CaptureDatagram);
+  void Handle(const std::vector<uint8_t>& p, const char* from = "10.1.2.9") {
+    HandleQspPacket(p.data(), p.size(), From(from, 5555), CaptureDatagram);
   }
 };
 
@@ -44,7 +40,7 @@ TEST_F(QspReceive, DataReachesTheFirstInputStreamOfItsUniverse) {
   ProcessConfigText(QspLine(5, false) + QspLine(4, true) + QspLine(5, true) + QspLine(5, true));
   Handle(Qsdd(5, 512, 512));
   EXPECT_EQ(At(0).writeCount + At(1).writeCount + At(3).writeCount, 0u);
-  EXPECT_EQ(std::vector<uint8_t>(At(2).data, At(2).data + 512), Ramp(512, 1));
+  EXPECT_EQ(Bytes(At(2).data, 512), Ramp({}, 512));
   EXPECT_EQ(UnmatchedCount, 0u);
 }
 
