@@ -24,29 +24,17 @@ class ArtnetReceive : public ArtnetTest {
     std::vector<uint8_t> exact(f);
     HandleJumboFrame(exact.data(), exact.size(), in_addr{});
   }
-  static std::vector<uint8_t> Channels(uint32_t stream, size_t n) {
-    return Bytes(StreamTable[stream]->data, n);
-  }
-  static std::vector<uint8_t> Pattern(size_t n, uint8_t seed = 1) {
-    std::vector<uint8_t> v;
-    for (size_t i = 0; i < n; ++i) v.push_back(static_cast<uint8_t>(i + seed));
-    return v;
-  }
 };
 
-TEST_F(ArtnetReceive, ArtDmxReachesTheFirstInputStreamOfItsUniverse) {
+TEST_F(ArtnetReceive, ArtDmxReachesOnlyTheFirstInputStreamOfItsUniverse) {
   ProcessConfigText(
       "SA258010000000009O\n"    // output with the universe: not a match
       "SA258255255255255I\n"    // first input of universe 258
       "SA258255255255255I\n");  // later input of the same universe: never fed
   Receive(ArtDmx(0x0102, 20));
-  std::vector<uint8_t> expected = Pattern(20);
-  expected.push_back(0);  // channel 21 untouched
-  EXPECT_EQ(Channels(1, 21), expected);
-  EXPECT_TRUE(StreamTable[1]->IsChanged());
-  EXPECT_EQ(StreamTable[1]->writeCount, 1u);
-  EXPECT_FALSE(StreamTable[0]->IsChanged());
-  EXPECT_FALSE(StreamTable[2]->IsChanged());
+  EXPECT_EQ(Bytes(At(1).data, 20), Ramp({}, 20));
+  EXPECT_EQ(At(1).data[20], 0);  // channel 21 untouched
+  EXPECT_EQ(StreamTable[0]->writeCount + StreamTable[2]->writeCount, 0u);
   EXPECT_EQ(UnmatchedCount, 0u);
 }
 
@@ -55,23 +43,15 @@ TEST_F(ArtnetReceive, DroppedDatagramsLeaveNoState) {
   std::vector<uint8_t> good = ArtDmx(1, 100);
   std::vector<uint8_t> foreign = good;
   foreign[6] = 'x';
-  const std::vector<uint8_t> id = {'A', 'r', 't', '-', 'N', 'e', 't'};
   const struct {
     std::vector<uint8_t> bytes;
     const char* from;
     const char* why;
   } rows[] = {
-      {{}, "10.0.0.9", "empty"},
-      {id, "10.0.0.9", "7 bytes"},
-      {{'A', 'r', 't', '-', 'N', 'e', 't', 0}, "10.0.0.9", "ID without OpCode"},
       {{'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00}, "10.0.0.9", "half an OpCode"},
       {foreign, "10.0.0.9", "not Art-Net"},
       {good, "10.1.2.3", "our own packet"},
-      {ArtDmx(1, 19), "10.0.0.9", "19 channels"},
-      {ArtOp(0x82), "10.0.0.9", "TodControl"},
-      {ArtOp(0x83), "10.0.0.9", "ArtRdm"},
       {ArtOp(0x21), "10.0.0.9", "a PollReply"},
-      {ArtOp(0x20), "10.1.2.3", "our own poll"},
   };
   for (const auto& r : rows) {
     Receive(r.bytes, r.from);
@@ -84,8 +64,8 @@ TEST_F(ArtnetReceive, DroppedDatagramsLeaveNoState) {
   EXPECT_EQ(StreamTable[0]->writeCount, 1u);
 }
 
-// Counts, bind indexes and names of the two replies are checked on the real
-// binary; here the port blocks byte for byte.
+// The first reply's port block, counts, bind indexes and names are checked on
+// the real binary; here the second reply's port block byte for byte.
 TEST_F(ArtnetReceive, FivePortsGiveTwoReplies) {
   ProcessConfigText(
       "SA001255255255255I\n"
@@ -97,49 +77,34 @@ TEST_F(ArtnetReceive, FivePortsGiveTwoReplies) {
       "SA005255255255255O\n");
   Receive(ArtOp(0x20, {0, 14, 0, 0}));
   ASSERT_EQ(Captured().size(), 2u);
-  const std::vector<uint8_t>& first = Captured()[0].bytes;
-  const std::vector<uint8_t>& second = Captured()[1].bytes;
-  ASSERT_EQ(first.size(), kArtPollReplySize);
-  //             NumPorts  PortTypes             GoodInput    GoodOutput   SwIn        SwOut
-  EXPECT_EQ(Bytes(&first[172], 22), (std::vector<uint8_t>{0, 4, 0x80, 0x40, 0x80, 0x40, 0x80, 0x80,
-                                                           0, 0, 0x80, 0x80, 0, 0, 2, 4, 0, 0, 1,
-                                                           3, 0, 0}));
+  ASSERT_EQ(Captured()[1].bytes.size(), kArtPollReplySize);
   // PortTypes beyond NumPortsLo keep the first reply's values; peers rely on
   // NumPortsLo alone.
-  EXPECT_EQ(Bytes(&second[172], 22), (std::vector<uint8_t>{0, 1, 0x40, 0x40, 0x80, 0x40, 0x80, 0,
-                                                            0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0,
-                                                            0, 0}));
+  //                      NumPorts PortTypes            GoodInput   GoodOutput  SwIn        SwOut
+  EXPECT_EQ(Bytes(&Captured()[1].bytes[172], 22),
+            (std::vector<uint8_t>{0, 1, 0x40, 0x40, 0x80, 0x40, 0x80, 0, 0, 0, 0, 0, 0, 0, 5, 0,
+                                  0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(ArtnetReceive, ReplyCountFollowsTheArtnetStreams) {
   ProcessConfigText("SV\n");
   Receive(ArtOp(0x20));
   EXPECT_EQ(Captured().size(), 0u) << "no Art-Net stream, no reply";
-  ClearStreamTable();
   for (int i = 1; i <= 8; ++i) ProcessConfigText("SA00" + std::to_string(i) + "255255255255I\n");
   Receive(ArtOp(0x20));
-  ASSERT_EQ(Captured().size(), 2u) << "no third, empty reply";
-  EXPECT_EQ(Captured()[1].bytes[173], 4);
+  EXPECT_EQ(Captured().size(), 2u) << "no third, empty reply";
 }
 
 TEST_F(ArtnetReceive, TodRequestAnsweredFromTheStreamsTable) {
   ProcessConfigText(
       "SA005255255255255I\n"    // first Art-Net input: table 0
       "SA006255255255255I\n");  // second: table 1
-  // Nine addresses asked, two arrived; both lists empty: nothing to send.
-  std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 1, 2});
-  Receive(request);
-  EXPECT_TRUE(Captured().empty());
-
   ArtTodTable& table = ArtTodTables[1];
   table.count = 2;
   table.uids[0] = {{0x57, 0x4B, 0, 0, 0, 9}};
   table.uids[1] = {{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}};
-  EXPECT_EQ(FindArtTodList(5).count, 0u);
-  EXPECT_EQ(FindArtTodList(7).count, 0u);
-  EXPECT_EQ(FindArtTodList(6).count, 2u);
 
-  request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 5, 6, 7});
+  std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 5, 6, 7});
   request[22] = 1;  // a command other than TodFull is ignored
   Receive(request, "10.0.0.44");
   EXPECT_TRUE(Captured().empty());
@@ -168,12 +133,7 @@ TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
   const struct {
     uint32_t count;
     std::vector<size_t> lengths;
-  } rows[] = {
-      {0, {28}},
-      {1, {34}},
-      {200, {1228, 28}},
-      {450, {1228, 1228, 328}},
-  };
+  } rows[] = {{0, {28}}, {200, {1228, 28}}, {450, {1228, 1228, 328}}};
   for (const auto& r : rows) {
     Captured().clear();
     SendArtTodData(From("10.0.0.5"), uids, r.count, 3, CaptureDatagram);
@@ -191,32 +151,24 @@ TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
   }
 }
 
-// A jumbo frame of `count` slots of `size` bytes; slots listed in `artdmx`
-// hold an ArtDmx of that universe.
-std::vector<uint8_t> Jumbo(uint8_t count, uint16_t size,
-                           std::vector<std::pair<uint32_t, uint16_t>> artdmx) {
+// A jumbo frame of `count` slots of `size` bytes; slot 1 holds an ArtDmx of
+// universe 1 when there is one.
+std::vector<uint8_t> Jumbo(uint8_t count, uint16_t size) {
   std::vector<uint8_t> f(4 + static_cast<size_t>(count) * size, 0);
   const uint8_t header[] = {'Q', 'S', 'J', 'F', 1, 0, 0, 0, 0, 1, count,
                             static_cast<uint8_t>(size & 0xFF), static_cast<uint8_t>(size >> 8)};
   std::copy(header, header + sizeof(header), f.begin());
-  for (auto [slot, universe] : artdmx) {
-    std::vector<uint8_t> p = ArtDmx(universe, size - 18, static_cast<uint8_t>(slot));
-    std::copy(p.begin(), p.end(), f.begin() + 4 + slot * size);
+  if (count > 1 && size >= 18) {
+    std::vector<uint8_t> p = ArtDmx(1, size - 18);
+    std::copy(p.begin(), p.end(), f.begin() + 4 + size);
   }
   return f;
 }
 
-TEST_F(ArtnetReceive, JumboArtDmxSlotsReachTheirStreams) {
-  ProcessConfigText("SA001255255255255I\nSA002255255255255I\n");
-  ReceiveJumbo(Jumbo(3, 530, {{1, 2}, {2, 1}}));
-  EXPECT_EQ(Channels(1, 512), Pattern(512, 1));  // slot 1 at offset 534
-  EXPECT_EQ(Channels(0, 512), Pattern(512, 2));  // slot 2 at offset 1064
-  EXPECT_EQ(UnmatchedCount, 0u);
-}
-
 TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
   ProcessConfigText("SA001255255255255I\n");
-  const std::vector<uint8_t> good = Jumbo(2, 530, {{1, 1}});
+  // 4 + 16 * 562 = 8996 bytes, just inside the 9000 a frame may take.
+  const std::vector<uint8_t> good = Jumbo(16, 562);
   auto with = [&](size_t at, uint8_t v) {
     std::vector<uint8_t> f = good;
     f[at] = v;
@@ -226,19 +178,11 @@ TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
     std::vector<uint8_t> bytes;
     const char* why;
   } rows[] = {
-      {{}, "empty"},
-      {{'Q', 'S', 'J', 'F', 1, 0, 0}, "7 bytes"},
       {std::vector<uint8_t>(good.begin(), good.begin() + 12), "header without its size"},
       {with(0, 'X'), "wrong magic"},
-      {with(4, 2), "byte 4 not 1"},
-      {with(9, 0), "byte 9 not 1"},
-      {with(10, 0), "no slots"},
-      {Jumbo(17, 530, {{1, 1}}), "17 slots of 530 exceed 9000"},
-      {Jumbo(2, 37, {{1, 1}}), "slots too short for 20 channels"},
-      {Jumbo(3, 9, {}), "slots too short for an OpCode"},
-      {Jumbo(200, 5, {}), "slots too short for an ID"},
-      {with(4 + 530 + 9, 0x20), "ArtPoll slot: no reply from here"},
-      {with(4 + 530 + 3, 'x'), "slot not Art-Net"},
+      {Jumbo(1, 8997), "9001 bytes"},
+      {Jumbo(2, 37), "slots too short for 20 channels"},
+      {with(4 + 562 + 9, 0x20), "ArtPoll slot: no reply from here"},
   };
   for (const auto& r : rows) {
     ReceiveJumbo(r.bytes);
@@ -248,22 +192,6 @@ TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
   EXPECT_TRUE(Captured().empty());
   ReceiveJumbo(good);
   EXPECT_EQ(StreamTable[0]->writeCount, 1u);
-}
-
-TEST(JumboPackets, SlotWalking) {
-  std::vector<uint8_t> f = Jumbo(3, 530, {});
-  JumboHeader h = {};
-  ASSERT_TRUE(ParseJumboHeader(f.data(), f.size(), &h));
-  EXPECT_EQ(h.count, 3u);
-  EXPECT_EQ(h.size, 530u);
-  EXPECT_EQ(JumboSlot(f.data(), f.size(), h, 0), f.data() + 4);
-  EXPECT_EQ(JumboSlot(f.data(), f.size(), h, 2), f.data() + 1064);
-  EXPECT_EQ(JumboSlot(f.data(), f.size(), h, 3), nullptr);
-  EXPECT_EQ(JumboSlot(f.data(), f.size() - 1, h, 2), nullptr);  // one byte short
-  f = Jumbo(16, 562, {});  // 4 + 16 * 562 = 8996: still fits
-  EXPECT_TRUE(ParseJumboHeader(f.data(), f.size(), &h));
-  f = Jumbo(1, 8997, {});  // 4 + 8997 = 9001: does not
-  EXPECT_FALSE(ParseJumboHeader(f.data(), f.size(), &h));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// Shared set-up of the Art-Net tests: a stream table built from
-// configuration lines, a known device identity, and the datagrams the
+// Shared set-up of the receiver tests of every protocol: a stream table built
+// from configuration lines, a known device identity, and the datagrams the
 // handlers hand to their sender, captured instead of sent.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -32,6 +32,12 @@ inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
   return std::vector<uint8_t>(p, p + n);
 }
 
+// `head` followed by `n` bytes, byte i of them holding (i + seed) & 0xFF.
+inline std::vector<uint8_t> Ramp(std::vector<uint8_t> head, size_t n, uint8_t seed = 1) {
+  for (size_t i = 0; i < n; ++i) head.push_back(static_cast<uint8_t>(i + seed));
+  return head;
+}
+
 inline void ClearStreamTable() {
   for (uint32_t i = 0; i < kStreamTableSize; ++i) {
     delete StreamTable[i];
@@ -49,17 +55,15 @@ class ArtnetTest : public ::testing::Test {
     Captured().clear();
     ResetDeviceIdentity();
     inet_aton("10.1.2.3", &IpAddress);
-    inet_aton("10.255.255.255", &BroadcastAddress);
-    const int mac[6] = {0x00, 0x50, 0xC2, 0x1A, 0x2B, 0x3C};
-    std::memcpy(MacAddress, mac, sizeof(mac));
-    std::strcpy(DeviceName, "Gateway");
   }
   void TearDown() override { ClearStreamTable(); }
 
-  static struct sockaddr_in From(const char* address) {
+  static const Stream& At(uint32_t i) { return *StreamTable[i]; }
+
+  static struct sockaddr_in From(const char* address, uint16_t port = 6454) {
     struct sockaddr_in a = {};
     a.sin_family = AF_INET;
-    a.sin_port = htons(6454);
+    a.sin_port = htons(port);
     inet_aton(address, &a.sin_addr);
     return a;
   }
@@ -74,8 +78,7 @@ inline std::vector<uint8_t> ArtOp(uint8_t opHigh, std::vector<uint8_t> tail = {}
 
 // An ArtDmx of `dataLength` channel bytes, channel i holding (i + seed) & 0xFF.
 inline std::vector<uint8_t> ArtDmx(uint16_t universe, size_t dataLength, uint8_t seed = 1) {
-  std::vector<uint8_t> p = ArtOp(0x50, {0, 14, 0, 0, static_cast<uint8_t>(universe & 0xFF),
-                                        static_cast<uint8_t>(universe >> 8), 0x02, 0x00});
-  for (size_t i = 0; i < dataLength; ++i) p.push_back(static_cast<uint8_t>(i + seed));
-  return p;
+  return Ramp(ArtOp(0x50, {0, 14, 0, 0, static_cast<uint8_t>(universe & 0xFF),
+                           static_cast<uint8_t>(universe >> 8), 0x02, 0x00}),
+              dataLength, seed);
 }
