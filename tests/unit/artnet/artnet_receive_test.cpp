@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "artnet/artnet_test_support.h"
+#include "receiver_test_support.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/jumbo_packets.h"
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "artnet/artnet_test_support.h"
+#include "receiver_test_support.h"
 #include "protocols/sockets.h"
 #include "stream.h"
 

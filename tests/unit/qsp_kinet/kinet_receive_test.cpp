@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "artnet/artnet_test_support.h"
+#include "receiver_test_support.h"
 #include "protocols/kinet_packets.h"
 #include "protocols/kinet_receive.h"
 

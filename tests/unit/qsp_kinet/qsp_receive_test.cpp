@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "artnet/artnet_test_support.h"
+#include "receiver_test_support.h"
 #include "protocols/qsp_packets.h"
 #include "protocols/qsp_receive.h"
 

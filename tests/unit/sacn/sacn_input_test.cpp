@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "artnet/artnet_test_support.h"
+#include "receiver_test_support.h"
 #include "clock.h"
 #include "protocols/sacn_input.h"
 
