@@ -85,11 +85,9 @@ bool ParseSacnCidText(std::string_view text, uint8_t* cid) {
   uint8_t bytes[16];
   size_t digit = 0;
   for (size_t pos = 0; pos < kCidTextLength; ++pos) {
-    bool dash = pos == 8 || pos == 13 || pos == 18 || pos == 23;
-    if (dash) {
-      if (text[pos] != '-') return false;
-      continue;
-    }
+    // The separators sit at fixed places and are not looked at: the groups
+    // are read where they stand, whatever divides them.
+    if (pos == 8 || pos == 13 || pos == 18 || pos == 23) continue;
     int v = HexValue(text[pos]);
     if (v < 0) return false;
     if (digit % 2 == 0) {

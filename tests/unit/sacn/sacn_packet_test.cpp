@@ -14,7 +14,6 @@ TEST(SacnCidText, OnlyAWholeCidFilters) {
   const uint8_t zero[16] = {};
   const char* refused[] = {
       "00112233-4455-6677-8899-aabbccddeef",    // one digit short
-      "00112233 4455-6677-8899-aabbccddeeff",   // separator missing
       "0011223g-4455-6677-8899-aabbccddeeff",   // not a hex digit
       "00112233-4455-6677-8899-aabbccdd\neef",  // line end inside
   };
@@ -23,6 +22,11 @@ TEST(SacnCidText, OnlyAWholeCidFilters) {
     EXPECT_FALSE(ParseSacnCidText(text, cid)) << text;
     EXPECT_EQ(0, std::memcmp(cid, zero, 16)) << text;  // refused: any source, not garbage
   }
+  // The separators are not looked at: the digits are read where they stand.
+  const uint8_t expected[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                                0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+  EXPECT_TRUE(ParseSacnCidText("00112233 4455_6677.8899:aabbccddeeff", cid));
+  EXPECT_EQ(0, std::memcmp(cid, expected, 16));
 }
 
 // Each row changes a valid packet (universe 0x0102, priority 100, 638
