@@ -13,6 +13,7 @@ uint32_t IndexOf(void* arg) { return static_cast<uint32_t>(reinterpret_cast<uint
 
 bool HandleReceivedDmxFrame(Stream* stream, const unsigned char* frame, int count) {
   if (count < 1 || frame[0] != 0) return false;
+  VLOG(3) << "Got DMX RX frame on " << stream->id << " bytes: " << count;
   // Slots behind the start code; a short frame hands over only its own.
   stream->Write(frame + 1, static_cast<uint32_t>(count - 1), 1);
   return true;
@@ -47,10 +48,7 @@ void* DmxRxThread(void* arg) {
     Stream* stream = StreamTable[index];
     VLOG(4) << "DMX Rx Thread:" << index;
     int n = stream->dmxPort.ReadFrame(frame);
-    if (HandleReceivedDmxFrame(stream, frame, n)) {
-      VLOG(3) << "Got DMX RX frame on " << index << " bytes: " << n;
-      continue;
-    }
+    if (HandleReceivedDmxFrame(stream, frame, n)) continue;
     usleep(500);
   }
   return nullptr;
