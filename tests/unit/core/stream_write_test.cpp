@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "clock.h"
+#include "port_threads/port_threads.h"
 #include "stream.h"
 
 namespace {
@@ -63,6 +64,19 @@ TEST_F(StreamWrite, WriteAtRenewsWhileTheFlagIsStillSet) {
   const uint8_t src[4] = {1, 2, 3, 4};  // a range counts once per call
   s.WriteAt(src, 4, 10);
   EXPECT_EQ(Counts(), Counters(4, 3, true));
+}
+
+TEST_F(StreamWrite, ReceivedFramesHandOverTheSlotsBehindAStartCodeOfZero) {
+  std::vector<uint8_t> frame(513, 0x21);
+  frame[0] = 0xCC;  // an RDM packet is not DMX
+  EXPECT_FALSE(HandleReceivedDmxFrame(&s, frame.data(), 513));
+  EXPECT_EQ(Counts(), Counters(0, 0, false));
+  frame[0] = 0;
+  EXPECT_TRUE(HandleReceivedDmxFrame(&s, frame.data(), 25));  // a short frame: 24 channels
+  EXPECT_EQ(s.data[23], 0x21);
+  EXPECT_EQ(s.data[24], 0);
+  EXPECT_FALSE(HandleReceivedDmxFrame(&s, frame.data(), 0));
+  EXPECT_FALSE(HandleReceivedDmxFrame(&s, frame.data(), -1));
 }
 
 }  // namespace
