@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "stream_table_cleanup.h"
 #include "config_file.h"
 #include "device_identity.h"
 #include "stream.h"
@@ -36,15 +37,6 @@ inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
 inline std::vector<uint8_t> Ramp(std::vector<uint8_t> head, size_t n, uint8_t seed = 1) {
   for (size_t i = 0; i < n; ++i) head.push_back(static_cast<uint8_t>(i + seed));
   return head;
-}
-
-inline void ClearStreamTable() {
-  for (uint32_t i = 0; i < kStreamTableSize; ++i) {
-    delete StreamTable[i];
-    StreamTable[i] = nullptr;
-  }
-  StreamCount = 0;
-  PortCount = 0;
 }
 
 class ArtnetTest : public ::testing::Test {

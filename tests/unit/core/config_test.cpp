@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "stream_table_cleanup.h"
 #include "config_file.h"
 #include "device_identity.h"
 #include "fixed_field.h"
@@ -28,11 +29,7 @@ class ConfigLines : public ::testing::Test {
     inet_aton("10.255.255.255", &BroadcastAddress);
   }
   void TearDown() override {
-    for (uint32_t i = 0; i < StreamCount; ++i) {
-      delete StreamTable[i];
-      StreamTable[i] = nullptr;
-    }
-    StreamCount = 0;
+    ClearStreamTable();
     ResetDeviceIdentity();
   }
 };

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "stream_table_cleanup.h"
 #include "stats_file.h"
 #include "stream.h"
 #include "unmatched_table.h"
@@ -28,11 +29,7 @@ class StatusFiles : public ::testing::Test {
  protected:
   void SetUp() override { ClearUnmatchedTable(); }
   void TearDown() override {
-    for (uint32_t i = 0; i < StreamCount; ++i) {
-      delete StreamTable[i];
-      StreamTable[i] = nullptr;
-    }
-    StreamCount = 0;
+    ClearStreamTable();
     ClearUnmatchedTable();
   }
 };

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "stream_table_cleanup.h"
 #include "osc_control/osc_listener.h"
 #include "show_engine/dmx_engine.h"
 #include "show_engine/vistro_pro_thread.h"
@@ -29,11 +30,7 @@ class Generators : public ::testing::Test {
   void TearDown() override { Reset(); }
   // Entries are nulled: other suites delete whatever the table still holds.
   void Reset() {
-    for (uint32_t i = 0; i < StreamCount; ++i) {
-      delete StreamTable[i];
-      StreamTable[i] = nullptr;
-    }
-    StreamCount = 0;
+    ClearStreamTable();
     DmxEngine::DestroyInstance();
     GrandMaster = 255;
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "stream_table_cleanup.h"
 #include "clock.h"
 #include "main_loop.h"
 #include "rule.h"
@@ -19,11 +20,7 @@ class RulesTest : public ::testing::Test {
  protected:
   void TearDown() override {
     ClearRuleTable();
-    for (uint32_t i = 0; i < StreamCount; ++i) {
-      delete StreamTable[i];
-      StreamTable[i] = nullptr;
-    }
-    StreamCount = 0;
+    ClearStreamTable();
     KlockStream = -1;
     KlockTimeout = 3;
     SetClockForTesting(nullptr);
