@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "stream_table_cleanup.h"
 #include "config_file.h"
 #include "device_identity.h"
 #include "stream.h"
+#include "stream_table_cleanup.h"
 #include "unmatched_table.h"
 
 struct SentDatagram {

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "stream_table_cleanup.h"
 #include "config_file.h"
 #include "device_identity.h"
 #include "fixed_field.h"
 #include "stream.h"
+#include "stream_table_cleanup.h"
 
 namespace {
 

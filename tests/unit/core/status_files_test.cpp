@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "stream_table_cleanup.h"
 #include "stats_file.h"
 #include "stream.h"
+#include "stream_table_cleanup.h"
 #include "unmatched_table.h"
 
 namespace {

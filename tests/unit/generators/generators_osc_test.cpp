@@ -7,11 +7,11 @@
 #include <tuple>
 #include <vector>
 
-#include "stream_table_cleanup.h"
 #include "osc_control/osc_listener.h"
 #include "show_engine/dmx_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
+#include "stream_table_cleanup.h"
 
 namespace {
 

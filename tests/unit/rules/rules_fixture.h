@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "stream_table_cleanup.h"
 #include "clock.h"
 #include "main_loop.h"
 #include "rule.h"
 #include "rules_file.h"
 #include "stream.h"
+#include "stream_table_cleanup.h"
 
 class RulesTest : public ::testing::Test {
  protected:
