@@ -46,6 +46,14 @@ void LogDefaultStackSize() {
   VLOG(1) << "Default stack size is: " << stackSize;
 }
 
+// Threads run for the life of the process and are never joined; one that
+// cannot start is not reported, and start-up goes on without it.
+void StartThread(const char* announcement, void* (*body)(void*)) {
+  VLOG(1) << announcement;
+  pthread_t thread;
+  pthread_create(&thread, nullptr, body, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,27 +89,19 @@ int main(int argc, char** argv) {
   // Opened here rather than on the thread: every network stream built from
   // the configuration copies the descriptor as its send socket.
   CreateArtnetRxSocket();
-  pthread_t thread;
-  VLOG(1) << "Starting Artnet thread ";
-  pthread_create(&thread, nullptr, ArtnetThread, nullptr);
-  VLOG(1) << "Starting QSP thread ";
-  pthread_create(&thread, nullptr, QspThread, nullptr);
-  VLOG(1) << "Starting Jumbo DMX Over Ethernet thread ";
-  pthread_create(&thread, nullptr, JumboThread, nullptr);
-  VLOG(1) << "Starting KiNet thread ";
-  pthread_create(&thread, nullptr, KinetThread, nullptr);
-  VLOG(1) << "Starting Vistro Pro thread ";
-  pthread_create(&thread, nullptr, VistroProThread, nullptr);
-  VLOG(1) << "Starting Vistro Pro Socket Comms thread ";
-  pthread_create(&thread, nullptr, OscThread, nullptr);
+  StartThread("Starting Artnet thread ", ArtnetThread);
+  StartThread("Starting QSP thread ", QspThread);
+  StartThread("Starting Jumbo DMX Over Ethernet thread ", JumboThread);
+  StartThread("Starting KiNet thread ", KinetThread);
+  StartThread("Starting Vistro Pro thread ", VistroProThread);
+  StartThread("Starting Vistro Pro Socket Comms thread ", OscThread);
 
   CreateSacnSendSocket();
   usleep(1000);
   LOG(INFO) << "Processing Config file ";
   ProcessConfigFile();
 
-  VLOG(1) << "Starting SACN thread ";
-  pthread_create(&thread, nullptr, SacnThread, nullptr);
+  StartThread("Starting SACN thread ", SacnThread);
 
   LOG(INFO) << "Processing Rules file ";
   ProcessRulesFile();
