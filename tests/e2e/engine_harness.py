@@ -210,6 +210,24 @@ class Engine:
             time.sleep(0.02)
         return None
 
+    def stats(self, index):
+        """The counters [id, writes, changes, kb] of stream `index` in
+        /tmp/stats.dat as last written, or None."""
+        lines = (read_file("/tmp/stats.dat") or "").splitlines()
+        if index >= len(lines):
+            return None
+        return [int(v) for v in lines[index].split(" ")[0].split(",")]
+
+    def wait_for_stats(self, index, predicate, timeout=10.0):
+        """Counters of stream `index` once predicate holds for them, or None."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            counters = self.stats(index)
+            if counters is not None and predicate(counters):
+                return counters
+            time.sleep(0.02)
+        return None
+
     def interrupt(self):
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGINT)

@@ -22,14 +22,6 @@ def kinet_header(ptype, sequence, version=1):
     return KINET_MAGIC + struct.pack("<HHI", version, ptype, sequence)
 
 
-def stats_line(eng, index, wanted):
-    """Waits until line `index` of /tmp/stats.dat reads `wanted`."""
-    def ok(text):
-        lines = text.splitlines()
-        return len(lines) > index and lines[index] == wanted
-    return eng.wait_for_file("/tmp/stats.dat", ok)
-
-
 class QspTest(h.EngineTestCase):
     def test_stream_data_read_back_goes_to_port_4000(self):
         eng = self.start_engine(config="V\n" + GENERATOR, rules="")
@@ -68,11 +60,13 @@ class QspTest(h.EngineTestCase):
         own.sendto(frame, (h.DEVICE_IP, 3333))  # the device's own: dropped
         peer = self.peer()
         peer.sendto(frame, (h.DEVICE_IP, 3333))
-        self.assertIsNotNone(stats_line(eng, 0, "0,1,1,0 Kb"), h.read_file("/tmp/stats.dat"))
+        self.assertIsNotNone(eng.wait_for_stats(0, lambda c: c == [0, 1, 1, 0]),
+                             h.read_file("/tmp/stats.dat"))
         peer.sendto(frame, (h.DEVICE_IP, 3333))  # unchanged: a write, no change
         peer.sendto(qsdd(1, bytes(513)), (h.DEVICE_IP, 3333))  # too long: refused
         peer.sendto(qsdd(9, bytes(20)), (h.DEVICE_IP, 3333))
-        self.assertIsNotNone(stats_line(eng, 0, "0,2,1,1 Kb"), h.read_file("/tmp/stats.dat"))
+        self.assertIsNotNone(eng.wait_for_stats(0, lambda c: c == [0, 2, 1, 1]),
+                             h.read_file("/tmp/stats.dat"))
         unmatched = eng.wait_for_file("/tmp/unmatched_stats.dat", lambda t: t != "")
         self.assertEqual(unmatched, "2,9\n")
 
@@ -99,7 +93,8 @@ class KinetTest(h.EngineTestCase):
         eng = self.start_engine(config=KINET_IN_1, rules="")
         packet = kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + bytes([255] * 512)
         self.peer().sendto(packet, (h.DEVICE_IP, 6038))
-        self.assertIsNotNone(stats_line(eng, 0, "0,1,1,0 Kb"), h.read_file("/tmp/stats.dat"))
+        self.assertIsNotNone(eng.wait_for_stats(0, lambda c: c == [0, 1, 1, 0]),
+                             h.read_file("/tmp/stats.dat"))
 
 
 class Routing(h.EngineTestCase):

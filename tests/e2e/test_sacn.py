@@ -36,14 +36,6 @@ def e131_packet(universe, priority, slots, sequence=0, cid=SOURCE_CID, name=b"te
     return struct.pack("!HH", 0x0010, 0) + b"ASC-E1.17\0\0\0" + root
 
 
-def stats_line(eng, index):
-    text = h.read_file("/tmp/stats.dat") or ""
-    lines = text.splitlines()
-    if index >= len(lines):
-        return None
-    return [int(v) for v in lines[index].split(" ")[0].split(",")]
-
-
 def ip_udp_frame(src, sport, dst, dport, payload):
     """The IPv4 datagram around a captured payload, for a raw-IP pcap."""
     length = 28 + len(payload)
@@ -132,9 +124,9 @@ class Input(SacnTestCase):
         src = self.source()
         packet = e131_packet(7, 100, bytes(range(1, 201)))
         fed = self.feed_until(src, 7, packet,
-                              lambda: (stats_line(eng, 1) or [0, 0, 0])[2] >= 1)
+                              lambda: (eng.stats(1) or [0, 0, 0])[2] >= 1)
         self.assertTrue(fed, eng.stderr())
-        self.assertEqual(stats_line(eng, 2)[1], 0)  # only the first stream of a universe
+        self.assertEqual(eng.stats(2)[1], 0)  # only the first stream of a universe
 
         # The only stream of universe 77 takes another source: listed as
         # unmatched with the CID of the one that sent.
@@ -147,7 +139,7 @@ class Input(SacnTestCase):
         self.assertTrue(self.feed_until(src, 77, e131_packet(77, 100, bytes(512)), listed),
                         eng.stderr())
         self.assertEqual(seen[-1], "3,77,5AC00000-0000-0000-0000-00000000C1D5\n")
-        self.assertEqual(stats_line(eng, 3)[1], 0)
+        self.assertEqual(eng.stats(3)[1], 0)
         self.assertIsNone(eng.proc.poll())
 
     def test_source_routed_to_an_output(self):
@@ -177,7 +169,7 @@ class Input(SacnTestCase):
         for universe in (40, 21, 1):
             index = universe - 1
             fed = self.feed_until(src, universe, e131_packet(universe, 100, b"\x80" * 512),
-                                  lambda: (stats_line(eng, index) or [0, 0, 0])[2] >= 1)
+                                  lambda: (eng.stats(index) or [0, 0, 0])[2] >= 1)
             self.assertTrue(fed, "universe %d not received\n%s" % (universe, eng.stderr()))
         self.assertIsNone(eng.proc.poll())
         self.assertFalse(os.path.exists("/tmp/panic.dat"))
