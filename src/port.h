@@ -8,11 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "dmx_types.h"
 #include "xuart.h"
-
-struct RdmUid {
-  uint8_t bytes[6];
-};
 
 class DmxPort {
  public:

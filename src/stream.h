@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "acn.h"
+#include "dmx_types.h"
 #include "dmx_generator.h"
 #include "ledrunner_port.h"
 #include "port.h"
@@ -33,7 +34,6 @@ enum NetProtocol : uint32_t {
   kProtocolKinet = 4,
 };
 
-constexpr uint32_t kDmxChannels = 512;
 constexpr uint32_t kStreamPacketSize = 800;
 constexpr uint32_t kNxbPacketSize = 517;
 
