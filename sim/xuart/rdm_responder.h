@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "protocols/rdm_packets.h"
+#include "rdm_line.h"
 
 namespace xuart_sim {
 
@@ -69,15 +70,16 @@ enum class CollisionModel {
   kAnd,      // several DUB replies give their bitwise AND, as a wired-AND line
 };
 
-class ResponderLine {
+class ResponderLine : public RdmLine {
  public:
   // Takes one line of xuartN.conf: "responder ..." or "collisions ...".
   // False when it is neither, or when it cannot be read.
-  bool Configure(const std::string& line);
+  bool Configure(const std::string& line) override;
 
   // One transaction: every responder hears the request; what came back on
   // the line goes to `response`. Returns its length, 0 when nothing answered.
-  size_t Transact(const uint8_t* request, size_t length, uint8_t* response, size_t capacity);
+  size_t Transact(const uint8_t* request, size_t length, uint8_t* response,
+                  size_t capacity) override;
 
   const std::vector<RdmResponder>& responders() const { return responders_; }
 
