@@ -115,20 +115,6 @@ class QspRdm(PortsCase):
         self.assertEqual(params, CONTINUOUS)
         self.assertIsNone(eng.proc.poll())
 
-    def test_requests_without_a_port_or_command_get_nothing(self):
-        self.start_ports(CONFIG, RULES, {PORT: RESPONDERS})
-        listener = self.peer(4000)
-        listener.settimeout(0.5)
-        asker = self.peer()
-        for request in (b"QSRD\x07\x01" + bytes(10), qsrd(2), qsrd(1)[:15]):
-            asker.sendto(request, (h.DEVICE_IP, 3333))
-        # A request served after them proves they were read and dropped.
-        asker.sendto(qsrd(3, pid=0x0082), (h.DEVICE_IP, 3333))
-        listener.settimeout(10)
-        reply, _ = listener.recvfrom(2048)
-        self.assertEqual(reply[:7], b"QSRP\x00\x03\x00")
-        self.assertEqual(sum(1 for l in log_lines(PORT) if l[0] == "rdm"), 1)
-
 
 if __name__ == "__main__":
     h.main()
