@@ -85,7 +85,9 @@ void DmxPort::DiscSearchHalf(RdmRequestBlock* block, uint32_t depth, uint64_t ba
       return;
     }
     int recorded = DiscMute(block);
-    if (logMute) VLOG(2) << (recorded == 1 ? "Got Good Disc Response " : "Got Bad Mute Disc Response ");
+    if (logMute) {
+      VLOG(2) << (recorded == 1 ? "Got Good Disc Response " : "Got Bad Mute Disc Response ");
+    }
     if (recorded == 0) {
       // The device that answered alone is still talking: look for others
       // in the smaller ranges around it, where it soon answers alone again.

@@ -70,7 +70,7 @@ int DmxPort::RdmTransaction(const RdmUid& destination, uint8_t commandClass,
   uint8_t received[kRdmMaxReplySize] = {};
   if (RdmExchange(&block, received, responseLength) == 0) return 0;
   std::memcpy(response, received, *responseLength);
-  VLOG(3) << "Internal Resposne Type"  // spelled so in every log reader's filter
+  VLOG(3) << "Internal Resposne Type"  // spelled so: readers of the log match it as it stands
           << static_cast<int>(received[kRdmResponseTypeOffset]);
   return 1;
 }
@@ -109,7 +109,8 @@ int DmxPort::RdmGetOrSet(uint8_t commandClass, const RdmUid& destination, uint16
     if (commandClass == kRdmGetCommand) {
       VLOG(3) << "Response Received : " << static_cast<int>(response[kRdmPdlOffset]) << " bytes";
     } else {
-      // The front end reads this from standard output, without a line end.
+      // The one RDM line that goes to standard output, without a line end;
+      // flushed, so that it is not lost when the process ends.
       std::printf("Response Received ... %d bytes", response[kRdmPdlOffset]);
       std::fflush(stdout);
     }

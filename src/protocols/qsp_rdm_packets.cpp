@@ -32,7 +32,9 @@ uint16_t BuildQspDiscoveryReply(uint8_t* reply, const RdmUid* uids, size_t count
   uint16_t carried = static_cast<uint16_t>(std::min(count, kQspDiscoveryReplyMaxUids));
   reply[12] = static_cast<uint8_t>(carried & 0xFF);
   reply[13] = static_cast<uint8_t>(carried >> 8);
-  for (size_t i = 0; i < carried; ++i) std::memcpy(reply + 14 + i * kUidSize, uids[i].bytes, kUidSize);
+  for (size_t i = 0; i < carried; ++i) {
+    std::memcpy(reply + 14 + i * kUidSize, uids[i].bytes, kUidSize);
+  }
   return carried;
 }
 

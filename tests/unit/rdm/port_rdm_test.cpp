@@ -97,7 +97,8 @@ TEST_F(RdmPort, GetIsByteExactAndLeavesThePortOnDmxTiming) {
   ASSERT_EQ(Transactions().size(), 1u);
   // The port's first request carries transaction number 1.
   EXPECT_EQ(Transactions()[0].request, "cc01184a5b00000001574b0102030401010000002000820002db");
-  EXPECT_EQ(Transactions()[0].response, "cc011b574b010203044a5b000000010100000000210082035061720404");
+  EXPECT_EQ(Transactions()[0].response,
+            "cc011b574b010203044a5b000000010100000000210082035061720404");
   EXPECT_EQ(type, kRdmAck);
   EXPECT_EQ(pdl, 3);
   EXPECT_EQ(Bytes(data, data + 3), (Bytes{'P', 'a', 'r'}));
