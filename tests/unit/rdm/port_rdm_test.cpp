@@ -90,6 +90,7 @@ class RdmPort : public ::testing::Test {
 
 TEST_F(RdmPort, GetIsByteExactAndLeavesThePortOnDmxTiming) {
   DmxPort& port = Port(kPars);
+  port.SetParams(port.paramsOneShot);  // as in Klock mode: RDM still ends continuous
   int posted = Pending(port);
   uint8_t type = 0xEE, pdl = 0xEE;
   uint8_t data[kRdmMaxPdl] = {};
