@@ -259,7 +259,6 @@ TEST_F(Ports, LedPortWritesAZeroFrameThenWhatTheStreamHolds) {
 }
 
 TEST(PortOpen, ADeviceThatDoesNotOpenEndsStartUp) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   const struct {
     uint32_t kind;
     const char* text;
