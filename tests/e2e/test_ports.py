@@ -36,10 +36,10 @@ class PortsCase(h.EngineTestCase):
         for name in os.listdir(SIM):
             os.unlink(os.path.join(SIM, name))
 
-    def start_ports(self, config, rules="", confs=None):
+    def start_ports(self, config, rules="", confs=None, env=None):
         for port, text in (confs or {}).items():
             h.write_file("%s/xuart%d.conf" % (SIM, port), text)
-        return self.start_engine(config=config, rules=rules, xuart=SIM)
+        return self.start_engine(config=config, rules=rules, xuart=SIM, env=env)
 
 
 class SerialOut(PortsCase):
@@ -55,11 +55,24 @@ class SerialOut(PortsCase):
                                     ["write", "00" * 513]])
 
     def test_a_k_line_switches_output_ports_to_one_shot(self):
-        eng = self.start_ports("P000O050008800080024\nP001I\n", "K001005\n")
+        eng = self.start_ports("P000O050008800080024\nP001I\nL002001002044\n", "K001005\n",
+                               confs={2: "led\n"}, env={"GLOG_v": "2"})
         log = wait_for_log(eng, 0, lambda l: l == ["params", "160002000000000000000000"])
         self.assertIsNotNone(log, log_lines(0))
         self.assertEqual(log_lines(1), [["open", "rdonly"],
                                         ["params", "160002000300000001000000"]])
+        # The set-up lines run their pieces together, as the front end's
+        # log readers know them.
+        for text in ("DMX port /dev/xuart0Refresh: 50Id: 0 B: 22 MaB: 2 Channels: 24\n",
+                     "Opening DMX port /dev/xuart0\n", "Output Port: Write Only /dev/xuart0\n",
+                     "DMX port /dev/xuart1Refresh: 35Id: 3 B: 22 MaB: 2 Channels: 513\n",
+                     "Input Port: Read Only /dev/xuart1\n",
+                     "Ledrunner port /dev/xuart2 LED strip protocol: 1 Output pixel order: 2"
+                     " Pixel group size: ,\n",
+                     "Opening Ledrunner output port /dev/xuart2\n",
+                     "Setting One shot sending on stream : 0\n"):
+            self.assertIn(text, eng.stderr())
+        self.assertNotIn("Setting One shot sending on stream : 1", eng.stderr())
 
 
 class SerialIn(PortsCase):
