@@ -1,58 +1,43 @@
-// Cost of one show frame on a large show: 64 cue lists, each fading all 512
-// channels through two entries and running oscillators, mixed together.
-#include <chrono>
-#include <cstdio>
-#include <string>
+// Micro-benchmarks of the show engine on Google Benchmark. BM_ShowFrame is
+// one frame of the large show: 64 cue lists, each fading all 512 channels
+// through two entries with 16 oscillators, every third list additive.
+#include <benchmark/benchmark.h>
 
-#include "show_engine/dmx_engine.h"
+#include "show_engine/show_scripts.h"
 
 namespace {
 
-std::string LargeShow(int lists, int oscillatorsPerEntry) {
-  std::string text = "ENDP 1\nCues 0\nCuelists " + std::to_string(lists) + "\n";
-  for (int list = 0; list < lists; ++list) {
-    text += "Cues 2\n";
-    for (int entry = 0; entry < 2; ++entry) {
-      text += "Cue 0\nVals 512\n";
-      for (int ch = 0; ch < 512; ++ch) {
-        text += std::to_string(ch) + " " + std::to_string((ch * 7 + list * 13 + entry * 101) % 256) +
-                "\n";
-      }
-      text += "Oscs " + std::to_string(oscillatorsPerEntry) + "\n";
-      for (int k = 0; k < oscillatorsPerEntry; ++k) {
-        const int ch = (list * 8 + k * 61) % 512;
-        text += std::to_string(ch) + " -1 " + std::to_string(k % 5) + " " +
-                std::to_string(500 + 250 * k) + " " + std::to_string(k * 8192) + " 500 50\n";
-      }
-      text += "Timing 3\n0 0 1500 2000 1000\n0 0 1500 2000 1000\n0 0 800 -1 400\n";
+void BM_ShowFrame(benchmark::State& state) {
+  const show_scripts::Script script = show_scripts::LargeShowScript(0);
+  DmxEngine engine;
+  engine.LoadShow(script.text);
+  for (const show_scripts::Command& command : script.commands) {
+    show_scripts::Apply(engine, script.text, command);
+  }
+  for (int frame = 0; frame < 50; ++frame) engine.CalculateFrame();  // fades of both entries
+  for (auto _ : state) {
+    engine.CalculateFrame();
+    benchmark::DoNotOptimize(engine.outputFrame);
+  }
+  state.SetLabel(std::to_string(show_scripts::kLargeShowLists) + " cue lists x 512 channels");
+}
+BENCHMARK(BM_ShowFrame)->Unit(benchmark::kMicrosecond);
+
+// Every script of the golden-frame test once: small shows, cue steps,
+// pauses and reloads rather than one large steady show.
+void BM_ShowScripts(benchmark::State& state) {
+  const std::vector<show_scripts::Script> scripts = show_scripts::SmallScripts();
+  int64_t frames = 0;
+  for (auto _ : state) {
+    for (const show_scripts::Script& script : scripts) {
+      show_scripts::Play(script,
+                         [](int, const uint8_t* frame) { benchmark::DoNotOptimize(frame); });
+      frames += script.frames;
     }
   }
-  text += "DefVals 0\n\nChTypes 512\n";
-  for (int ch = 0; ch < 512; ++ch) text += ch % 4 == 0 ? "0 " : "2 ";
-  text += "\nChSubtypes 0\n\n";
-  return text;
+  state.counters["frames"] =
+      benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
 }
+BENCHMARK(BM_ShowScripts)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main() {
-  const int kLists = 64;
-  const int kFrames = 2000;
-  DmxEngine engine;
-  engine.LoadShow(LargeShow(kLists, 16));
-  for (int id = 0; id < kLists; ++id) engine.GoCuelist(id, id % 3 == 0 ? 1 : 0, 65535);
-  for (int frame = 0; frame < 50; ++frame) engine.CalculateFrame();  // warm up
-
-  const auto start = std::chrono::steady_clock::now();
-  unsigned checksum = 0;
-  for (int frame = 0; frame < kFrames; ++frame) {
-    engine.CalculateFrame();
-    checksum += engine.outputFrame[frame % 512];
-  }
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  const double micros = std::chrono::duration<double, std::micro>(elapsed).count() / kFrames;
-  std::printf("CalculateFrame: %d cue lists x 512 channels, 16 oscillators each: %.1f us/frame "
-              "(checksum %u)\n",
-              kLists, micros, checksum);
-  return 0;
-}
