@@ -32,6 +32,15 @@ DmxEngine::~DmxEngine() = default;
 void DmxEngine::CalculateFrame() {
   std::fill(std::begin(outputFrame), std::end(outputFrame), 0);
   std::fill(std::begin(touched), std::end(touched), 0);
+  uint8_t intensity[kEngineChannels];
+  for (uint32_t channel = 0; channel < kEngineChannels; ++channel) {
+    intensity[channel] = IsIntensityChannel(channel) ? 1 : 0;
+  }
+  // Each layer's contribution is worked out for all 512 channels and masked
+  // by the channels it drives: plain byte arrays, no call per channel. A
+  // layer drives each channel at most once, so this is the same as walking
+  // its channel list.
+  uint8_t layerValues[kEngineChannels];
 
   // Both passes walk by position and read the size afresh: a cue step moves
   // its layer to the top mid-walk, and shows are timed on the resulting
@@ -41,26 +50,30 @@ void DmxEngine::CalculateFrame() {
     DmxEngineLayer* layer = layers[position];
     layer->Update();
     if (!layer->additive || layer->inactive || layer->muted) continue;
-    for (uint16_t channel : layer->channelList) {
-      if (!IsIntensityChannel(channel)) continue;
-      const int32_t sum = outputFrame[channel] + layer->GetOutputValue(channel);
-      outputFrame[channel] = static_cast<uint8_t>(std::min(sum, 255));
-      touched[channel] = 1;
+    layer->OutputValues(intensity, layerValues);
+    const uint8_t* driven = layer->DrivenChannels();
+    for (uint32_t c = 0; c < kEngineChannels; ++c) {
+      const uint8_t add = driven[c] & intensity[c];
+      const uint32_t sum = std::min<uint32_t>(outputFrame[c] + layerValues[c], 255);
+      outputFrame[c] = add ? static_cast<uint8_t>(sum) : outputFrame[c];
+      touched[c] |= add;
     }
   }
 
   for (size_t position = 0; position < layers.size(); ++position) {
     DmxEngineLayer* layer = layers[position];
-    if (!layer->inactive && !layer->muted) {
-      for (uint16_t channel : layer->channelList) {
-        const int32_t value = layer->GetOutputValue(channel);
-        if (!IsIntensityChannel(channel)) {
-          outputFrame[channel] = static_cast<uint8_t>(value);
-          touched[channel] = 1;
-        } else if (!layer->additive && outputFrame[channel] <= value) {
-          outputFrame[channel] = static_cast<uint8_t>(value);
-          touched[channel] = 1;
-        }
+    if (!layer->inactive && !layer->muted && !layer->channelList.empty()) {
+      layer->OutputValues(intensity, layerValues);
+      const uint8_t* driven = layer->DrivenChannels();
+      const uint8_t highestTakes = layer->additive ? 0 : 1;
+      for (uint32_t c = 0; c < kEngineChannels; ++c) {
+        // Latest takes precedence, or for intensity the highest (an equal
+        // value marks the channel too); additive intensity was added above.
+        const uint8_t value = layerValues[c];
+        const uint8_t higher = outputFrame[c] <= value ? highestTakes : 0;
+        const uint8_t take = driven[c] & (intensity[c] ? higher : 1);
+        outputFrame[c] = take ? value : outputFrame[c];
+        touched[c] |= take;
       }
     }
     if (!layer->levelFade && layer->level == 0) layer->inactive = 1;

@@ -1,5 +1,6 @@
 #include "show_engine/oscillators.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "show_engine/engine_globals.h"
@@ -88,7 +89,18 @@ void Oscillator::SetWidth(uint32_t newWidth) {
   threshold = w * 20;
 }
 
-void Oscillator::Advance() { position = WrapPosition(int64_t{position} + step); }
+void Oscillator::Advance() {
+  // One cycle at most per frame is the rule; the modulo is for steps from a
+  // file that are larger.
+  const int64_t next = int64_t{position} + step;
+  if (next >= 0 && next < kOscillatorCycle) {
+    position = static_cast<int32_t>(next);
+  } else if (next >= kOscillatorCycle && next < 2 * int64_t{kOscillatorCycle}) {
+    position = static_cast<int32_t>(next - kOscillatorCycle);
+  } else {
+    position = WrapPosition(next);
+  }
+}
 
 int16_t Oscillator::Sample() const {
   if (disabled || amplitude == 0) return 0;
@@ -106,4 +118,33 @@ int16_t Oscillator::Sample() const {
   if (v > 32767) v = 32767;
   if (v < -32768) v = -32768;
   return static_cast<int16_t>(v);
+}
+
+std::vector<OscillatorMap::Entry>::iterator OscillatorMap::LowerBound(int32_t channel) {
+  return std::lower_bound(entries_.begin(), entries_.end(), channel,
+                          [](const Entry& entry, int32_t key) { return entry.first < key; });
+}
+
+Oscillator* OscillatorMap::Find(int32_t channel) {
+  const auto found = LowerBound(channel);
+  return found != entries_.end() && found->first == channel ? &found->second : nullptr;
+}
+
+const Oscillator* OscillatorMap::Find(int32_t channel) const {
+  return const_cast<OscillatorMap*>(this)->Find(channel);
+}
+
+Oscillator& OscillatorMap::FindOrAdd(int32_t channel, int32_t waveform) {
+  const auto found = LowerBound(channel);
+  if (found != entries_.end() && found->first == channel) return found->second;
+  return entries_.insert(found, Entry(channel, Oscillator(waveform)))->second;
+}
+
+Oscillator& OscillatorMap::Replace(int32_t channel, int32_t waveform) {
+  const auto found = LowerBound(channel);
+  if (found != entries_.end() && found->first == channel) {
+    found->second = Oscillator(waveform);
+    return found->second;
+  }
+  return entries_.insert(found, Entry(channel, Oscillator(waveform)))->second;
 }

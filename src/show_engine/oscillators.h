@@ -1,7 +1,10 @@
 #pragma once
 // Oscillators add a periodic offset to a channel. The cycle is 2000000
 // position units; position / 1000 indexes a shared table of 2000 samples.
+#include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 constexpr int32_t kWaveSamples = 2000;
 constexpr int32_t kOscillatorCycle = 2000000;
@@ -49,4 +52,33 @@ class Oscillator {
   int32_t threshold = 1000;
   uint8_t disabled = 0;
   uint32_t amplitude = 100;
+};
+
+// A layer's oscillators by channel, walked in ascending channel order. Kept
+// by value in one array that keeps its room, so a cue step that replaces
+// them all allocates nothing.
+class OscillatorMap {
+ public:
+  using Entry = std::pair<int32_t, Oscillator>;
+
+  // Null when there is none under the channel.
+  Oscillator* Find(int32_t channel);
+  const Oscillator* Find(int32_t channel) const;
+  // The oscillator under the channel, made with `waveform` when there was none.
+  Oscillator& FindOrAdd(int32_t channel, int32_t waveform);
+  // Takes the place of any oscillator under the channel.
+  Oscillator& Replace(int32_t channel, int32_t waveform);
+
+  size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  void clear() { entries_.clear(); }
+  std::vector<Entry>::iterator begin() { return entries_.begin(); }
+  std::vector<Entry>::iterator end() { return entries_.end(); }
+  std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
+  std::vector<Entry>::const_iterator end() const { return entries_.end(); }
+
+ private:
+  std::vector<Entry>::iterator LowerBound(int32_t channel);
+
+  std::vector<Entry> entries_;
 };
