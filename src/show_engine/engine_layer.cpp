@@ -27,8 +27,12 @@ void DmxEngineLayer::OutputValues(const uint8_t* intensity, uint8_t* out) const 
   // At full level, and on channels that are not intensity, the level scales
   // by 65535 / 65535: value plus offset, limited to a byte. Laid out so the
   // compiler can do many channels at once.
+  // An offset beyond +-256 saturates the byte either way; bounding it first
+  // keeps the sum in 16 bits, twice the channels per step of 32.
   for (uint32_t c = 0; c < kEngineChannels; ++c) {
-    out[c] = static_cast<uint8_t>(std::clamp(values[c] + int32_t{offsets[c]}, 0, 255));
+    const int16_t offset = std::clamp<int16_t>(offsets[c], -256, 256);
+    const auto sum = static_cast<int16_t>(values[c] + offset);
+    out[c] = static_cast<uint8_t>(std::clamp<int16_t>(sum, 0, 255));
   }
   if (level == 65535) return;
   for (uint32_t c = 0; c < kEngineChannels; ++c) {

@@ -47,16 +47,6 @@ int32_t FadeTiming::ValueOf(int32_t from, int32_t to) const {
   return Ramp(to, from, e - RiseHold(), fall);
 }
 
-void ChannelFadeSet::Stage(uint16_t channel, uint16_t fineChannel, uint16_t from, uint16_t to,
-                           int32_t timingKey, int32_t rise, int32_t hold, int32_t fall) {
-  staged_.push_back({channel, fineChannel, from, to, timingKey, rise, hold, fall});
-}
-
-void ChannelFadeSet::AppendGroup(const Staged& like, bool wide) {
-  groups_.push_back({FadeTiming(like.rise, like.hold, like.fall),
-                     static_cast<uint32_t>(channel_.size()), 0, like.key, wide});
-}
-
 void ChannelFadeSet::Commit() {
   if (staged_.empty()) return;
   // Fades that share no channel give the same values whatever their order,
@@ -65,48 +55,82 @@ void ChannelFadeSet::Commit() {
   uint8_t used[kChannels] = {};
   bool distinct = true;
   for (const Staged& s : staged_) {
-    if (used[s.channel]++) distinct = false;
-    if (s.fine != kNoFineChannel && used[s.fine]++) distinct = false;
+    distinct &= used[s.channel] == 0;
+    used[s.channel] = 1;
+    if (s.fine == kNoFineChannel) continue;
+    distinct &= used[s.fine] == 0;
+    used[s.fine] = 1;
   }
-  auto append = [this](const Staged& s) {
-    channel_.push_back(s.channel);
-    fine_.push_back(s.fine);
-    from_.push_back(s.from);
-    to_.push_back(s.to);
-    ++groups_.back().count;
-  };
   auto sameGroup = [](const Staged& s, const Group& g) {
     return s.key == g.key && (s.fine != kNoFineChannel) == g.wide;
   };
   const size_t firstGroup = groups_.size();
+  staging_.resize(staged_.size());
   for (size_t i = 0; i < staged_.size(); ++i) {
     const Staged& s = staged_[i];
+    size_t g = groups_.size();
     if (!distinct) {
-      if (groups_.size() == firstGroup || !sameGroup(s, groups_.back())) {
-        AppendGroup(s, s.fine != kNoFineChannel);
+      if (g > firstGroup && sameGroup(s, groups_.back())) g = groups_.size() - 1;
+    } else {
+      for (size_t k = firstGroup; k < groups_.size(); ++k) {
+        if (sameGroup(s, groups_[k])) g = k;
       }
-      append(s);
-      continue;
     }
-    const bool grouped = std::any_of(groups_.begin() + static_cast<std::ptrdiff_t>(firstGroup),
-                                     groups_.end(),
-                                     [&](const Group& g) { return sameGroup(s, g); });
-    if (grouped) continue;
-    AppendGroup(s, s.fine != kNoFineChannel);
-    for (size_t j = i; j < staged_.size(); ++j) {
-      if (sameGroup(staged_[j], groups_.back())) append(staged_[j]);
+    if (g == groups_.size()) {
+      groups_.push_back({FadeTiming(s.rise, s.hold, s.fall), 0, 0, s.key,
+                         s.fine != kNoFineChannel, !distinct, 0});
     }
+    ++groups_[g].count;
+    staging_[i] = static_cast<uint32_t>(g);
+  }
+  uint32_t begin = static_cast<uint32_t>(channel_.size());
+  for (size_t g = firstGroup; g < groups_.size(); ++g) {
+    groups_[g].begin = begin;
+    begin += groups_[g].count;
+    groups_[g].count = 0;
+  }
+  channel_.resize(begin);
+  fine_.resize(begin);
+  from_.resize(begin);
+  to_.resize(begin);
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    const Staged& s = staged_[i];
+    Group& group = groups_[staging_[i]];
+    const uint32_t at = group.begin + group.count++;
+    channel_[at] = s.channel;
+    fine_[at] = s.fine;
+    from_[at] = s.from;
+    to_[at] = s.to;
   }
   staged_.clear();
   firstWritersKnown_ = false;
 }
 
+void ChannelFadeSet::SwapFades(size_t i, size_t j) {
+  std::swap(channel_[i], channel_[j]);
+  std::swap(fine_[i], fine_[j]);
+  std::swap(from_[i], from_[j]);
+  std::swap(to_[i], to_[j]);
+}
+
 void ChannelFadeSet::MarkFirstWriters() {
   uint8_t seen[kChannels] = {};
   firstWriter_.resize(channel_.size());
-  for (size_t i = 0; i < channel_.size(); ++i) {
-    firstWriter_[i] = seen[channel_[i]] ? 0 : 1;
-    seen[channel_[i]] = 1;
+  for (Group& group : groups_) {
+    const uint32_t end = group.begin + group.count;
+    for (uint32_t i = group.begin; i < end; ++i) {
+      firstWriter_[i] = seen[channel_[i]] ? 0 : 1;
+      seen[channel_[i]] = 1;
+    }
+    if (group.inOrder) continue;
+    uint32_t firsts = group.begin;
+    for (uint32_t i = group.begin; i < end; ++i) {
+      if (!firstWriter_[i]) continue;
+      SwapFades(i, firsts);
+      std::swap(firstWriter_[i], firstWriter_[firsts]);
+      ++firsts;
+    }
+    group.firstWriters = firsts - group.begin;
   }
   firstWritersKnown_ = true;
 }
@@ -114,13 +138,35 @@ void ChannelFadeSet::MarkFirstWriters() {
 void ChannelFadeSet::Ramp(const Group& group, const uint16_t* a, const uint16_t* b, int64_t part,
                           int64_t whole) {
   // a + (b - a) x part / whole for every fade, truncating toward zero, with
-  // one division per group: 0 <= part < whole < 2^31, so q0 below is the
-  // exact quotient or one less, and one multiplication tells which.
+  // one division per group (0 <= part < whole < 2^31).
   const auto num = static_cast<uint64_t>(part);
   const auto den = static_cast<uint64_t>(whole);
-  const uint64_t progress = (num << 32) / den;
   ramp_.resize(group.count);
   uint16_t* out = ramp_.data();
+  if (den <= 65536) {
+    // |b - a| x ceil(part x 2^32 / whole) / 2^32 errs by less than 2^-16
+    // above the true quotient, and a quotient with a divisor of at most 2^16
+    // is never that close below the next whole number: the floor is exact.
+    // Worked in 16-bit halves so that the compiler can do many fades at once.
+    const uint64_t progress = ((num << 32) + den - 1) / den;
+    const auto high = static_cast<uint16_t>(progress >> 16);
+    const auto low = static_cast<uint16_t>(progress);
+    for (uint32_t i = 0; i < group.count; ++i) {
+      const uint16_t from = a[i];
+      const uint16_t to = b[i];
+      const auto span = static_cast<uint16_t>(to > from ? to - from : from - to);
+      const uint32_t upper = uint32_t{span} * high;
+      const auto upperLow = static_cast<uint16_t>(upper);
+      const auto carry = static_cast<uint16_t>((uint32_t{span} * low) >> 16);
+      const auto sum = static_cast<uint16_t>(upperLow + carry);
+      const auto q = static_cast<uint16_t>((upper >> 16) + (sum < upperLow ? 1 : 0));
+      out[i] = static_cast<uint16_t>(to < from ? from - q : from + q);
+    }
+    return;
+  }
+  // Longer than 65 s: q0 below is the exact quotient or one less, and one
+  // multiplication tells which.
+  const uint64_t progress = (num << 32) / den;
   for (uint32_t i = 0; i < group.count; ++i) {
     const int32_t d = int32_t{b[i]} - a[i];
     const uint64_t span = static_cast<uint64_t>(d < 0 ? -d : d);
@@ -135,18 +181,33 @@ void ChannelFadeSet::Write(const Group& group, uint8_t* values, const uint16_t* 
   const uint16_t* channel = channel_.data() + group.begin;
   const uint16_t* fine = fine_.data() + group.begin;
   const uint16_t* from = from_.data() + group.begin;
-  const uint8_t* first = firstWriter_.data() + group.begin;
-  for (uint32_t i = 0; i < group.count; ++i) {
-    const int32_t high = levels[i] >> 8;
-    const uint8_t c = first[i] ? static_cast<uint8_t>(high)
-                               : ClampToByte(values[channel[i]] + high - (from[i] >> 8));
-    values[channel[i]] = c;
+  auto combine = [](uint8_t present, int32_t level, int32_t start) {
+    return ClampToByte(present + level - start);
+  };
+  if (group.inOrder) {
+    const uint8_t* first = firstWriter_.data() + group.begin;
+    for (uint32_t i = 0; i < group.count; ++i) {
+      const int32_t high = levels[i] >> 8;
+      values[channel[i]] = first[i] ? static_cast<uint8_t>(high)
+                                    : combine(values[channel[i]], high, from[i] >> 8);
+      if (!group.wide) continue;
+      const int32_t low = levels[i] & 0xFF;
+      values[fine[i]] = first[i] ? static_cast<uint8_t>(low)
+                                 : combine(values[fine[i]], low, from[i] & 0xFF);
+    }
+    return;
+  }
+  // No two fades of the group share a channel: the first writers set their
+  // channels, the rest add their movement to what an earlier group wrote.
+  const uint32_t firsts = group.firstWriters;
+  for (uint32_t i = 0; i < firsts; ++i) values[channel[i]] = static_cast<uint8_t>(levels[i] >> 8);
+  for (uint32_t i = firsts; i < group.count; ++i) {
+    values[channel[i]] = combine(values[channel[i]], levels[i] >> 8, from[i] >> 8);
   }
   if (!group.wide) return;
-  for (uint32_t i = 0; i < group.count; ++i) {
-    const int32_t low = levels[i] & 0xFF;
-    values[fine[i]] = first[i] ? static_cast<uint8_t>(low)
-                               : ClampToByte(values[fine[i]] + low - (from[i] & 0xFF));
+  for (uint32_t i = 0; i < firsts; ++i) values[fine[i]] = static_cast<uint8_t>(levels[i] & 0xFF);
+  for (uint32_t i = firsts; i < group.count; ++i) {
+    values[fine[i]] = combine(values[fine[i]], levels[i] & 0xFF, from[i] & 0xFF);
   }
 }
 

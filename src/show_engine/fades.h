@@ -53,7 +53,9 @@ class ChannelFadeSet {
   // one cue application. `timingKey` tells apart the timing records of that
   // application; fades with the same key share rise, hold and fall.
   void Stage(uint16_t channel, uint16_t fineChannel, uint16_t from, uint16_t to,
-             int32_t timingKey, int32_t rise, int32_t hold, int32_t fall);
+             int32_t timingKey, int32_t rise, int32_t hold, int32_t fall) {
+    staged_.push_back({channel, fineChannel, from, to, timingKey, rise, hold, fall});
+  }
   void Commit();
 
   // One frame: every fade advances by `step` ms (unless paused) and writes
@@ -85,18 +87,22 @@ class ChannelFadeSet {
     uint32_t count;
     int32_t key;  // the timing key it was staged with
     bool wide;    // coarse/fine pairs
+    // Fades of an application that touches a channel twice keep their order;
+    // the others are sorted with the first writers of their channels first.
+    bool inOrder;
+    uint32_t firstWriters;
   };
   struct Staged {
     uint16_t channel, fine, from, to;
     int32_t key, rise, hold, fall;
   };
 
-  void AppendGroup(const Staged& like, bool wide);
   void MarkFirstWriters();
   void DropFinished();
   // Values of the fades of a group while it ramps from a to b.
   void Ramp(const Group& group, const uint16_t* a, const uint16_t* b, int64_t part, int64_t whole);
   void Write(const Group& group, uint8_t* values, const uint16_t* levels) const;
+  void SwapFades(size_t i, size_t j);
 
   std::vector<Group> groups_;
   // Per fade, grouped: channel, fine channel (kNoFineChannel for none), 8.8
@@ -106,5 +112,6 @@ class ChannelFadeSet {
   std::vector<uint8_t> firstWriter_;
   bool firstWritersKnown_ = true;
   std::vector<Staged> staged_;
+  std::vector<uint32_t> staging_;  // the group of each staged fade
   std::vector<uint16_t> ramp_;  // one frame's ramp values of one group
 };
