@@ -29,7 +29,7 @@ DmxEngine::DmxEngine() : liveOutputLayer(std::make_unique<LiveOutputLayer>(this)
 
 DmxEngine::~DmxEngine() = default;
 
-void DmxEngine::CalculateFrame() {
+SHOW_FRAME_LOOPS void DmxEngine::CalculateFrame() {
   std::fill(std::begin(outputFrame), std::end(outputFrame), 0);
   std::fill(std::begin(touched), std::end(touched), 0);
   uint8_t intensity[kEngineChannels];
@@ -39,8 +39,27 @@ void DmxEngine::CalculateFrame() {
   // Each layer's contribution is worked out for all 512 channels and masked
   // by the channels it drives: plain byte arrays, no call per channel. A
   // layer drives each channel at most once, so this is the same as walking
-  // its channel list.
-  uint8_t layerValues[kEngineChannels];
+  // its channel list. At full level the values are worked out in the loop.
+  uint8_t scaled[kEngineChannels];
+  auto mix = [&](const DmxEngineLayer& layer, auto step) {
+    const uint8_t* driven = layer.DrivenChannels();
+    if (layer.level == 65535) {
+      const uint8_t* values = layer.values;
+      const int16_t* offsets = layer.offsets;
+      for (uint32_t c = 0; c < kEngineChannels; ++c) {
+        step(c, driven[c], DmxEngineLayer::OffsetValue(values[c], offsets[c]));
+      }
+    } else {
+      layer.OutputValues(intensity, scaled);
+      for (uint32_t c = 0; c < kEngineChannels; ++c) step(c, driven[c], scaled[c]);
+    }
+  };
+  auto add = [&](uint32_t c, uint8_t driven, uint8_t value) {
+    const uint8_t take = driven & intensity[c];
+    const uint32_t sum = std::min<uint32_t>(outputFrame[c] + value, 255);
+    outputFrame[c] = take ? static_cast<uint8_t>(sum) : outputFrame[c];
+    touched[c] |= take;
+  };
 
   // Both passes walk by position and read the size afresh: a cue step moves
   // its layer to the top mid-walk, and shows are timed on the resulting
@@ -50,31 +69,21 @@ void DmxEngine::CalculateFrame() {
     DmxEngineLayer* layer = layers[position];
     layer->Update();
     if (!layer->additive || layer->inactive || layer->muted) continue;
-    layer->OutputValues(intensity, layerValues);
-    const uint8_t* driven = layer->DrivenChannels();
-    for (uint32_t c = 0; c < kEngineChannels; ++c) {
-      const uint8_t add = driven[c] & intensity[c];
-      const uint32_t sum = std::min<uint32_t>(outputFrame[c] + layerValues[c], 255);
-      outputFrame[c] = add ? static_cast<uint8_t>(sum) : outputFrame[c];
-      touched[c] |= add;
-    }
+    mix(*layer, add);
   }
 
   for (size_t position = 0; position < layers.size(); ++position) {
     DmxEngineLayer* layer = layers[position];
     if (!layer->inactive && !layer->muted && !layer->channelList.empty()) {
-      layer->OutputValues(intensity, layerValues);
-      const uint8_t* driven = layer->DrivenChannels();
       const uint8_t highestTakes = layer->additive ? 0 : 1;
-      for (uint32_t c = 0; c < kEngineChannels; ++c) {
-        // Latest takes precedence, or for intensity the highest (an equal
-        // value marks the channel too); additive intensity was added above.
-        const uint8_t value = layerValues[c];
+      // Latest takes precedence, or for intensity the highest (an equal
+      // value marks the channel too); additive intensity was added above.
+      mix(*layer, [&](uint32_t c, uint8_t driven, uint8_t value) {
         const uint8_t higher = outputFrame[c] <= value ? highestTakes : 0;
-        const uint8_t take = driven[c] & (intensity[c] ? higher : 1);
+        const uint8_t take = driven & (intensity[c] ? higher : 1);
         outputFrame[c] = take ? value : outputFrame[c];
         touched[c] |= take;
-      }
+      });
     }
     if (!layer->levelFade && layer->level == 0) layer->inactive = 1;
   }

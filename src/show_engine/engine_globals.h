@@ -5,6 +5,15 @@
 #include <atomic>
 #include <cstdint>
 
+// The frame loops are written for the vectoriser. On x86-64 they are built
+// once more for the wider vector units, and the one the processor has is
+// picked when the program loads; elsewhere the baseline build serves.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SHOW_FRAME_LOOPS __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#else
+#define SHOW_FRAME_LOOPS
+#endif
+
 // Intensity output = mixed value x GrandMaster / 255; never above 255.
 extern std::atomic<uint32_t> GrandMaster;
 // Hundredths of a percent, 1000..40000; 10000 plays at normal speed.

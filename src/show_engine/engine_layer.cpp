@@ -25,15 +25,8 @@ int32_t DmxEngineLayer::GetValue(uint32_t channel) { return ScaledValue(channel,
 
 void DmxEngineLayer::OutputValues(const uint8_t* intensity, uint8_t* out) const {
   // At full level, and on channels that are not intensity, the level scales
-  // by 65535 / 65535: value plus offset, limited to a byte. Laid out so the
-  // compiler can do many channels at once.
-  // An offset beyond +-256 saturates the byte either way; bounding it first
-  // keeps the sum in 16 bits, twice the channels per step of 32.
-  for (uint32_t c = 0; c < kEngineChannels; ++c) {
-    const int16_t offset = std::clamp<int16_t>(offsets[c], -256, 256);
-    const auto sum = static_cast<int16_t>(values[c] + offset);
-    out[c] = static_cast<uint8_t>(std::clamp<int16_t>(sum, 0, 255));
-  }
+  // by 65535 / 65535.
+  for (uint32_t c = 0; c < kEngineChannels; ++c) out[c] = OffsetValue(values[c], offsets[c]);
   if (level == 65535) return;
   for (uint32_t c = 0; c < kEngineChannels; ++c) {
     if (intensity[c] && inChannelList_[c]) out[c] = static_cast<uint8_t>(ScaledValue(c, offsets[c]));
@@ -183,6 +176,9 @@ void DmxEngineLayer::StagePairs(const Cue& cue, const std::vector<CueTiming>& ti
     const uint16_t channel = cue.values[p].channel;
     if (channel >= kEngineChannels) continue;
     const int32_t type = engine->channelTypes[channel];
+    // Only types 1 and 7 fill a slot, and a pair can only complete on the
+    // value that fills its last slot.
+    if (type != 1 && type != 7) continue;
     const int32_t subtype = engine->channelSubtypes[channel];
     for (size_t s = 0; s < kPairCount; ++s) {
       if (type != kPairSlots[s].type) continue;

@@ -72,6 +72,18 @@ class DmxEngineLayer {
   // `intensity` marking the intensity channels, and which channels the layer
   // drives (1) or not (0).
   void OutputValues(const uint8_t* intensity, uint8_t* out) const;
+  // GetOutputValue at full level, or of a channel that is not intensity:
+  // value plus offset, limited to a byte. An offset beyond +-256 saturates
+  // either way; bounding it first keeps the sum in 16 bits, twice the
+  // channels per step of 32.
+  static uint8_t OffsetValue(uint8_t value, int16_t offset) {
+    offset = offset < -256 ? -256 : offset;
+    offset = offset > 256 ? 256 : offset;
+    auto sum = static_cast<int16_t>(value + offset);
+    sum = sum < 0 ? 0 : sum;
+    sum = sum > 255 ? 255 : sum;
+    return static_cast<uint8_t>(sum);
+  }
   const uint8_t* DrivenChannels() const { return inChannelList_; }
 
   // One frame of playback.

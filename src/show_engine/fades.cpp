@@ -135,13 +135,13 @@ void ChannelFadeSet::MarkFirstWriters() {
   firstWritersKnown_ = true;
 }
 
-void ChannelFadeSet::Ramp(const Group& group, const uint16_t* a, const uint16_t* b, int64_t part,
+SHOW_FRAME_LOOPS void ChannelFadeSet::Ramp(const Group& group, const uint16_t* a, const uint16_t* b, int64_t part,
                           int64_t whole) {
   // a + (b - a) x part / whole for every fade, truncating toward zero, with
   // one division per group (0 <= part < whole < 2^31).
   const auto num = static_cast<uint64_t>(part);
   const auto den = static_cast<uint64_t>(whole);
-  ramp_.resize(group.count);
+  if (ramp_.size() < group.count) ramp_.resize(group.count);
   uint16_t* out = ramp_.data();
   if (den <= 65536) {
     // |b - a| x ceil(part x 2^32 / whole) / 2^32 errs by less than 2^-16

@@ -54,7 +54,17 @@ class ChannelFadeSet {
   // application; fades with the same key share rise, hold and fall.
   void Stage(uint16_t channel, uint16_t fineChannel, uint16_t from, uint16_t to,
              int32_t timingKey, int32_t rise, int32_t hold, int32_t fall) {
-    staged_.push_back({channel, fineChannel, from, to, timingKey, rise, hold, fall});
+    // Written field by field in place: a record built aside and copied in
+    // stalls on every fade of a cue step.
+    Staged& s = staged_.emplace_back();
+    s.channel = channel;
+    s.fine = fineChannel;
+    s.from = from;
+    s.to = to;
+    s.key = timingKey;
+    s.rise = rise;
+    s.hold = hold;
+    s.fall = fall;
   }
   void Commit();
 
