@@ -103,7 +103,6 @@ void ChannelFadeSet::Commit() {
     to_[at] = s.to;
   }
   staged_.clear();
-  firstWritersKnown_ = false;
 }
 
 void ChannelFadeSet::SwapFades(size_t i, size_t j) {
@@ -114,25 +113,35 @@ void ChannelFadeSet::SwapFades(size_t i, size_t j) {
 }
 
 void ChannelFadeSet::MarkFirstWriters() {
-  uint8_t seen[kChannels] = {};
+  // A cue application only appends, so only its fades are looked at; a
+  // dropped group can hand the first write of its channels to any later
+  // fade, so everything is looked at again.
+  if (rescan_) {
+    std::fill(std::begin(hasWriter_), std::end(hasWriter_), 0);
+    markedFades_ = 0;
+    rescan_ = false;
+  }
   firstWriter_.resize(channel_.size());
   for (Group& group : groups_) {
+    if (group.begin < markedFades_) continue;
     const uint32_t end = group.begin + group.count;
     for (uint32_t i = group.begin; i < end; ++i) {
-      firstWriter_[i] = seen[channel_[i]] ? 0 : 1;
-      seen[channel_[i]] = 1;
+      firstWriter_[i] = hasWriter_[channel_[i]] ? 0 : 1;
+      hasWriter_[channel_[i]] = 1;
     }
     if (group.inOrder) continue;
     uint32_t firsts = group.begin;
     for (uint32_t i = group.begin; i < end; ++i) {
       if (!firstWriter_[i]) continue;
-      SwapFades(i, firsts);
-      std::swap(firstWriter_[i], firstWriter_[firsts]);
+      if (i != firsts) {
+        SwapFades(i, firsts);
+        std::swap(firstWriter_[i], firstWriter_[firsts]);
+      }
       ++firsts;
     }
     group.firstWriters = firsts - group.begin;
   }
-  firstWritersKnown_ = true;
+  markedFades_ = channel_.size();
 }
 
 SHOW_FRAME_LOOPS void ChannelFadeSet::Ramp(const Group& group, const uint16_t* a, const uint16_t* b, int64_t part,
@@ -213,7 +222,7 @@ void ChannelFadeSet::Write(const Group& group, uint8_t* values, const uint16_t* 
 
 void ChannelFadeSet::Update(uint8_t* values, int32_t step) {
   if (groups_.empty()) return;
-  if (!firstWritersKnown_) MarkFirstWriters();
+  if (rescan_ || markedFades_ != channel_.size()) MarkFirstWriters();
   bool anyFinished = false;
   for (Group& group : groups_) {
     FadeTiming& t = group.timing;
@@ -258,7 +267,7 @@ void ChannelFadeSet::DropFinished() {
   fine_.resize(fade);
   from_.resize(fade);
   to_.resize(fade);
-  firstWritersKnown_ = false;
+  rescan_ = true;
 }
 
 void ChannelFadeSet::Release() {
@@ -290,5 +299,5 @@ void ChannelFadeSet::Clear() {
   from_.clear();
   to_.clear();
   staged_.clear();
-  firstWritersKnown_ = false;
+  rescan_ = true;
 }

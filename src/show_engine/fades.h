@@ -120,7 +120,11 @@ class ChannelFadeSet {
   // channel (it sets the channel; later ones add to it).
   std::vector<uint16_t> channel_, fine_, from_, to_;
   std::vector<uint8_t> firstWriter_;
-  bool firstWritersKnown_ = true;
+  // firstWriter_ holds for the first markedFades_ fades, and hasWriter_
+  // marks the channels they write; rescan_ says both must start over.
+  size_t markedFades_ = 0;
+  uint8_t hasWriter_[512] = {};
+  bool rescan_ = false;
   std::vector<Staged> staged_;
   std::vector<uint32_t> staging_;  // the group of each staged fade
   std::vector<uint16_t> ramp_;  // one frame's ramp values of one group

@@ -89,36 +89,7 @@ void Oscillator::SetWidth(uint32_t newWidth) {
   threshold = w * 20;
 }
 
-void Oscillator::Advance() {
-  // One cycle at most per frame is the rule; the modulo is for steps from a
-  // file that are larger.
-  const int64_t next = int64_t{position} + step;
-  if (next >= 0 && next < kOscillatorCycle) {
-    position = static_cast<int32_t>(next);
-  } else if (next >= kOscillatorCycle && next < 2 * int64_t{kOscillatorCycle}) {
-    position = static_cast<int32_t>(next - kOscillatorCycle);
-  } else {
-    position = WrapPosition(next);
-  }
-}
-
-int16_t Oscillator::Sample() const {
-  if (disabled || amplitude == 0) return 0;
-  const int32_t index = position / 1000;
-  int64_t sample;
-  if (waveform == kWaveSquare) {
-    sample = index < threshold ? 32767 : -32767;
-  } else {
-    sample = waveTable[index];
-  }
-  // Signed throughout: an unsigned amplitude times a negative sample would
-  // turn the low half of the wave into a huge positive number. Amplitudes
-  // above full swing clip instead of wrapping round to the other sign.
-  int64_t v = int64_t{amplitude} * sample / 1000;
-  if (v > 32767) v = 32767;
-  if (v < -32768) v = -32768;
-  return static_cast<int16_t>(v);
-}
+void Oscillator::WrapAdvance(int64_t next) { position = WrapPosition(next); }
 
 std::vector<OscillatorMap::Entry>::iterator OscillatorMap::LowerBound(int32_t channel) {
   return std::lower_bound(entries_.begin(), entries_.end(), channel,
