@@ -54,6 +54,9 @@ class ChannelFadeSet {
   // application; fades with the same key share rise, hold and fall.
   void Stage(uint16_t channel, uint16_t fineChannel, uint16_t from, uint16_t to,
              int32_t timingKey, int32_t rise, int32_t hold, int32_t fall) {
+    // The arrays written each frame have 512 channels and no room beyond.
+    if (channel >= 512) return;
+    if (fineChannel >= 512) fineChannel = kNoFineChannel;
     // Written field by field in place: a record built aside and copied in
     // stalls on every fade of a cue step.
     Staged& s = staged_.emplace_back();
