@@ -29,12 +29,21 @@ DmxEngine::DmxEngine() : liveOutputLayer(std::make_unique<LiveOutputLayer>(this)
 
 DmxEngine::~DmxEngine() = default;
 
-SHOW_FRAME_LOOPS void DmxEngine::CalculateFrame() {
+namespace {
+
+// The frame computation of DmxEngine::CalculateFrame. A function of its own
+// so that it can be built for several vector units: calls from other files
+// then still find one plain symbol.
+SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine) {
+  uint8_t(&outputFrame)[kEngineChannels] = engine.outputFrame;
+  uint8_t(&touched)[kEngineChannels] = engine.touched;
+  uint8_t(&liveValues)[kEngineChannels] = engine.liveValues;
+  const std::deque<DmxEngineLayer*>& layers = engine.layers;
   std::fill(std::begin(outputFrame), std::end(outputFrame), 0);
   std::fill(std::begin(touched), std::end(touched), 0);
   uint8_t intensity[kEngineChannels];
   for (uint32_t channel = 0; channel < kEngineChannels; ++channel) {
-    intensity[channel] = IsIntensityChannel(channel) ? 1 : 0;
+    intensity[channel] = engine.IsIntensityChannel(channel) ? 1 : 0;
   }
   // Each layer's contribution is worked out for all 512 channels and masked
   // by the channels it drives: plain byte arrays, no call per channel. A
@@ -91,7 +100,7 @@ SHOW_FRAME_LOOPS void DmxEngine::CalculateFrame() {
   const uint32_t grandMaster = GrandMaster.load(std::memory_order_relaxed);
   for (uint32_t channel = 0; channel < kEngineChannels; ++channel) {
     uint32_t value = outputFrame[channel];
-    if (invert[channel]) value = 255 - value;
+    if (engine.invert[channel]) value = 255 - value;
     // Live values are kept before the grand master so that raising it again
     // brings held channels back.
     if (touched[channel]) {
@@ -99,11 +108,15 @@ SHOW_FRAME_LOOPS void DmxEngine::CalculateFrame() {
     } else {
       value = liveValues[channel];
     }
-    if (IsIntensityChannel(channel)) value = value * grandMaster / 255;
-    if (overrideValues[channel] >= 0) value = static_cast<uint32_t>(overrideValues[channel]);
+    if (engine.IsIntensityChannel(channel)) value = value * grandMaster / 255;
+    if (engine.overrideValues[channel] >= 0) value = static_cast<uint32_t>(engine.overrideValues[channel]);
     outputFrame[channel] = static_cast<uint8_t>(value);
   }
 }
+
+}  // namespace
+
+void DmxEngine::CalculateFrame() { ComputeFrame(*this); }
 
 void DmxEngine::Run() {
   uint8_t frame[kEngineChannels];

@@ -16,6 +16,45 @@ int32_t Ramp(int32_t from, int32_t to, int64_t part, int64_t whole) {
 
 uint8_t ClampToByte(int32_t value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); }
 
+// a + (b - a) x num / den for every fade, truncating toward zero, with one
+// division for all of them (0 <= num < den < 2^31). Built for several vector
+// units; a function of this file alone, so every build finds its symbol.
+SHOW_FRAME_LOOPS void RampValues(const uint16_t* a, const uint16_t* b, uint32_t count, uint64_t num,
+                                 uint64_t den, uint16_t* out) {
+  if (den <= 65536) {
+    // |b - a| x ceil(num x 2^32 / den) / 2^32 errs by less than 2^-16
+    // above the true quotient, and a quotient with a divisor of at most 2^16
+    // is never that close below the next whole number: the floor is exact.
+    // Worked in 16-bit halves so that the compiler can do many fades at once.
+    const uint64_t progress = ((num << 32) + den - 1) / den;
+    const auto high = static_cast<uint16_t>(progress >> 16);
+    const auto low = static_cast<uint16_t>(progress);
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint16_t from = a[i];
+      const uint16_t to = b[i];
+      const auto span = static_cast<uint16_t>(to > from ? to - from : from - to);
+      const uint32_t upper = uint32_t{span} * high;
+      const auto upperLow = static_cast<uint16_t>(upper);
+      const auto carry = static_cast<uint16_t>((uint32_t{span} * low) >> 16);
+      const auto sum = static_cast<uint16_t>(upperLow + carry);
+      const auto q = static_cast<uint16_t>((upper >> 16) + (sum < upperLow ? 1 : 0));
+      out[i] = static_cast<uint16_t>(to < from ? from - q : from + q);
+    }
+    return;
+  }
+  // Longer than 65 s: q0 below is the exact quotient or one less, and one
+  // multiplication tells which.
+  const uint64_t progress = (num << 32) / den;
+  for (uint32_t i = 0; i < count; ++i) {
+    const int32_t d = int32_t{b[i]} - a[i];
+    const uint64_t span = static_cast<uint64_t>(d < 0 ? -d : d);
+    uint64_t q = (span * progress) >> 32;
+    if ((q + 1) * den <= span * num) ++q;
+    const auto step = static_cast<int32_t>(q);
+    out[i] = static_cast<uint16_t>(a[i] + (d < 0 ? -step : step));
+  }
+}
+
 }  // namespace
 
 LevelFade::LevelFade(int32_t from, int32_t to, int32_t time, int32_t delay)
@@ -144,46 +183,11 @@ void ChannelFadeSet::MarkFirstWriters() {
   markedFades_ = channel_.size();
 }
 
-SHOW_FRAME_LOOPS void ChannelFadeSet::Ramp(const Group& group, const uint16_t* a, const uint16_t* b, int64_t part,
+void ChannelFadeSet::Ramp(const Group& group, const uint16_t* a, const uint16_t* b, int64_t part,
                           int64_t whole) {
-  // a + (b - a) x part / whole for every fade, truncating toward zero, with
-  // one division per group (0 <= part < whole < 2^31).
-  const auto num = static_cast<uint64_t>(part);
-  const auto den = static_cast<uint64_t>(whole);
   if (ramp_.size() < group.count) ramp_.resize(group.count);
-  uint16_t* out = ramp_.data();
-  if (den <= 65536) {
-    // |b - a| x ceil(part x 2^32 / whole) / 2^32 errs by less than 2^-16
-    // above the true quotient, and a quotient with a divisor of at most 2^16
-    // is never that close below the next whole number: the floor is exact.
-    // Worked in 16-bit halves so that the compiler can do many fades at once.
-    const uint64_t progress = ((num << 32) + den - 1) / den;
-    const auto high = static_cast<uint16_t>(progress >> 16);
-    const auto low = static_cast<uint16_t>(progress);
-    for (uint32_t i = 0; i < group.count; ++i) {
-      const uint16_t from = a[i];
-      const uint16_t to = b[i];
-      const auto span = static_cast<uint16_t>(to > from ? to - from : from - to);
-      const uint32_t upper = uint32_t{span} * high;
-      const auto upperLow = static_cast<uint16_t>(upper);
-      const auto carry = static_cast<uint16_t>((uint32_t{span} * low) >> 16);
-      const auto sum = static_cast<uint16_t>(upperLow + carry);
-      const auto q = static_cast<uint16_t>((upper >> 16) + (sum < upperLow ? 1 : 0));
-      out[i] = static_cast<uint16_t>(to < from ? from - q : from + q);
-    }
-    return;
-  }
-  // Longer than 65 s: q0 below is the exact quotient or one less, and one
-  // multiplication tells which.
-  const uint64_t progress = (num << 32) / den;
-  for (uint32_t i = 0; i < group.count; ++i) {
-    const int32_t d = int32_t{b[i]} - a[i];
-    const uint64_t span = static_cast<uint64_t>(d < 0 ? -d : d);
-    uint64_t q = (span * progress) >> 32;
-    if ((q + 1) * den <= span * num) ++q;
-    const auto step = static_cast<int32_t>(q);
-    out[i] = static_cast<uint16_t>(a[i] + (d < 0 ? -step : step));
-  }
+  RampValues(a, b, group.count, static_cast<uint64_t>(part), static_cast<uint64_t>(whole),
+             ramp_.data());
 }
 
 void ChannelFadeSet::Write(const Group& group, uint8_t* values, const uint16_t* levels) const {
