@@ -109,7 +109,8 @@ SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine) {
       value = liveValues[channel];
     }
     if (engine.IsIntensityChannel(channel)) value = value * grandMaster / 255;
-    if (engine.overrideValues[channel] >= 0) value = static_cast<uint32_t>(engine.overrideValues[channel]);
+    if (engine.overrideValues[channel] >= 0)
+      value = static_cast<uint32_t>(engine.overrideValues[channel]);
     outputFrame[channel] = static_cast<uint8_t>(value);
   }
 }

@@ -29,7 +29,8 @@ void DmxEngineLayer::OutputValues(const uint8_t* intensity, uint8_t* out) const 
   for (uint32_t c = 0; c < kEngineChannels; ++c) out[c] = OffsetValue(values[c], offsets[c]);
   if (level == 65535) return;
   for (uint32_t c = 0; c < kEngineChannels; ++c) {
-    if (intensity[c] && inChannelList_[c]) out[c] = static_cast<uint8_t>(ScaledValue(c, offsets[c]));
+    if (intensity[c] && inChannelList_[c])
+      out[c] = static_cast<uint8_t>(ScaledValue(c, offsets[c]));
   }
 }
 
@@ -89,7 +90,8 @@ void DmxEngineLayer::SetFadesPaused(bool pause, bool all) { channelFades.SetPaus
 void DmxEngineLayer::AddChannelFade(uint16_t channel, uint8_t value, int32_t rise, int32_t hold,
                                     int32_t fall) {
   if (channel >= kEngineChannels) return;
-  channelFades.Stage(channel, kNoFineChannel, static_cast<uint16_t>(engine->startValues[channel] << 8),
+  channelFades.Stage(channel, kNoFineChannel,
+                     static_cast<uint16_t>(engine->startValues[channel] << 8),
                      static_cast<uint16_t>(value << 8), 0, rise, hold, fall);
   channelFades.Commit();
   fadeChannelsPending_ = true;
@@ -121,9 +123,9 @@ Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel, i
   return oscillator;
 }
 
-Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel,
-                                          uint32_t fineChannel, int32_t waveform, uint32_t period,
-                                          uint16_t phase, uint16_t amplitude, uint16_t width) {
+Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel, uint32_t fineChannel,
+                                          int32_t waveform, uint32_t period, uint16_t phase,
+                                          uint16_t amplitude, uint16_t width) {
   const uint64_t key = uint64_t{universe} * kEngineChannels + channel;
   const bool isNew = key < kEngineChannels && !oscillators.Find(static_cast<int32_t>(key));
   Oscillator* oscillator =
@@ -247,8 +249,8 @@ void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueT
     if (const CueTiming* timing = TimingFor(timings, type)) {
       channelFades.Stage(value.channel, kNoFineChannel,
                          static_cast<uint16_t>(engine->startValues[value.channel] << 8),
-                         static_cast<uint16_t>(value.value << 8), type, timing->rise,
-                         timing->hold, timing->fall);
+                         static_cast<uint16_t>(value.value << 8), type, timing->rise, timing->hold,
+                         timing->fall);
     } else {
       // No timings at all, or none for this channel's type: the value
       // arrives at once rather than reading past the timing list.

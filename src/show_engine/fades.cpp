@@ -55,6 +55,25 @@ SHOW_FRAME_LOOPS void RampValues(const uint16_t* a, const uint16_t* b, uint32_t 
   }
 }
 
+// One byte of each fade's 8.8 level (shift 8 the coarse, 0 the fine) into
+// its channel: set by the first writers, added as a movement from the
+// fade's own start by the others. Kept apart from their caller, these loops
+// run markedly faster.
+template <unsigned kShift>
+void SetBytes(const uint16_t* channel, const uint16_t* levels, uint32_t count, uint8_t* values) {
+  for (uint32_t i = 0; i < count; ++i)
+    values[channel[i]] = static_cast<uint8_t>(levels[i] >> kShift);
+}
+
+template <unsigned kShift>
+void AddBytes(const uint16_t* channel, const uint16_t* levels, const uint16_t* from, uint32_t count,
+              uint8_t* values) {
+  for (uint32_t i = 0; i < count; ++i) {
+    const int32_t movement = ((levels[i] >> kShift) & 0xFF) - ((from[i] >> kShift) & 0xFF);
+    values[channel[i]] = ClampToByte(values[channel[i]] + movement);
+  }
+}
+
 }  // namespace
 
 LevelFade::LevelFade(int32_t from, int32_t to, int32_t time, int32_t delay)
@@ -116,8 +135,8 @@ void ChannelFadeSet::Commit() {
       }
     }
     if (g == groups_.size()) {
-      groups_.push_back({FadeTiming(s.rise, s.hold, s.fall), 0, 0, s.key,
-                         s.fine != kNoFineChannel, !distinct, 0});
+      groups_.push_back({FadeTiming(s.rise, s.hold, s.fall), 0, 0, s.key, s.fine != kNoFineChannel,
+                         !distinct, 0});
     }
     ++groups_[g].count;
     staging_[i] = static_cast<uint32_t>(g);
@@ -201,27 +220,24 @@ void ChannelFadeSet::Write(const Group& group, uint8_t* values, const uint16_t* 
     const uint8_t* first = firstWriter_.data() + group.begin;
     for (uint32_t i = 0; i < group.count; ++i) {
       const int32_t high = levels[i] >> 8;
-      values[channel[i]] = first[i] ? static_cast<uint8_t>(high)
-                                    : combine(values[channel[i]], high, from[i] >> 8);
+      values[channel[i]] =
+          first[i] ? static_cast<uint8_t>(high) : combine(values[channel[i]], high, from[i] >> 8);
       if (!group.wide) continue;
       const int32_t low = levels[i] & 0xFF;
-      values[fine[i]] = first[i] ? static_cast<uint8_t>(low)
-                                 : combine(values[fine[i]], low, from[i] & 0xFF);
+      values[fine[i]] =
+          first[i] ? static_cast<uint8_t>(low) : combine(values[fine[i]], low, from[i] & 0xFF);
     }
     return;
   }
   // No two fades of the group share a channel: the first writers set their
   // channels, the rest add their movement to what an earlier group wrote.
   const uint32_t firsts = group.firstWriters;
-  for (uint32_t i = 0; i < firsts; ++i) values[channel[i]] = static_cast<uint8_t>(levels[i] >> 8);
-  for (uint32_t i = firsts; i < group.count; ++i) {
-    values[channel[i]] = combine(values[channel[i]], levels[i] >> 8, from[i] >> 8);
-  }
+  const uint32_t rest = group.count - firsts;
+  SetBytes<8>(channel, levels, firsts, values);
+  AddBytes<8>(channel + firsts, levels + firsts, from + firsts, rest, values);
   if (!group.wide) return;
-  for (uint32_t i = 0; i < firsts; ++i) values[fine[i]] = static_cast<uint8_t>(levels[i] & 0xFF);
-  for (uint32_t i = firsts; i < group.count; ++i) {
-    values[fine[i]] = combine(values[fine[i]], levels[i] & 0xFF, from[i] & 0xFF);
-  }
+  SetBytes<0>(fine, levels, firsts, values);
+  AddBytes<0>(fine + firsts, levels + firsts, from + firsts, rest, values);
 }
 
 void ChannelFadeSet::Update(uint8_t* values, int32_t step) {

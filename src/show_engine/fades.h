@@ -52,8 +52,8 @@ class ChannelFadeSet {
   // Fades are staged one by one, in creation order, and kept by Commit as
   // one cue application. `timingKey` tells apart the timing records of that
   // application; fades with the same key share rise, hold and fall.
-  void Stage(uint16_t channel, uint16_t fineChannel, uint16_t from, uint16_t to,
-             int32_t timingKey, int32_t rise, int32_t hold, int32_t fall) {
+  void Stage(uint16_t channel, uint16_t fineChannel, uint16_t from, uint16_t to, int32_t timingKey,
+             int32_t rise, int32_t hold, int32_t fall) {
     // The arrays written each frame have 512 channels and no room beyond.
     if (channel >= 512) return;
     if (fineChannel >= 512) fineChannel = kNoFineChannel;
@@ -130,5 +130,5 @@ class ChannelFadeSet {
   bool rescan_ = false;
   std::vector<Staged> staged_;
   std::vector<uint32_t> staging_;  // the group of each staged fade
-  std::vector<uint16_t> ramp_;  // one frame's ramp values of one group
+  std::vector<uint16_t> ramp_;     // one frame's ramp values of one group
 };

@@ -54,15 +54,14 @@ class Oscillator {
   int16_t Sample() const {
     if (disabled || amplitude == 0) return 0;
     const int32_t index = position / 1000;
-    const int32_t sample = waveform == kWaveSquare ? (index < threshold ? 32767 : -32767)
-                                                   : waveTable[index];
+    const int32_t sample =
+        waveform == kWaveSquare ? (index < threshold ? 32767 : -32767) : waveTable[index];
     // Signed throughout: an unsigned amplitude times a negative sample would
     // turn the low half of the wave into a huge positive number. Amplitudes
     // above full swing clip instead of wrapping round to the other sign.
     // Up to 65535 (all a show can hold) the product fits 32 bits.
-    const int64_t v = amplitude <= 65535
-                          ? int64_t{static_cast<int32_t>(amplitude) * sample / 1000}
-                          : int64_t{amplitude} * sample / 1000;
+    const int64_t v = amplitude <= 65535 ? int64_t{static_cast<int32_t>(amplitude) * sample / 1000}
+                                         : int64_t{amplitude} * sample / 1000;
     if (v > 32767) return 32767;
     if (v < -32768) return -32768;
     return static_cast<int16_t>(v);

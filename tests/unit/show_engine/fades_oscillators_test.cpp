@@ -43,8 +43,9 @@ TEST_F(Fades, SharedProgressGivesEachFadesOwnValue) {
     int32_t rise, hold, fall, step;
   };
   const Row rows[] = {
-      {1000, 500, 1000, 41}, {3, 0, 7, 1},          {65535, 0, 65535, 4099},
-      {65536, 1, 65536, 4099}, {65537, 0, 65537, 4099}, {2147483647, 0, 0, 97612893},
+      {1000, 500, 1000, 41},         {3, 0, 7, 1},
+      {65535, 0, 65535, 4099},       {65536, 1, 65536, 4099},
+      {65537, 0, 65537, 4099},       {2147483647, 0, 0, 97612893},
       {700000, 100, 1900000, 29333}, {100, 0, -1, 9},
   };
   show_scripts::Dice dice(7);
@@ -118,12 +119,11 @@ TEST_F(Oscillators, SamplesAtKnownPositions) {
     int16_t expected;
   };
   const Row rows[] = {
-      {kWaveSine, 500000, 1000, 32766},     {kWaveSine, 1500000, 1000, -32766},
-      {kWaveSquare, 999999, 1000, 32767},   {kWaveSquare, 1000000, 500, -16383},
-      {kWaveTriangle, 500000, 1000, 32767}, {kWaveTriangle, 1500000, 1000, -32767},
-      {kWaveRampUp, 999000, 1000, 32734},   {kWaveRampUp, 1000000, 1000, -32767},
-      {kWaveRampDown, 1000000, 1000, 32767},
-      {9, 1000000, 1000, 32767},            // unknown: ramp down
+      {kWaveSine, 500000, 1000, 32766},      {kWaveSine, 1500000, 1000, -32766},
+      {kWaveSquare, 999999, 1000, 32767},    {kWaveSquare, 1000000, 500, -16383},
+      {kWaveTriangle, 500000, 1000, 32767},  {kWaveTriangle, 1500000, 1000, -32767},
+      {kWaveRampUp, 999000, 1000, 32734},    {kWaveRampUp, 1000000, 1000, -32767},
+      {kWaveRampDown, 1000000, 1000, 32767}, {9, 1000000, 1000, 32767},  // unknown: ramp down
       {kWaveSine, 500000, 65535, 32767},    // above full swing: clipped,
       {kWaveSine, 1500000, 65535, -32768},  // not wrapped to the other sign
   };
