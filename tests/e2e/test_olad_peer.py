@@ -35,6 +35,11 @@ def run(cmd):
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
 
 
+def stop(process):
+    process.kill()
+    process.wait()
+
+
 class OladPeer(h.EngineTestCase):
     def setUp(self):
         super().setUp()
@@ -51,7 +56,7 @@ class OladPeer(h.EngineTestCase):
     def start_olad(self):
         """olad on its side of a veth pair; returns its Art-Net device id."""
         self.holder = subprocess.Popen(["unshare", "--net", "sleep", "infinity"])
-        self._closers.append(self.holder.kill)
+        self.addCleanup(stop, self.holder)
         own = os.readlink("/proc/self/ns/net")
         deadline = time.monotonic() + 5.0
         while os.readlink("/proc/%d/ns/net" % self.holder.pid) == own:
@@ -75,7 +80,7 @@ class OladPeer(h.EngineTestCase):
                 self.in_olad_net(["olad", "-c", OLA_CONFIG, "--no-http",
                                   "--no-register-with-dns-sd"], user=NOBODY),
                 stdout=log, stderr=log, cwd="/tmp")
-        self._closers.append(olad.kill)
+        self.addCleanup(stop, olad)
 
         deadline = time.monotonic() + 10.0
         while time.monotonic() < deadline:
