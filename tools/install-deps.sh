@@ -3,7 +3,7 @@
 # every one is present already, apt is not called at all.
 set -e
 PACKAGES="build-essential cmake g++ clang libclang-rt-dev
-  libgoogle-glog-dev liboscpack-dev libgtest-dev
+  libgoogle-glog-dev liboscpack-dev libgtest-dev libbenchmark-dev
   python3 iproute2 util-linux mount liblo-tools tshark tcpdump ola"
 missing=""
 for package in $PACKAGES; do

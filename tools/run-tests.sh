@@ -20,6 +20,7 @@ cmake -S . -B build -DCORVANTA_TESTS=ON -DCORVANTA_SANITIZE=OFF -DCORVANTA_TSAN=
   -DCORVANTA_FUZZ=OFF >/dev/null
 cmake --build build -j"$JOBS"
 (cd build && ctest -j"$JOBS" --output-on-failure --no-tests=error)
+bench/route --self-test
 
 echo "== address and undefined-behaviour sanitizers"
 cmake -S . -B build-asan -DCORVANTA_TESTS=ON -DCORVANTA_SANITIZE=ON -DCORVANTA_TSAN=OFF \
