@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ std::string LargeShow(int lists, int oscillatorsPerEntry) {
 int main() {
   const int kLists = 64;
   const int kFrames = 2000;
-  DmxEngine engine;
+  OwnedEngine engine;
   engine.LoadShow(LargeShow(kLists, 16));
   for (int id = 0; id < kLists; ++id) engine.GoCuelist(id, id % 3 == 0 ? 1 : 0, 65535);
   for (int frame = 0; frame < 50; ++frame) engine.CalculateFrame();  // warm up

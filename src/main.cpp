@@ -27,6 +27,8 @@
 
 namespace {
 
+constexpr useconds_t kPauseBeforeConfigUs = 1000;
+
 void LogIdentity() {
   LOG(INFO) << "Serial: " << SerialString << " " << static_cast<int32_t>(SerialNumber);
   LOG(INFO) << "IP: " << IpString << " " << static_cast<int32_t>(IpAddress.s_addr);
@@ -97,7 +99,9 @@ int main(int argc, char** argv) {
   StartThread("Starting Vistro Pro Socket Comms thread ", OscThread);
 
   CreateSacnSendSocket();
-  usleep(1000);
+  // The receivers just started get a moment to open their sockets before
+  // the configuration starts the port threads.
+  usleep(kPauseBeforeConfigUs);
   LOG(INFO) << "Processing Config file ";
   ProcessConfigFile();
 

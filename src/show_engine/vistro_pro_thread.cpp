@@ -4,10 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <mutex>
 
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 #include "stream.h"
 
 namespace {
@@ -19,11 +17,11 @@ constexpr useconds_t kFramePeriodUs = 41666;
 void WriteEngineFrame(Stream& stream, bool advance) {
   DmxEngine* engine = stream.generator.engine;
   if (engine == nullptr) return;
-  uint8_t frame[kDmxChannels];
+  uint8_t frame[kEngineChannels];
   {
-    std::lock_guard<std::mutex> guard(engine->Lock());
-    if (advance) engine->CalculateFrame();
-    std::memcpy(frame, engine->outputFrame, sizeof(frame));
+    LockedEngine locked(*engine);
+    if (advance) locked.CalculateFrame();
+    locked.CopyOutputFrame(frame);
   }
   stream.Write(frame, kDmxChannels, 0);
   VLOG(4) << "V-pro [1]:" << static_cast<char>(stream.data[0])

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "osc_control/osc_listener.h"
-#include "show_engine/dmx_engine.h"
+#include "process_state.h"
+#include "show_engine/locked_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
 
 namespace {
 
@@ -26,14 +26,6 @@ enum Arg { kFloat, kInt };
 
 class Generators : public ::testing::Test {
  protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  // Entries are nulled: other suites delete whatever the table still holds.
-  void Reset() {
-    ClearStreamTable();
-    DmxEngine::DestroyInstance();
-    GrandMaster = 255;
-  }
   static std::string ShowFile(const std::string& name, const std::string& text) {
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path, std::ios::binary) << text;
@@ -79,7 +71,7 @@ TEST_F(Generators, ShowPlayerFiles) {
   Add("001000" + ShowFile(std::string(150, 'p'), kShow) + "\n");
   EXPECT_EQ(List(0).state, kLayerRunning);
   // Read past the NUL, "ChTypes\0X" would be one keyword and channel 0 type 2.
-  Reset();
+  ResetProcessState();
   const char raw[] = "ENDP 1 Cues 0 Cuelists 0 DefVals 1 5 ChTypes\0X 1 2 ChSubtypes 0";
   Add("001-01" + ShowFile("nul.txt", std::string(raw, sizeof(raw) - 1)) + "\n");
   EXPECT_EQ(DmxEngine::GetInstance()->startValues[0], 5);
@@ -125,8 +117,11 @@ TEST_F(Generators, OscArgumentsAndLimits) {
   };
   for (const auto& r : rows) {
     GrandMaster = 99;
-    DmxEngine::GetInstance()->LoadShow(kShow);
-    DmxEngine::GetInstance()->SetCuelistLevel(1, 1234);
+    {
+      LockedEngine engine(*DmxEngine::GetInstance());
+      engine.LoadShow(kShow);
+      engine.SetCuelistLevel(1, 1234);
+    }
     osc->WriteAt(127, 0);
     Send(r.address, r.v, r.arg);
     EXPECT_EQ(std::make_tuple(GrandMaster.load(), List(1).state, List(1).level, int(osc->data[127])),
