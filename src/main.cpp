@@ -21,6 +21,7 @@
 #include "protocols/sacn_input.h"
 #include "protocols/sockets.h"
 #include "rule.h"
+#include "rules_file.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
 #include "unmatched_table.h"

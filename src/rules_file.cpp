@@ -144,11 +144,9 @@ void LoadRulesText(std::string_view text) {
   if (auto missing = FindRuleWithMissingStream()) FailStartup(*missing);
 }
 
-int ReadRulesFile(const char* path) {
+int ProcessRulesFile() {
   std::string text;
-  if (!ReadWholeFile(path, &text)) return 1;
+  if (!ReadWholeFile("/tmp/rules.dat", &text)) return 1;
   LoadRulesText(text);
   return 0;
 }
-
-int ProcessRulesFile() { return ReadRulesFile("/tmp/rules.dat"); }

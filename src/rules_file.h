@@ -36,6 +36,6 @@ std::optional<StartupError> FindRuleWithMissingStream();
 // ends the process once the lines before the bad one are built.
 void LoadRulesText(std::string_view text);
 
-// Reads and loads the rules file at `path`: 0 after reading it, 1 when it
-// cannot be opened (no rules, Klock mode stays off).
-int ReadRulesFile(const char* path);
+// Reads and loads /tmp/rules.dat: 0 after reading it, 1 when it cannot be
+// opened (no rules, Klock mode stays off).
+int ProcessRulesFile();
