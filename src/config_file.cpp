@@ -51,8 +51,9 @@ void StartPortThread(void* (*body)(void*), uint32_t index, const char* failure) 
   }
 }
 
-// Stores the stream, then starts its port thread, which finds the stream
-// through the table, and only then counts it.
+// Stores the stream once, then starts its port thread, which finds the
+// stream through the table (storing it again would race with that thread's
+// first read), and only then counts it.
 void BuildStream(const ConfigRecord& record) {
   const uint32_t i = record.id;
   Stream* stream = NewConfiguredStream(record);

@@ -107,7 +107,7 @@ void Stream::Send(uint32_t force, uint32_t klock) {
     default:
       break;  // Virtual and generator streams have nowhere to go
   }
-  ClearChanged();
+  ClearUntaken();
 }
 
 void Stream::SetOneShot() {
