@@ -88,6 +88,24 @@ TEST_F(Generators, OneEngineFramePerWalkForEveryShowPlayer) {
             std::vector<int>({20, 20, 9}));
 }
 
+// Only a show player takes frames from the engine; the other generator
+// types and kinds keep what they hold and count no write.
+TEST_F(Generators, OnlyShowPlayersCalculateFrames) {
+  Stream* player = AddPlayer();
+  Stream* fixed = Add("000009\n");
+  Stream* osc = Add("002\n");
+  Stream* other = Add("005\n");
+  Stream virtualStream(9, kStreamVirtual, "\n");
+  for (Stream* s : {fixed, osc, other, &virtualStream}) {
+    const uint32_t writes = s->writeCount;
+    const uint8_t first = s->data[0];
+    s->CalculateFrame();
+    EXPECT_EQ(std::make_tuple(s->writeCount, s->data[0]), std::make_tuple(writes, first)) << s->id;
+  }
+  player->CalculateFrame();
+  EXPECT_EQ(player->data[0], 10);  // list 0's first frame
+}
+
 TEST_F(Generators, OscArgumentsAndLimits) {
   Send("/vpro/gm", 10.0f);  // no show-playing stream: nothing to act on
   EXPECT_EQ(GrandMaster.load(), 255u);
