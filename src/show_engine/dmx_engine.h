@@ -39,6 +39,7 @@ class DmxEngine {
   bool IsIntensityChannel(uint32_t channel) const { return IsIntensity(channelTypes[channel]); }
 
   std::deque<DmxEngineLayer*> layers;  // bottom first; the maps own the layers
+  uint8_t outputFrame[kEngineChannels] = {};
   uint8_t touched[kEngineChannels] = {};
   int32_t channelTypes[kEngineChannels] = {};
   int32_t channelSubtypes[kEngineChannels] = {};
@@ -85,8 +86,6 @@ class DmxEngine {
   DmxEngineLayer* CreateCue(int32_t id, const Cue& cue, int32_t fadeIn, int32_t fadeOut);
   DmxEngineLayer* CreateCuelist(int32_t id, const Cuelist& list);
   void UpdateCuelist(int32_t id, const Cuelist& list);
-
-  uint8_t outputFrame[kEngineChannels] = {};
 
  private:
   using LayerMap = std::map<int32_t, std::unique_ptr<DmxEngineLayer>>;

@@ -55,7 +55,6 @@ class OwnedEngine : public DmxEngine {
   using DmxEngine::LoadShow;
   using DmxEngine::MoveLayerToBottom;
   using DmxEngine::MoveLayerToTop;
-  using DmxEngine::outputFrame;
   using DmxEngine::PauseCuelist;
   using DmxEngine::PushLayer;
   using DmxEngine::ReleaseCue;
