@@ -1,5 +1,6 @@
 #include "protocols/artnet_packets.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "device_identity.h"
@@ -49,10 +50,12 @@ uint16_t ArtnetOpcode(const uint8_t* packet) {
 
 bool ParseArtDmx(const uint8_t* packet, size_t length, ArtDmxInput* out) {
   if (length < kArtDmxMinSize) return false;
-  size_t dataLength = length - kArtDmxHeaderSize;
+  size_t dataLength = std::min<size_t>(length - kArtDmxHeaderSize, kDmxChannels);
+  // Length, high byte first: a frame may arrive padded beyond its channels.
+  dataLength = std::min<size_t>(dataLength, static_cast<size_t>(packet[16] << 8 | packet[17]));
   out->universe = static_cast<uint16_t>(packet[14] | (packet[15] << 8));
   out->data = packet + kArtDmxHeaderSize;
-  out->length = static_cast<uint32_t>(dataLength < kDmxChannels ? dataLength : kDmxChannels);
+  out->length = static_cast<uint32_t>(dataLength);
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "show_engine/locked_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ enum Arg { kFloat, kInt };
 
 class Generators : public ::testing::Test {
  protected:
-  static std::string ShowFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
+  std::string ShowFile(const std::string& name, const std::string& text) {
+    const std::string path = folder.Path(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
@@ -52,6 +53,7 @@ class Generators : public ::testing::Test {
     EXPECT_NO_THROW(listener.ProcessPacket(p.Data(), static_cast<int>(p.Size()), IpEndpointName()));
   }
   ExamplePacketListener listener;
+  TempFolder folder;
 };
 
 // Fixed values keep their low 8 bits; a line that ends early leaves the rest 0.
