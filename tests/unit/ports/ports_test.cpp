@@ -15,7 +15,6 @@
 #include "ports/simulated_uart.h"
 #include "rules_file.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
 
 namespace {
 
@@ -29,14 +28,8 @@ const char kDefaultParams[] = "params 160002000300000001000000";
 
 class Ports : public ::testing::Test {
  protected:
-  void TearDown() override {
-    uart.ReleaseWrites();
-    ClearRuleTable();
-    ClearStreamTable();
-    KlockStream = -1;
-    KlockTimeout = 3;
-    ResetDeviceIdentity();
-  }
+  // The process-wide tables are reset around every test.
+  void TearDown() override { uart.ReleaseWrites(); }
 
   static Stream* Add(uint32_t kind, const std::string& text) {
     uint32_t id = StreamCount;
@@ -197,8 +190,7 @@ TEST_F(Ports, KLineSwitchesOnlyOutputPortsToOneShot) {
   uart.WriteConf(3, "led\n");
   Add(kStreamLedrunnerPort, "003000000004");
   Add(kStreamVirtual, "\n");
-  std::string fatal;
-  ASSERT_TRUE(ProcessRulesText("K001005\n", &fatal)) << fatal;
+  LoadRulesText("K001005\n");
   EXPECT_EQ(LastLine(2), "params 160002000200000000000000");
   EXPECT_EQ(uart.Log(1), (Lines{"open rdonly", kDefaultParams}));
   EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 04"}));
