@@ -11,7 +11,7 @@
 #include "ports/simulated_uart.h"
 #include "protocols/rdm_packets.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
+#include "process_state.h"
 
 namespace {
 
@@ -33,17 +33,11 @@ struct Transaction {
 class RdmPort : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearStreamTable();
-    ResetDeviceIdentity();
     SerialNumber = 0x01020304;
     savedPause_ = DmxPort::rdmPause;
     DmxPort::rdmPause = [](unsigned int) {};
   }
-  void TearDown() override {
-    DmxPort::rdmPause = savedPause_;
-    ClearStreamTable();
-    ResetDeviceIdentity();
-  }
+  void TearDown() override { DmxPort::rdmPause = savedPause_; }
 
   // A PORT stream on port 5 whose line holds the responders of `conf`.
   DmxPort& Port(const std::string& conf, const char* text = "005O") {
