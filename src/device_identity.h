@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "protocols/node_identity.h"
+
 extern char SerialString[20];
 extern uint32_t SerialNumber;
 extern char IpString[20];
@@ -28,3 +30,6 @@ const char* ParseSerialText(std::string_view text);
 
 // Back to the all-zero state of process start (tests).
 void ResetDeviceIdentity();
+
+// The identity as the reply builders take it.
+NodeIdentity CurrentNodeIdentity();

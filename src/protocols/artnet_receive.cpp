@@ -91,6 +91,7 @@ void SendArtPollReplies(struct sockaddr_in* sender, DatagramSender send) {
   sender->sin_addr = BroadcastAddress;
   sender->sin_port = htons(kArtnetPort);
   VLOG(3) << "Creating Poll reply";
+  const NodeIdentity node = CurrentNodeIdentity();
 
   uint32_t bindIndex = 0, ports = 0, inputs = 0, outputs = 0;
   uint32_t count = StreamCount.load(std::memory_order_acquire);
@@ -118,7 +119,7 @@ void SendArtPollReplies(struct sockaddr_in* sender, DatagramSender send) {
     if (ports == kArtPollReplyPorts) {
       VLOG(3) << "4 ports sending a reply";
       reply[kPollReplyNumPortsLo] = kArtPollReplyPorts;
-      BuildArtPollReply(reply, bindIndex);
+      BuildArtPollReply(reply, bindIndex, node);
       send(*sender, reply, kArtPollReplySize);
       VLOG(3) << "Artnet Poll reply sent";
       // PortTypes stays as it was: controllers read only NumPortsLo of them.
@@ -129,7 +130,7 @@ void SendArtPollReplies(struct sockaddr_in* sender, DatagramSender send) {
   }
   if (ports > 0) {
     reply[kPollReplyNumPortsLo] = static_cast<uint8_t>(ports);
-    BuildArtPollReply(reply, bindIndex);
+    BuildArtPollReply(reply, bindIndex, node);
     send(*sender, reply, kArtPollReplySize);
     VLOG(3) << "Artnet Poll reply sent";
   }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "port.h"
+#include "dmx_types.h"
 #include "protocols/datagram_sender.h"
 
 // One Art-Net datagram as received into the 600-byte buffer.

@@ -16,7 +16,7 @@ void AnswerDiscovery(const KinetHeader& request, const struct sockaddr_in& sende
                      DatagramSender send) {
   VLOG(2) << "Got Kinet Discovery";
   uint8_t reply[kKinetDiscoveryReplySize];
-  BuildKinetDiscoveryReply(reply, request.sequence);
+  BuildKinetDiscoveryReply(reply, request.sequence, CurrentNodeIdentity());
   send(sender, reply, sizeof(reply));
 }
 

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dmx_types.h"
+#include "protocols/node_identity.h"
+
 constexpr uint16_t kQspPort = 3333;
 // Stream-data and RDM replies go to this port of the requester, whatever
 // port the request came from.
@@ -42,7 +45,7 @@ struct QspData {
 bool ParseQspDataPacket(const uint8_t* packet, size_t length, QspData* out);
 
 // Fills the 29-byte "QSPR" from the device identity.
-void BuildQspPollReply(uint8_t* reply);
+void BuildQspPollReply(uint8_t* reply, const NodeIdentity& node);
 
 // The stream index of a "QDSP"; false when the datagram is too short to
 // carry one.

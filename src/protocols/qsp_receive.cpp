@@ -16,7 +16,7 @@ bool TakesQspData(const Stream& s, uint8_t universe) {
 
 void AnswerPoll(DatagramSender send) {
   uint8_t reply[kQspPollReplySize];
-  BuildQspPollReply(reply);
+  BuildQspPollReply(reply, CurrentNodeIdentity());
   // Every poll is answered to everyone, whoever asked.
   struct sockaddr_in to = {};
   to.sin_family = AF_INET;
