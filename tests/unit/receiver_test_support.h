@@ -11,11 +11,13 @@
 
 #include "config_file.h"
 #include "device_identity.h"
+#include "protocols/datagram_sender.h"
 #include "stream.h"
 #include "stream_table_cleanup.h"
 #include "unmatched_table.h"
 
 struct SentDatagram {
+  int fd;
   struct sockaddr_in to;
   std::vector<uint8_t> bytes;
 };
@@ -25,9 +27,16 @@ inline std::vector<SentDatagram>& Captured() {
   return sent;
 }
 
-inline void CaptureDatagram(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
-  Captured().push_back({to, std::vector<uint8_t>(bytes, bytes + length)});
+// Records the datagram as sent in full.
+inline ssize_t RecordDatagram(int fd, const struct sockaddr_in& to, const uint8_t* bytes,
+                              size_t length) {
+  Captured().push_back({fd, to, std::vector<uint8_t>(bytes, bytes + length)});
+  return static_cast<ssize_t>(length);
 }
+
+// The socket the handlers under test reply from; no real descriptor.
+constexpr int kReplySocket = 1001;
+inline constexpr DatagramSender CaptureDatagram(kReplySocket, RecordDatagram);
 
 inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
   return std::vector<uint8_t>(p, p + n);

@@ -1,11 +1,14 @@
-#include "protocols/sacn_input.h"
+#include "protocols/sacn_receive.h"
 
 #include <glog/logging.h>
 
 #include "stream.h"
 #include "unmatched_table.h"
 
-void HandleSacnDatagram(const uint8_t* bytes, size_t length) {
+void HandleSacnDatagram(const uint8_t* bytes, size_t length, const struct sockaddr_in& sender,
+                        DatagramSender reply) {
+  (void)sender;  // the device's own packets stay away: its send socket has loop off
+  (void)reply;
   SacnDataFrame frame;
   SacnCheck check = ParseSacnDataPacket(bytes, length, &frame);
   if (check != SacnCheck::kOk) {

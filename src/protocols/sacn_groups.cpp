@@ -1,17 +1,13 @@
-// The sACN receiver: sockets and the receive loop; the packet work is in
-// HandleSacnDatagram.
+#include "protocols/sacn_groups.h"
+
 #include <arpa/inet.h>
 #include <errno.h>
 #include <glog/logging.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include "device_identity.h"
-#include "protocols/sacn_input.h"
-#include "protocols/sockets.h"
+#include "protocols/sacn_packets.h"
 #include "stream.h"
-
-int SacnRxSocket = -1;
 
 namespace {
 
@@ -53,22 +49,23 @@ bool IsSacnInput(const Stream* s) {
          s->input == 1;
 }
 
-void OpenReceiveSocket() {
-  SacnRxSocket = OpenBroadcastUdpSocket(kSacnPort, "Could not open sACN socket",
-                                        "Failed to bind sACN server socket");
+void SetMulticastOptions(int fd) {
   int off = 0;
-  if (setsockopt(SacnRxSocket, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) {
+  if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) {
     LOG(FATAL) << kOptionFailure;
   }
   // The default already, but the receiver depends on it.
   int on = 1;
-  if (setsockopt(SacnRxSocket, IPPROTO_IP, IP_MULTICAST_ALL, &on, sizeof(on)) != 0) {
+  if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_ALL, &on, sizeof(on)) != 0) {
     LOG(FATAL) << kOptionFailure;
   }
 }
 
-void JoinInputUniverses() {
-  GroupJoiner joiner(SacnRxSocket);
+}  // namespace
+
+void JoinSacnInputGroups(int fd) {
+  SetMulticastOptions(fd);
+  GroupJoiner joiner(fd);
   uint32_t count = StreamCount;
   for (uint32_t i = 0; i < count; ++i) {
     const Stream* s = StreamTable[i];
@@ -79,26 +76,4 @@ void JoinInputUniverses() {
     }
     if (!joined) joiner.Join(s->acn.universe);
   }
-}
-
-}  // namespace
-
-void* SacnThread(void* unused) {
-  (void)unused;
-  OpenReceiveSocket();
-  JoinInputUniverses();
-  VLOG(1) << "sACN receiver ready";
-
-  uint8_t buffer[kSacnDataPacketSize];
-  struct sockaddr_in from;
-  for (;;) {
-    ssize_t n = ReceiveDatagram(SacnRxSocket, buffer, sizeof(buffer), &from);
-    // A failed receive leaves nothing to check; only what arrived is read.
-    if (n < 0) {
-      VLOG(2) << "sACN receive error " << errno;
-      continue;
-    }
-    HandleSacnDatagram(buffer, static_cast<size_t>(n));
-  }
-  return nullptr;
 }
