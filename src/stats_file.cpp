@@ -2,19 +2,16 @@
 
 #include <glog/logging.h>
 
-#include "stream.h"
+#include "stream_table.h"
 
 void WriteStatsTo(FILE* out) {
-  uint32_t count = StreamCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    const Stream* s = StreamTable[i];
-    if (s == nullptr) continue;
+  ForEachStream([out](uint32_t, const Stream& s) {
     // Kilobytes wrap with the product, as the front end has always seen them.
-    uint32_t kb = (s->bufferSize * s->writeCount) >> 10;
-    std::fprintf(out, "%d,%d,%d,%d Kb\n", static_cast<int>(s->statsId),
-                 static_cast<int>(s->writeCount), static_cast<int>(s->changeCount),
+    uint32_t kb = (s.bufferSize * s.writeCount) >> 10;
+    std::fprintf(out, "%d,%d,%d,%d Kb\n", static_cast<int>(s.statsId),
+                 static_cast<int>(s.writeCount), static_cast<int>(s.changeCount),
                  static_cast<int>(kb));
-  }
+  });
 }
 
 void WriteStats() {

@@ -7,13 +7,13 @@
 
 #include "device_identity.h"
 #include "protocols/artnet_packets.h"
-#include "stream.h"
+#include "stream_table.h"
 #include "unmatched_table.h"
 
 namespace {
 
-bool IsArtnetStream(const Stream* s) {
-  return s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolArtnet;
+bool IsArtnetStream(const Stream& s) {
+  return s.kind == kStreamNetwork && s.protocol == kProtocolArtnet;
 }
 
 // Nothing in the engine keeps RDM UIDs per Art-Net port (discovery keeps its
@@ -26,13 +26,12 @@ void HandleArtTodRequest(const uint8_t* packet, size_t length) {
   for (uint32_t i = 0; i < request.addressCount; ++i) {
     uint8_t address = request.addresses[i];
     VLOG(2) << "Checking universe: " << static_cast<uint32_t>(address);
-    uint32_t count = StreamCount.load(std::memory_order_acquire);
-    for (uint32_t k = 0; k < count; ++k) {
-      const Stream* s = StreamTable[k];
-      if (!IsArtnetStream(s) || s->input != 1 || s->artnetUniverse != address) continue;
-      VLOG(2) << "Stream: " << k << " is a match to incoming rdm packet with univ"
+    const Stream* s = FindInputStream([address](uint32_t, const Stream& t) {
+      return IsNetworkInput(t, kProtocolArtnet) && t.artnetUniverse == address;
+    });
+    if (s != nullptr) {
+      VLOG(2) << "Stream: " << s->id << " is a match to incoming rdm packet with univ"
               << static_cast<char>(address);
-      break;
     }
   }
 }
@@ -42,17 +41,16 @@ void HandleArtTodRequest(const uint8_t* packet, size_t length) {
 void MatchArtnetInputStream(const uint8_t* packet, int length, struct in_addr sender) {
   ArtDmxInput dmx;
   if (length < 0 || !ParseArtDmx(packet, static_cast<size_t>(length), &dmx)) return;
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count; ++i) {
+  Stream* s = FindInputStream([&dmx](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching Input Artnet stream: " << i << " universe " << dmx.universe;
-    Stream* s = StreamTable[i];
-    if (IsArtnetStream(s) && s->artnetUniverse == dmx.universe && s->input == 1) {
-      VLOG(2) << "Stream: " << i << " is a match to incoming packet with univ" << dmx.universe;
-      s->WriteFrom(dmx.data, dmx.length, sender);
-      return;
-    }
+    return IsNetworkInput(t, kProtocolArtnet) && t.artnetUniverse == dmx.universe;
+  });
+  if (s == nullptr) {
+    AddUnmatchedStream(kProtocolArtnet, dmx.universe, nullptr);
+    return;
   }
-  AddUnmatchedStream(kProtocolArtnet, dmx.universe, nullptr);
+  VLOG(2) << "Stream: " << s->id << " is a match to incoming packet with univ" << dmx.universe;
+  s->WriteFrom(dmx.data, dmx.length, sender);
 }
 
 void HandleArtnetPacket(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
@@ -100,15 +98,13 @@ void SendArtPollReplies(const struct sockaddr_in& sender, DatagramSender send) {
   const NodeIdentity node = CurrentNodeIdentity();
 
   uint32_t bindIndex = 0, ports = 0, inputs = 0, outputs = 0;
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count; ++i) {
-    const Stream* s = StreamTable[i];
-    if (!IsArtnetStream(s)) continue;
-    VLOG(3) << "Found artnet universe " << s->artnetUniverse;
-    uint8_t universe = static_cast<uint8_t>(s->artnetUniverse & 0xFF);
+  ForEachStream([&](uint32_t, const Stream& s) {
+    if (!IsArtnetStream(s)) return;
+    VLOG(3) << "Found artnet universe " << s.artnetUniverse;
+    uint8_t universe = static_cast<uint8_t>(s.artnetUniverse & 0xFF);
     // A stream fed from Art-Net is where the node outputs to; one it sends
     // from is an input of the node.
-    if (s->input == 1) {
+    if (s.input == 1) {
       reply[kPollReplyPortTypes + ports] = 0x80;
       reply[kPollReplyGoodOutput + outputs] = 0x80;
       reply[kPollReplySwOut + outputs] = universe;
@@ -133,7 +129,7 @@ void SendArtPollReplies(const struct sockaddr_in& sender, DatagramSender send) {
       ports = inputs = outputs = 0;
       bindIndex += 1;
     }
-  }
+  });
   if (ports > 0) {
     reply[kPollReplyNumPortsLo] = static_cast<uint8_t>(ports);
     BuildArtPollReply(reply, bindIndex, node);

@@ -7,7 +7,7 @@
 
 #include "device_identity.h"
 #include "protocols/sacn_packets.h"
-#include "stream.h"
+#include "stream_table.h"
 
 namespace {
 
@@ -44,11 +44,6 @@ class GroupJoiner {
   int socket_;
 };
 
-bool IsSacnInput(const Stream* s) {
-  return s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolSacn &&
-         s->input == 1;
-}
-
 void SetMulticastOptions(int fd) {
   int off = 0;
   if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof(off)) != 0) {
@@ -66,14 +61,12 @@ void SetMulticastOptions(int fd) {
 void JoinSacnInputGroups(int fd) {
   SetMulticastOptions(fd);
   GroupJoiner joiner(fd);
-  uint32_t count = StreamCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    const Stream* s = StreamTable[i];
-    if (!IsSacnInput(s)) continue;
-    bool joined = false;
-    for (uint32_t k = 0; k < i && !joined; ++k) {
-      joined = IsSacnInput(StreamTable[k]) && StreamTable[k]->acn.universe == s->acn.universe;
-    }
-    if (!joined) joiner.Join(s->acn.universe);
-  }
+  ForEachStream([&joiner](uint32_t, const Stream& s) {
+    if (!IsNetworkInput(s, kProtocolSacn)) return;
+    // One membership per universe: the first input of the universe joins.
+    const Stream* first = FindInputStream([&s](uint32_t, const Stream& t) {
+      return IsNetworkInput(t, kProtocolSacn) && t.acn.universe == s.acn.universe;
+    });
+    if (first == &s) joiner.Join(s.acn.universe);
+  });
 }

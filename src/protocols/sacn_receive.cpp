@@ -2,7 +2,7 @@
 
 #include <glog/logging.h>
 
-#include "stream.h"
+#include "stream_table.h"
 #include "unmatched_table.h"
 
 void HandleSacnDatagram(const uint8_t* bytes, size_t length, const struct sockaddr_in& sender,
@@ -20,18 +20,16 @@ void HandleSacnDatagram(const uint8_t* bytes, size_t length, const struct sockad
 }
 
 void MatchSacnStream(const SacnDataFrame& frame) {
-  uint32_t count = StreamCount;
-  for (uint32_t i = 0; i < count; ++i) {
+  Stream* s = FindInputStream([&frame](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching sACN stream: " << i << " universe: " << frame.universe;
-    Stream* s = StreamTable[i];
-    if (s == nullptr || s->kind != kStreamNetwork || s->protocol != kProtocolSacn ||
-        s->acn.universe != frame.universe || !s->acn.AcceptsCid(frame.cid) || s->input != 1) {
-      continue;
-    }
-    VLOG(2) << "sACN Stream:" << i << " is a match to incoming packet";
-    // A refused source is neither written nor recorded as unmatched.
-    if (s->acn.AcceptSource(frame.priority)) s->Write(frame.slots, frame.slotCount, 0);
+    return IsNetworkInput(t, kProtocolSacn) && t.acn.universe == frame.universe &&
+           t.acn.AcceptsCid(frame.cid);
+  });
+  if (s == nullptr) {
+    AddUnmatchedStream(kProtocolSacn, frame.universe, frame.cid);
     return;
   }
-  AddUnmatchedStream(kProtocolSacn, frame.universe, frame.cid);
+  VLOG(2) << "sACN Stream:" << s->id << " is a match to incoming packet";
+  // A refused source is neither written nor recorded as unmatched.
+  if (s->acn.AcceptSource(frame.priority)) s->Write(frame.slots, frame.slotCount, 0);
 }

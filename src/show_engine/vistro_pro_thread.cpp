@@ -9,6 +9,7 @@
 
 #include "show_engine/dmx_engine.h"
 #include "stream.h"
+#include "stream_table.h"
 
 namespace {
 
@@ -32,8 +33,6 @@ void WriteEngineFrame(Stream& stream, bool advance) {
           << "[4]:" << static_cast<char>(stream.data[3]);
 }
 
-uint32_t VisibleStreams() { return std::min(StreamCount.load(), kStreamTableSize); }
-
 }  // namespace
 
 bool IsShowPlayingStream(const Stream& stream) {
@@ -45,7 +44,7 @@ bool IsOscDrivenStream(const Stream& stream) {
 }
 
 DmxEngine* ShowPlayingEngine() {
-  for (uint32_t i = 0; i < VisibleStreams(); ++i) {
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
     const Stream* stream = StreamTable[i];
     if (stream != nullptr && IsShowPlayingStream(*stream)) return stream->generator.engine;
   }
@@ -62,7 +61,7 @@ void PlayShowFrame() {
   bool advanced = false;
   // StreamCount is read afresh at every step: the configuration may still be
   // adding streams while the player runs.
-  for (uint32_t i = 0; i < VisibleStreams(); ++i) {
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
     Stream* stream = StreamTable[i];
     if (stream == nullptr || !IsShowPlayingStream(*stream)) continue;
     if (!advanced) {
