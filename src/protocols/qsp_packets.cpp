@@ -27,6 +27,11 @@ void BuildQspDataHeader(uint8_t* out, uint32_t universe) {
   PutU16Be(out + 7, static_cast<uint16_t>(kDmxChannels));
 }
 
+void BuildQsooHeader(uint8_t* out, bool input) {
+  std::memcpy(out, "QSOO", 4);
+  out[4] = input ? 2 : 1;
+}
+
 QspPacketKind ClassifyQspPacket(const uint8_t* packet, size_t length) {
   if (length < 4) return QspPacketKind::kOther;
   if (HasMagic(packet, "QSDD")) return QspPacketKind::kData;

@@ -23,6 +23,15 @@ constexpr uint32_t kQspStreamReplySize = 518;
 // length 512; the 512 data bytes follow at offset 9.
 void BuildQspDataHeader(uint8_t* out, uint32_t universe);
 
+// "QSOO": the frame an NXB stream sends to its node on the QSP port; no
+// reply comes and the engine has no receiver for it.
+constexpr uint32_t kQsooPacketSize = 517;
+constexpr uint32_t kQsooDataOffset = 5;
+
+// Writes the 5-byte "QSOO" header: direction 1 for an output, 2 for an
+// input; the 512 data bytes follow at offset 5.
+void BuildQsooHeader(uint8_t* out, bool input);
+
 enum class QspPacketKind {
   kData,           // "QSDD"
   kPoll,           // "QSPP"
