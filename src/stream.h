@@ -17,6 +17,7 @@
 #include "ledrunner_port.h"
 #include "port.h"
 #include "protocols/datagram_sender.h"
+#include "protocols/qsp_packets.h"
 
 enum StreamKind : uint32_t {
   kStreamPort = 0,
@@ -36,7 +37,7 @@ enum NetProtocol : uint32_t {
 };
 
 constexpr uint32_t kStreamPacketSize = 800;
-constexpr uint32_t kNxbPacketSize = 517;
+constexpr uint32_t kNxbPacketSize = kQsooPacketSize;
 
 struct NxbOutputPacket {
   uint8_t bytes[kNxbPacketSize];
