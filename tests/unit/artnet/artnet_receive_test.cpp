@@ -192,4 +192,18 @@ TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
   EXPECT_EQ(StreamTable[0]->writeCount, 1u);
 }
 
+// Slots lie in order; the first one cut short by the datagram's end, and
+// every one after it, is left: the buffer beyond holds an earlier datagram.
+TEST_F(ArtnetReceive, JumboSlotsBeyondTheDatagramAreNotTaken) {
+  ProcessConfigText("SA001255255255255I\nSA002255255255255I\n");
+  std::vector<uint8_t> frame = Jumbo(3, 530);
+  const std::vector<uint8_t> second = ArtDmx(2, 512);
+  std::copy(second.begin(), second.end(), frame.begin() + 4 + 2 * 530);
+  frame.pop_back();
+  ReceiveJumbo(frame);
+  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
+  EXPECT_EQ(StreamTable[1]->writeCount, 0u);
+  EXPECT_EQ(UnmatchedCount, 0u);
+}
+
 }  // namespace
