@@ -5,7 +5,7 @@
 
 #include "rule.h"
 #include "stats_file.h"
-#include "stream.h"
+#include "stream_table.h"
 #include "unmatched_table.h"
 
 int KlockStream = -1;
@@ -13,18 +13,16 @@ int KlockTimeout = 3;
 
 namespace {
 
-// A stream that really sends clears its flag as it takes its data; for the
-// rest (inputs, streams with nowhere to send) the loop clears it here.
+// A stream that really sends clears its flag as it takes its data; the rule
+// pass took the flag of every other stream it read. What neither took is
+// cleared here.
 void SendAndClear(Stream* s, uint32_t force, uint32_t klock) {
   s->Send(force, klock);
-  if (!s->SendsData()) s->ClearChanged();
+  if (!s->SendsData()) s->ClearUntaken();
 }
 
 void SendAll(uint32_t force, uint32_t klock) {
-  uint32_t count = StreamCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (StreamTable[i] != nullptr) SendAndClear(StreamTable[i], force, klock);
-  }
+  ForEachStream([=](uint32_t, Stream& s) { SendAndClear(&s, force, klock); });
 }
 
 void ProcessAllRules(uint32_t force) {
@@ -32,17 +30,19 @@ void ProcessAllRules(uint32_t force) {
 }
 
 // A watched stream outside the table never changes: Klock then runs on its
-// timer alone.
+// timer alone. The watch takes the stream like a rule does, so a write
+// landing during the pass wakes the next one.
 bool KlockStreamChanged() {
-  if (KlockStream < 0 || static_cast<uint32_t>(KlockStream) >= StreamCount) return false;
-  const Stream* s = StreamTable[KlockStream];
-  return s != nullptr && s->IsChanged();
+  if (KlockStream < 0 || static_cast<uint32_t>(KlockStream) >= VisibleStreamCount()) return false;
+  Stream* s = StreamTable[KlockStream];
+  return s != nullptr && s->TakeForRules().changed;
 }
 
 }  // namespace
 
 uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
   bool klockMode = KlockStream != -1;
+  BeginRulePass();
   if (klockMode) {
     VLOG(4) << "Klock Mode Processing";
     uint64_t limit = 40ull * static_cast<uint32_t>(KlockTimeout);
@@ -63,13 +63,9 @@ uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
     VLOG(3) << "Time is up running stats dump";
     outputs.writeStats();
     if (st->force == 0) {
-      uint32_t count = StreamCount;
-      for (uint32_t i = 0; i < count; ++i) {
-        Stream* s = StreamTable[i];
-        if (s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolSacn) {
-          s->Send(1, 0);
-        }
-      }
+      ForEachStream([](uint32_t, Stream& s) {
+        if (s.kind == kStreamNetwork && s.protocol == kProtocolSacn) s.Send(1, 0);
+      });
     }
     st->statsCounter = 0;
   }
