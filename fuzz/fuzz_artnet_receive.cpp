@@ -13,16 +13,19 @@
 #include "protocols/artnet_packets.h"
 #include "protocols/artnet_receive.h"
 #include "protocols/jumbo_packets.h"
+#include "protocols/jumbo_receive.h"
 #include "stream.h"
 #include "unmatched_table.h"
 
 namespace {
 
-void Discard(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+ssize_t Discard(int fd, const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  (void)fd;
   (void)to;
   // Touch every byte handed out: a reply assembled from unset memory shows.
   volatile uint8_t sum = 0;
   for (size_t i = 0; i < length; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+  return static_cast<ssize_t>(length);
 }
 
 void SetUpOnce() {
@@ -36,11 +39,6 @@ void SetUpOnce() {
       "SA002255255255255I\n"
       "SA001255255255255I\n"
       "V\n");
-  ArtTodTable& table = ArtTodTables[1];
-  table.count = kArtTodTableUids;
-  for (uint32_t k = 0; k < kArtTodTableUids; ++k) {
-    table.uids[k] = {{0x57, 0x4B, 0, 0, 1, static_cast<uint8_t>(k)}};
-  }
 }
 
 }  // namespace
@@ -55,10 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sender.sin_addr.s_addr = htonl(0x0A000009);
   if (data[0] & 1) {
     if (datagram.size() > kJumboBufferSize) datagram.resize(kJumboBufferSize);
-    HandleJumboFrame(datagram.data(), datagram.size(), sender.sin_addr);
+    HandleJumboFrame(datagram.data(), datagram.size(), sender, DatagramSender(-1, Discard));
   } else {
     if (datagram.size() > kArtnetReceiveBufferSize) datagram.resize(kArtnetReceiveBufferSize);
-    HandleArtnetPacket(datagram.data(), datagram.size(), &sender, Discard);
+    HandleArtnetPacket(datagram.data(), datagram.size(), sender, DatagramSender(-1, Discard));
   }
   ClearUnmatchedTable();
   return 0;

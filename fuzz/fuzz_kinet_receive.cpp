@@ -9,6 +9,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   SetUpReceiverFuzzing();
   if (size < 1) return 0;
-  HandleKinetPacket(bytes + 1, size - 1, FuzzSender(bytes[0]), ReadEveryByte);
+  HandleKinetPacket(bytes + 1, size - 1, FuzzSender(bytes[0]), DatagramSender(-1, ReadEveryByte));
   return 0;
 }

@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       uint8_t packet[600] = {'Q', 'S', 'R', 'D'};
       size_t length = 4 + (n < sizeof(packet) - 4 ? n : sizeof(packet) - 4);
       std::memcpy(packet + 4, p, length - 4);
-      HandleQspRdmRequest(packet, length, FuzzSender(bytes[0]), ReadEveryByte);
+      HandleQspRdmRequest(packet, length, FuzzSender(bytes[0]), DatagramSender(-1, ReadEveryByte));
       break;
     }
     case 1: {

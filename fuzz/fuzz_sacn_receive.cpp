@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "protocols/sacn_input.h"
+#include "protocols/sacn_receive.h"
 #include "stream.h"
 #include "unmatched_table.h"
 
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   uint8_t datagram[kSacnDataPacketSize];
   size_t length = size < sizeof(datagram) ? size : sizeof(datagram);
   std::memcpy(datagram, bytes, length);
-  HandleSacnDatagram(datagram, length);
+  HandleSacnDatagram(datagram, length, sockaddr_in{}, DatagramSender(-1, nullptr));
   if (UnmatchedCount == kUnmatchedTableSize) ClearUnmatchedTable();
 
   uint8_t cid[16];

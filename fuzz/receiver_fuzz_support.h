@@ -9,6 +9,7 @@
 
 #include "config_file.h"
 #include "device_identity.h"
+#include "protocols/datagram_sender.h"
 #include "stream.h"
 
 inline void SetUpReceiverFuzzing() {
@@ -38,8 +39,11 @@ inline struct sockaddr_in FuzzSender(uint8_t pick) {
   return a;
 }
 
-inline void ReadEveryByte(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+inline ssize_t ReadEveryByte(int fd, const struct sockaddr_in& to, const uint8_t* bytes,
+                             size_t length) {
+  (void)fd;
   (void)to;
   volatile uint8_t sink = 0;
   for (size_t i = 0; i < length; ++i) sink = sink ^ bytes[i];
+  return static_cast<ssize_t>(length);
 }

@@ -10,9 +10,6 @@
 
 #include "protocols/sacn_packets.h"
 
-constexpr uint32_t kSacnPacketSize = kSacnDataPacketSize;
-constexpr uint32_t kSacnDataOffset = kSacnHeaderSize;
-
 class AcnPacket {
  public:
   // Clears the record and fills everything of the data packet that does not
@@ -30,7 +27,7 @@ class AcnPacket {
 
   uint32_t universe = 0;
   uint8_t cidFilter[16] = {};  // all zero: any source
-  uint8_t packet[kSacnPacketSize] = {};
+  uint8_t packet[kSacnDataPacketSize] = {};
   uint8_t priority = 0;
   struct timeval lastAccepted = {};
   struct timeval arrival = {};

@@ -122,3 +122,14 @@ void ReadSerialFile() {
   if (auto error = ParseSerialText(text, &identity)) FailStartup(*error);
   ApplyDeviceIdentity(identity);
 }
+
+NodeIdentity CurrentNodeIdentity() {
+  NodeIdentity id = {};
+  std::memcpy(id.ip, &IpAddress.s_addr, 4);  // already in network order
+  // Each table entry of MacAddress contributes its low byte.
+  for (int i = 0; i < 6; ++i) id.mac[i] = static_cast<uint8_t>(MacAddress[i] & 0xFF);
+  id.serialNumber = SerialNumber;
+  id.boardType = BoardType;
+  id.name = DeviceName;
+  return id;
+}

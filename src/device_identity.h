@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "protocols/node_identity.h"
 #include "startup_error.h"
 
 extern char SerialString[20];
@@ -51,3 +52,6 @@ void ApplyDeviceIdentity(const DeviceIdentityRecord& identity);
 
 // Back to the all-zero state of process start.
 void ResetDeviceIdentity();
+
+// The identity as the reply builders take it.
+NodeIdentity CurrentNodeIdentity();

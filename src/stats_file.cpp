@@ -4,26 +4,23 @@
 
 #include <mutex>
 
-#include "stream.h"
+#include "stream_table.h"
 
 void WriteStatsTo(FILE* out) {
-  uint32_t count = StreamCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    Stream* s = StreamTable[i];
-    if (s == nullptr) continue;
+  ForEachStream([out](uint32_t, Stream& s) {
     // The receivers count under the stream's lock while they write.
     uint32_t writes;
     uint32_t changes;
     {
-      std::lock_guard<std::mutex> lock(s->changedMutex);
-      writes = s->writeCount;
-      changes = s->changeCount;
+      std::lock_guard<std::mutex> lock(s.changedMutex);
+      writes = s.writeCount;
+      changes = s.changeCount;
     }
     // Kilobytes wrap with the product, as the front end has always seen them.
-    uint32_t kb = (s->bufferSize * writes) >> 10;
-    std::fprintf(out, "%d,%d,%d,%d Kb\n", static_cast<int>(s->statsId), static_cast<int>(writes),
+    uint32_t kb = (s.bufferSize * writes) >> 10;
+    std::fprintf(out, "%d,%d,%d,%d Kb\n", static_cast<int>(s.statsId), static_cast<int>(writes),
                  static_cast<int>(changes), static_cast<int>(kb));
-  }
+  });
 }
 
 void WriteStats() {

@@ -17,6 +17,8 @@
 #include "dmx_generator.h"
 #include "ledrunner_port.h"
 #include "port.h"
+#include "protocols/datagram_sender.h"
+#include "protocols/qsp_packets.h"
 
 enum StreamKind : uint32_t {
   kStreamPort = 0,
@@ -36,7 +38,7 @@ enum NetProtocol : uint32_t {
 };
 
 constexpr uint32_t kStreamPacketSize = 800;
-constexpr uint32_t kNxbPacketSize = 517;
+constexpr uint32_t kNxbPacketSize = kQsooPacketSize;
 
 struct NxbOutputPacket {
   uint8_t bytes[kNxbPacketSize];
@@ -66,8 +68,9 @@ class Stream {
   bool IsInput() const;
 
   // Sends the stream when it changed or when forced. A stream that really
-  // sends clears its flag together with taking its data.
-  void Send(uint32_t force, uint32_t klock);
+  // sends clears its flag together with taking its data. Datagrams leave
+  // through `send`: the sockets, or a test's capture.
+  void Send(uint32_t force, uint32_t klock, SendFunction send = SendDatagram);
   // Whether Send ever transmits for this stream (an output of a kind that
   // has a destination). The main loop clears the flag of the others.
   bool SendsData() const;

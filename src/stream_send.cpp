@@ -2,20 +2,21 @@
 // and NXB streams, a hand-off to the port thread for serial and LED ports.
 #include <arpa/inet.h>
 #include <glog/logging.h>
-#include <sys/socket.h>
 
-#include <cstring>
-
-#include "protocols/artnet_packets.h"
-#include "protocols/qsp_packets.h"
-#include "protocols/sockets.h"
+#include "protocols/sacn_packets.h"
 #include "stream.h"
+#include "stream_datagram.h"
 
 namespace {
 
-// The send buffer of an NXB stream is its own packet; any engine socket can
-// reach the node, and the Art-Net one is always open.
-int NxbSocket() { return ArtnetRxSocket; }
+// The line a short send leaves in the log; the other protocols' sends are
+// not reported, and nothing is retried.
+const char* ShortSendText(const Stream& s) {
+  if (s.kind != kStreamNetwork) return nullptr;
+  if (s.protocol == kProtocolArtnet) return "Sock error sending Art-Net to";
+  if (s.protocol == kProtocolSacn) return "Sock error sending sACN to ";
+  return nullptr;
+}
 
 }  // namespace
 
@@ -35,7 +36,7 @@ bool Stream::SendsData() const {
   }
 }
 
-void Stream::Send(uint32_t force, uint32_t klock) {
+void Stream::Send(uint32_t force, uint32_t klock, SendFunction send) {
   (void)klock;  // Klock mode changes nothing in what is sent
   if (!IsChanged() && force == 0) return;
 
@@ -49,54 +50,24 @@ void Stream::Send(uint32_t force, uint32_t klock) {
       return;
     }
     case kStreamNetwork:
-      if (input == 1) return;
+    case kStreamNxb: {
+      if ((kind == kStreamNetwork ? input : nxbInput) == 1) return;
       VLOG(2) << "Stream Send for:" << id;
-      switch (protocol) {
-        case kProtocolArtnet: {
-          BuildArtDmxHeader(packet, artnetUniverse);
-          TakeForSend(packet + kArtDmxHeaderSize, kDmxChannels);
-          artnetAddress.sin_port = htons(kArtnetPort);
-          ssize_t sent = sendto(sendSocket, packet, kArtDmxSize, 0,
-                                reinterpret_cast<const sockaddr*>(&artnetAddress),
-                                sizeof(artnetAddress));
-          if (sent != static_cast<ssize_t>(kArtDmxSize)) {
-            LOG(INFO) << "Sock error sending Art-Net to" << inet_ntoa(artnetAddress.sin_addr);
-          }
-          return;
-        }
-        case kProtocolQsp: {
-          BuildQspDataHeader(packet, qspUniverse);
-          TakeForSend(packet + kQspDataOffset, kDmxChannels);
-          sendto(sendSocket, packet, kQspDataPacketSize, 0,
-                 reinterpret_cast<const sockaddr*>(&qspAddress), sizeof(qspAddress));
-          return;
-        }
-        case kProtocolSacn: {
-          AdvanceSacnDataPacket(acn.packet);
-          std::memcpy(packet, acn.packet, kSacnDataOffset);
-          TakeForSend(packet + kSacnDataOffset, kDmxChannels);
-          acn.destination.sin_port = htons(kSacnPort);
-          VLOG(2) << "Sending sACN to :" << inet_ntoa(acn.destination.sin_addr);
-          ssize_t sent = sendto(sendSocket, packet, kSacnPacketSize, 0,
-                                reinterpret_cast<const sockaddr*>(&acn.destination),
-                                sizeof(acn.destination));
-          if (sent != static_cast<ssize_t>(kSacnPacketSize)) {
-            LOG(INFO) << "Sock error sending sACN to " << inet_ntoa(acn.destination.sin_addr);
-          }
-          VLOG(2) << "Sent sACN ";
-          return;
-        }
-        default:
-          break;  // KiNet and unknown protocols send nothing
+      if (!SendsData()) break;  // KiNet and protocol-less streams have nowhere to go
+      const bool sacn = kind == kStreamNetwork && protocol == kProtocolSacn;
+      if (sacn) AdvanceSacnDataPacket(acn.packet);
+      uint8_t channels[kDmxChannels];
+      TakeForSend(channels, kDmxChannels);
+      uint8_t* out = kind == kStreamNxb ? nxbPacket.bytes : packet;
+      const StreamDatagram d = BuildStreamDatagram(*this, channels, out);
+      if (sacn) VLOG(2) << "Sending sACN to :" << inet_ntoa(d.to.sin_addr);
+      const char* failure = ShortSendText(*this);
+      if (!DatagramSender(d.socket, send)(d.to, out, d.length) && failure != nullptr) {
+        LOG(INFO) << failure << inet_ntoa(d.to.sin_addr);
       }
-      break;
-    case kStreamNxb:
-      if (nxbInput == 1) return;
-      VLOG(2) << "Stream Send for:" << id;
-      TakeForSend(nxbPacket.bytes + 5, kDmxChannels);
-      sendto(NxbSocket(), nxbPacket.bytes, kNxbPacketSize, 0,
-             reinterpret_cast<const sockaddr*>(&nxbAddress), sizeof(nxbAddress));
+      if (sacn) VLOG(2) << "Sent sACN ";
       return;
+    }
     case kStreamLedrunnerPort: {
       VLOG(2) << "Stream Send for:" << id;
       uint8_t frame[kLedrunnerFrameSize];

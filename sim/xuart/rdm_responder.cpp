@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "protocols/byte_order.h"
+
 namespace xuart_sim {
 
 namespace {
@@ -108,13 +110,6 @@ bool ParseOption(const std::string& key, const std::string& value, ResponderConf
   return false;
 }
 
-void PutU16(uint8_t* out, uint16_t value) {
-  out[0] = static_cast<uint8_t>(value >> 8);
-  out[1] = static_cast<uint8_t>(value & 0xFF);
-}
-
-uint16_t GetU16(const uint8_t* in) { return static_cast<uint16_t>(in[0] << 8 | in[1]); }
-
 bool IsDiscUniqueBranch(const uint8_t* request, size_t length) {
   RdmMessage m;
   return ParseRdmFrame(request, length, &m) && m.commandClass == kRdmDiscoveryCommand &&
@@ -200,23 +195,20 @@ size_t RdmResponder::AnswerGetSet(const RdmMessage& m, uint8_t* out) {
       if (!get) return Nack(m, kNrUnsupportedCommandClass, out);
       // The parameters every responder must serve are not listed.
       uint8_t list[2];
-      PutU16(list, kPidDeviceLabel);
+      PutU16Be(list, kPidDeviceLabel);
       return Ack(m, list, sizeof(list), out);
     }
     case kPidDeviceInfo: {
       if (!get) return Nack(m, kNrUnsupportedCommandClass, out);
       uint8_t info[kDeviceInfoSize] = {};
-      PutU16(info + 0, kRdmProtocolVersion);
-      PutU16(info + 2, kDeviceModelId);
-      PutU16(info + 4, kProductCategoryFixture);
-      info[6] = static_cast<uint8_t>(kSoftwareVersionId >> 24);
-      info[7] = static_cast<uint8_t>(kSoftwareVersionId >> 16);
-      info[8] = static_cast<uint8_t>(kSoftwareVersionId >> 8);
-      info[9] = static_cast<uint8_t>(kSoftwareVersionId);
-      PutU16(info + 10, config_.footprint);
+      PutU16Be(info + 0, kRdmProtocolVersion);
+      PutU16Be(info + 2, kDeviceModelId);
+      PutU16Be(info + 4, kProductCategoryFixture);
+      PutU32Be(info + 6, kSoftwareVersionId);
+      PutU16Be(info + 10, config_.footprint);
       info[12] = 1;  // current personality
       info[13] = 1;  // personality count
-      PutU16(info + 14, config_.footprint == 0 ? kNoStartAddress : config_.startAddress);
+      PutU16Be(info + 14, config_.footprint == 0 ? kNoStartAddress : config_.startAddress);
       // Sub-device count and sensor count stay 0.
       return Ack(m, info, sizeof(info), out);
     }
@@ -231,11 +223,11 @@ size_t RdmResponder::AnswerGetSet(const RdmMessage& m, uint8_t* out) {
     case kPidDmxStartAddress: {
       if (get) {
         uint8_t address[2];
-        PutU16(address, config_.footprint == 0 ? kNoStartAddress : config_.startAddress);
+        PutU16Be(address, config_.footprint == 0 ? kNoStartAddress : config_.startAddress);
         return Ack(m, address, sizeof(address), out);
       }
       if (m.pdl != 2) return Nack(m, kNrFormatError, out);
-      uint16_t address = GetU16(m.data);
+      uint16_t address = GetU16Be(m.data);
       if (address < 1 || address > kMaxStartAddress) return Nack(m, kNrDataOutOfRange, out);
       config_.startAddress = address;
       return Ack(m, nullptr, 0, out);
@@ -277,7 +269,7 @@ size_t RdmResponder::Respond(const RdmMessage& request, uint8_t responseType, co
 
 size_t RdmResponder::Nack(const RdmMessage& request, uint16_t reason, uint8_t* out) const {
   uint8_t code[2];
-  PutU16(code, reason);
+  PutU16Be(code, reason);
   return Respond(request, kRdmNackReason, code, sizeof(code), out);
 }
 

@@ -13,6 +13,7 @@
 #include "show_engine/locked_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
+#include "stream_table.h"
 
 namespace {
 
@@ -23,8 +24,6 @@ constexpr size_t kCuelistTailLimit = 79;
 constexpr int kOscChannels = 128;
 
 enum class CuelistCommand { kGo, kPause, kLevel };
-
-uint32_t VisibleStreams() { return std::min(StreamCount.load(), kStreamTableSize); }
 
 // The first argument as a float. Without one, or with another type, the
 // library raises its own exception, which ProcessMessage reports; the
@@ -116,7 +115,7 @@ void ApplyCuelistCommand(CuelistCommand command, int32_t id, uint32_t level) {
                                                          : "OSC: changing level on cuelist: ";
   // One line per stream of the table, whatever its kind: the front end's log
   // readers count them.
-  for (uint32_t i = 0; i < VisibleStreams(); ++i) VLOG(2) << text << id;
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) VLOG(2) << text << id;
 }
 
 void ControlCuelist(const osc::ReceivedMessage& message, std::string_view address) {
@@ -160,7 +159,7 @@ void SetChannel(const osc::ReceivedMessage& message, std::string_view address, i
   if (!ReadFiniteArgument(message, address, &value)) return;
   if (value > 255.0f) value = 255.0f;
   const uint8_t level = static_cast<uint8_t>(WholePart(value));
-  for (uint32_t i = 0; i < VisibleStreams(); ++i) {
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
     Stream* stream = StreamTable[i];
     if (stream != nullptr && IsOscDrivenStream(*stream)) {
       stream->WriteAt(static_cast<uint32_t>(channel), level);

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device_identity.h"
-#include "stream.h"
+#include "protocols/byte_order.h"
 
 namespace {
 
@@ -12,8 +11,7 @@ constexpr char kArtnetId[8] = "Art-Net";
 
 void PutId(uint8_t* out, uint16_t opcode) {
   std::memcpy(out, kArtnetId, 8);  // with its terminating zero
-  out[8] = static_cast<uint8_t>(opcode & 0xFF);
-  out[9] = static_cast<uint8_t>(opcode >> 8);
+  PutU16Le(out + 8, opcode);
 }
 
 // At most `max` characters of a NUL-terminated name; returns how many.
@@ -34,10 +32,8 @@ void BuildArtDmxHeader(uint8_t* out, uint32_t universe) {
   out[11] = 14;                    // ProtVerLo
   out[12] = 0;                     // Sequence: not used
   out[13] = 0;                     // Physical
-  out[14] = static_cast<uint8_t>(universe & 0xFF);
-  out[15] = static_cast<uint8_t>((universe >> 8) & 0xFF);
-  out[16] = 0x02;                  // Length 512, high byte first
-  out[17] = 0x00;
+  PutU16Le(out + 14, static_cast<uint16_t>(universe & 0xFFFF));
+  PutU16Be(out + 16, static_cast<uint16_t>(kDmxChannels));  // Length
 }
 
 bool HasArtnetId(const uint8_t* packet, size_t length) {
@@ -45,15 +41,15 @@ bool HasArtnetId(const uint8_t* packet, size_t length) {
 }
 
 uint16_t ArtnetOpcode(const uint8_t* packet) {
-  return static_cast<uint16_t>(packet[8] | (packet[9] << 8));
+  return GetU16Le(packet + 8);
 }
 
 bool ParseArtDmx(const uint8_t* packet, size_t length, ArtDmxInput* out) {
   if (length < kArtDmxMinSize) return false;
   size_t dataLength = std::min<size_t>(length - kArtDmxHeaderSize, kDmxChannels);
   // Length, high byte first: a frame may arrive padded beyond its channels.
-  dataLength = std::min<size_t>(dataLength, static_cast<size_t>(packet[16] << 8 | packet[17]));
-  out->universe = static_cast<uint16_t>(packet[14] | (packet[15] << 8));
+  dataLength = std::min<size_t>(dataLength, GetU16Be(packet + 16));
+  out->universe = GetU16Le(packet + 14);
   out->data = packet + kArtDmxHeaderSize;
   out->length = static_cast<uint32_t>(dataLength);
   return true;
@@ -69,21 +65,18 @@ bool ParseArtTodRequest(const uint8_t* packet, size_t length, ArtTodRequestInput
   return true;
 }
 
-void BuildArtPollReply(uint8_t* out, uint32_t bindIndex) {
+void BuildArtPollReply(uint8_t* out, uint32_t bindIndex, const NodeIdentity& node) {
   PutId(out, kOpPollReply);
-  std::memcpy(out + 10, &IpAddress.s_addr, 4);  // already in network order
-  out[14] = static_cast<uint8_t>(kArtnetPort & 0xFF);
-  out[15] = static_cast<uint8_t>(kArtnetPort >> 8);
+  std::memcpy(out + 10, node.ip, 4);
+  PutU16Le(out + 14, kArtnetPort);
   out[16] = 1;     // VersInfoH
   out[17] = 2;     // VersInfoL
   out[18] = 0;     // NetSwitch
   out[19] = 0;     // SubSwitch
-  out[20] = 0x7A;  // OEM code, high byte first
-  out[21] = 0x31;
+  PutU16Be(out + 20, 0x7A31);  // OEM code
   out[22] = 0;     // UbeaVersion
   out[23] = 2;     // Status1
-  out[24] = 0x4B;  // ESTA manufacturer "WK", low byte first
-  out[25] = 0x57;
+  PutU16Le(out + 24, 0x574B);  // ESTA manufacturer "WK"
 
   // Controllers list every reply after the first as a virtual node, so those
   // carry a suffix on both names. ShortName is cut to its field; LongName has
@@ -91,10 +84,10 @@ void BuildArtPollReply(uint8_t* out, uint32_t bindIndex) {
   constexpr size_t kShortName = 26, kShortNameSize = 18;
   constexpr size_t kLongName = 44, kLongNameSize = 64;
   std::memset(out + kShortName, 0, kShortNameSize);
-  size_t n = CopyName(out + kShortName, DeviceName, 16);
+  size_t n = CopyName(out + kShortName, node.name, 16);
   if (bindIndex != 0) CopyName(out + kShortName + n, " (V)", kShortNameSize - n);
   std::memset(out + kLongName, 0, kLongNameSize);
-  n = CopyName(out + kLongName, DeviceName, 30);
+  n = CopyName(out + kLongName, node.name, 30);
   if (bindIndex != 0) CopyName(out + kLongName + n, " (virtual)", kLongNameSize - 1 - n);
 
   out[108] = 0;  // NodeReport
@@ -102,8 +95,8 @@ void BuildArtPollReply(uint8_t* out, uint32_t bindIndex) {
   out[194] = 0;  // SwVideo
   out[195] = 0;  // SwMacro
   out[196] = 0;  // SwRemote
-  for (int i = 0; i < 6; ++i) out[201 + i] = static_cast<uint8_t>(MacAddress[i] & 0xFF);
-  std::memcpy(out + 207, &IpAddress.s_addr, 4);  // BindIp
+  std::memcpy(out + 201, node.mac, 6);
+  std::memcpy(out + 207, node.ip, 4);  // BindIp
   out[211] = static_cast<uint8_t>(bindIndex);
   out[212] = bindIndex == 0 ? 5 : 4;              // Status2
 }
@@ -119,8 +112,7 @@ size_t BuildArtTodData(uint8_t* out, uint8_t address, uint32_t total, uint32_t b
   std::memset(out + 14, 0, 8);  // spare, BindIndex, Net
   out[22] = 0;                  // CommandResponse: full table
   out[23] = address;
-  out[24] = static_cast<uint8_t>((total >> 8) & 0xFF);  // UidTotal, high byte first
-  out[25] = static_cast<uint8_t>(total & 0xFF);
+  PutU16Be(out + 24, static_cast<uint16_t>(total & 0xFFFF));  // UidTotal
   out[26] = static_cast<uint8_t>(block);
   out[27] = static_cast<uint8_t>(count);
   for (uint32_t i = 0; i < count; ++i) {

@@ -1,11 +1,10 @@
 #pragma once
 // Art-Net byte layouts, built and parsed over plain byte buffers.
-#include <netinet/in.h>
-
 #include <cstddef>
 #include <cstdint>
 
-#include "port.h"
+#include "dmx_types.h"
+#include "protocols/node_identity.h"
 
 constexpr uint16_t kArtnetPort = 6454;
 constexpr uint32_t kArtDmxSize = 530;
@@ -76,7 +75,7 @@ bool ParseArtTodRequest(const uint8_t* packet, size_t length, ArtTodRequestInput
 // Writes every field of an ArtPollReply that does not depend on the ports,
 // from the device identity. NumPortsLo and the per-port fields are the
 // caller's; the caller clears the buffer once per poll.
-void BuildArtPollReply(uint8_t* out, uint32_t bindIndex);
+void BuildArtPollReply(uint8_t* out, uint32_t bindIndex, const NodeIdentity& node);
 
 // Writes one ArtTodData packet: block `block` of a table of `total` UIDs,
 // holding `count` of them from `uids`. Returns the packet length.

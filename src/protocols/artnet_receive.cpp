@@ -7,28 +7,32 @@
 
 #include "device_identity.h"
 #include "protocols/artnet_packets.h"
-#include "protocols/jumbo_packets.h"
-#include "stream.h"
+#include "stream_table.h"
 #include "unmatched_table.h"
 
 namespace {
 
-bool IsArtnetStream(const Stream* s) {
-  return s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolArtnet;
+bool IsArtnetStream(const Stream& s) {
+  return s.kind == kStreamNetwork && s.protocol == kProtocolArtnet;
 }
 
-void HandleArtTodRequest(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
-                         DatagramSender send) {
+// Nothing in the engine keeps RDM UIDs per Art-Net port (discovery keeps its
+// results on the serial ports), so every port's table is empty and a request
+// is logged and left unanswered, as for a port without devices.
+void HandleArtTodRequest(const uint8_t* packet, size_t length) {
   ArtTodRequestInput request;
   if (!ParseArtTodRequest(packet, length, &request) || request.command != 0) return;
   VLOG(2) << "Requesting: " << static_cast<uint32_t>(request.adCount) << " ports";
   for (uint32_t i = 0; i < request.addressCount; ++i) {
     uint8_t address = request.addresses[i];
     VLOG(2) << "Checking universe: " << static_cast<uint32_t>(address);
-    ArtTodList list = FindArtTodList(address);
-    if (list.count == 0) continue;
-    VLOG(2) << "Port: " << static_cast<uint32_t>(address) << " has " << list.count;
-    SendArtTodData(sender, list.uids, list.count, address, send);
+    const Stream* s = FindInputStream([address](uint32_t, const Stream& t) {
+      return IsNetworkInput(t, kProtocolArtnet) && t.artnetUniverse == address;
+    });
+    if (s != nullptr) {
+      VLOG(2) << "Stream: " << s->id << " is a match to incoming rdm packet with univ"
+              << static_cast<char>(address);
+    }
   }
 }
 
@@ -37,40 +41,39 @@ void HandleArtTodRequest(const uint8_t* packet, size_t length, const struct sock
 void MatchArtnetInputStream(const uint8_t* packet, int length, struct in_addr sender) {
   ArtDmxInput dmx;
   if (length < 0 || !ParseArtDmx(packet, static_cast<size_t>(length), &dmx)) return;
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count; ++i) {
+  Stream* s = FindInputStream([&dmx](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching Input Artnet stream: " << i << " universe " << dmx.universe;
-    Stream* s = StreamTable[i];
-    if (IsArtnetStream(s) && s->artnetUniverse == dmx.universe && s->input == 1) {
-      VLOG(2) << "Stream: " << i << " is a match to incoming packet with univ" << dmx.universe;
-      s->WriteFrom(dmx.data, dmx.length, sender);
-      return;
-    }
+    return IsNetworkInput(t, kProtocolArtnet) && t.artnetUniverse == dmx.universe;
+  });
+  if (s == nullptr) {
+    AddUnmatchedStream(kProtocolArtnet, dmx.universe, nullptr);
+    return;
   }
-  AddUnmatchedStream(kProtocolArtnet, dmx.universe, nullptr);
+  VLOG(2) << "Stream: " << s->id << " is a match to incoming packet with univ" << dmx.universe;
+  s->WriteFrom(dmx.data, dmx.length, sender);
 }
 
-void HandleArtnetPacket(const uint8_t* packet, size_t length, struct sockaddr_in* sender,
-                        DatagramSender send) {
+void HandleArtnetPacket(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
+                        DatagramSender reply) {
   // Our own broadcasts come back to us; they are not input.
-  if (length < 8 || sender->sin_addr.s_addr == IpAddress.s_addr) return;
+  if (length < 8 || sender.sin_addr.s_addr == IpAddress.s_addr) return;
   if (!HasArtnetId(packet, length)) return;
-  VLOG(3) << "Got Artnet packet with " << length << "bytes from " << inet_ntoa(sender->sin_addr);
+  VLOG(3) << "Got Artnet packet with " << length << "bytes from " << inet_ntoa(sender.sin_addr);
   if (length < kArtnetHeaderSize) return;
 
   uint16_t opcode = ArtnetOpcode(packet);
   switch (opcode) {
     case kOpDmx:
       VLOG(3) << "Artnet packet is Data";
-      MatchArtnetInputStream(packet, static_cast<int>(length), sender->sin_addr);
+      MatchArtnetInputStream(packet, static_cast<int>(length), sender.sin_addr);
       break;
     case kOpPoll:
       VLOG(3) << "Artnet packet is Poll";
-      SendArtPollReplies(sender, send);
+      SendArtPollReplies(sender, reply);
       break;
     case kOpTodRequest:
       VLOG(2) << "Artnet TodRequest request";
-      HandleArtTodRequest(packet, length, *sender, send);
+      HandleArtTodRequest(packet, length);
       break;
     case kOpTodControl:
       VLOG(3) << "Artnet TodControl request";
@@ -84,24 +87,24 @@ void HandleArtnetPacket(const uint8_t* packet, size_t length, struct sockaddr_in
   }
 }
 
-void SendArtPollReplies(struct sockaddr_in* sender, DatagramSender send) {
+void SendArtPollReplies(const struct sockaddr_in& sender, DatagramSender send) {
   uint8_t reply[kArtPollReplySize] = {};
   // Replies go to the whole network, not to the poller alone.
-  sender->sin_family = AF_INET;
-  sender->sin_addr = BroadcastAddress;
-  sender->sin_port = htons(kArtnetPort);
+  struct sockaddr_in to = sender;
+  to.sin_family = AF_INET;
+  to.sin_addr = BroadcastAddress;
+  to.sin_port = htons(kArtnetPort);
   VLOG(3) << "Creating Poll reply";
+  const NodeIdentity node = CurrentNodeIdentity();
 
   uint32_t bindIndex = 0, ports = 0, inputs = 0, outputs = 0;
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count; ++i) {
-    const Stream* s = StreamTable[i];
-    if (!IsArtnetStream(s)) continue;
-    VLOG(3) << "Found artnet universe " << s->artnetUniverse;
-    uint8_t universe = static_cast<uint8_t>(s->artnetUniverse & 0xFF);
+  ForEachStream([&](uint32_t, const Stream& s) {
+    if (!IsArtnetStream(s)) return;
+    VLOG(3) << "Found artnet universe " << s.artnetUniverse;
+    uint8_t universe = static_cast<uint8_t>(s.artnetUniverse & 0xFF);
     // A stream fed from Art-Net is where the node outputs to; one it sends
     // from is an input of the node.
-    if (s->input == 1) {
+    if (s.input == 1) {
       reply[kPollReplyPortTypes + ports] = 0x80;
       reply[kPollReplyGoodOutput + outputs] = 0x80;
       reply[kPollReplySwOut + outputs] = universe;
@@ -118,19 +121,19 @@ void SendArtPollReplies(struct sockaddr_in* sender, DatagramSender send) {
     if (ports == kArtPollReplyPorts) {
       VLOG(3) << "4 ports sending a reply";
       reply[kPollReplyNumPortsLo] = kArtPollReplyPorts;
-      BuildArtPollReply(reply, bindIndex);
-      send(*sender, reply, kArtPollReplySize);
+      BuildArtPollReply(reply, bindIndex, node);
+      send(to, reply, kArtPollReplySize);
       VLOG(3) << "Artnet Poll reply sent";
       // PortTypes stays as it was: controllers read only NumPortsLo of them.
       std::memset(reply + kPollReplyGoodInput, 0, kPollReplySwOut + 4 - kPollReplyGoodInput);
       ports = inputs = outputs = 0;
       bindIndex += 1;
     }
-  }
+  });
   if (ports > 0) {
     reply[kPollReplyNumPortsLo] = static_cast<uint8_t>(ports);
-    BuildArtPollReply(reply, bindIndex);
-    send(*sender, reply, kArtPollReplySize);
+    BuildArtPollReply(reply, bindIndex, node);
+    send(to, reply, kArtPollReplySize);
     VLOG(3) << "Artnet Poll reply sent";
   }
 }
@@ -147,52 +150,5 @@ void SendArtTodData(const struct sockaddr_in& to, const RdmUid* uids, uint32_t c
     send(to, packet, length);
     done += n;
     if (n < kArtTodDataMaxUids) break;
-  }
-}
-
-ArtTodTable ArtTodTables[kArtTodTables];
-
-ArtTodList FindArtTodList(uint8_t address) {
-  ArtTodList none = {nullptr, 0};
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  uint32_t position = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    const Stream* s = StreamTable[i];
-    if (!IsArtnetStream(s) || s->input != 1) continue;
-    if (s->artnetUniverse != address) {
-      position += 1;
-      continue;
-    }
-    VLOG(2) << "Stream: " << i << " is a match to incoming rdm packet with univ"
-            << static_cast<char>(address);
-    if (position >= kArtTodTables) return none;
-    const ArtTodTable& table = ArtTodTables[position];
-    uint32_t uids = table.count < kArtTodTableUids ? table.count : kArtTodTableUids;
-    return {table.uids, uids};
-  }
-  return none;
-}
-
-void HandleJumboFrame(const uint8_t* frame, size_t length, struct in_addr sender) {
-  if (length < 8) return;
-  VLOG(3) << "Got Jumbo Frame ";
-  JumboHeader header;
-  if (!ParseJumboHeader(frame, length, &header)) return;
-  VLOG(3) << "Num Frames Inside jumbo: " << header.count;
-  for (uint32_t k = 0; k < header.count; ++k) {
-    const uint8_t* slot = JumboSlot(frame, length, header, k);
-    if (slot == nullptr) {
-      // Slots lie in order, so every later one is cut short too.
-      VLOG(3) << "Jumbo slot " << k << " ends beyond the datagram, rest skipped";
-      break;
-    }
-    if (!HasArtnetId(slot, header.size)) {
-      VLOG(3) << "Not Artnet packet inside Jumbo";
-      continue;
-    }
-    VLOG(3) << "Got Artnet packet inside Jumbo with";
-    if (header.size >= kArtnetHeaderSize && ArtnetOpcode(slot) == kOpDmx) {
-      MatchArtnetInputStream(slot, static_cast<int>(header.size), sender);
-    }
   }
 }

@@ -2,30 +2,15 @@
 
 #include <cstring>
 
-#include "device_identity.h"
+#include "dmx_types.h"
+#include "protocols/byte_order.h"
 
 namespace {
 
 constexpr uint32_t kKinetDmxOutDataOffset = 20;
 constexpr uint32_t kKinetPortOutDataOffset = 24;
-constexpr uint32_t kKinetMaxChannels = 512;
+constexpr uint32_t kKinetMaxChannels = kDmxChannels;
 constexpr char kKinetDeviceText[] = "Corvanta Mk2";
-
-void Put16(uint8_t* out, uint16_t value) {
-  out[0] = static_cast<uint8_t>(value & 0xFF);
-  out[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(uint8_t* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint16_t Get16(const uint8_t* in) { return static_cast<uint16_t>(in[0] | in[1] << 8); }
-
-uint32_t Get32(const uint8_t* in) {
-  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-         static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
-}
 
 uint32_t ChannelsThatFit(size_t available, uint32_t wanted) {
   if (wanted > available) wanted = static_cast<uint32_t>(available);
@@ -35,27 +20,27 @@ uint32_t ChannelsThatFit(size_t available, uint32_t wanted) {
 }  // namespace
 
 void BuildKinetHeader(uint8_t* out, uint32_t sequence, uint16_t type, uint16_t version) {
-  Put32(out, kKinetMagic);
-  Put16(out + 4, version);
-  Put16(out + 6, type);
-  Put32(out + 8, sequence);
+  PutU32Le(out, kKinetMagic);
+  PutU16Le(out + 4, version);
+  PutU16Le(out + 6, type);
+  PutU32Le(out + 8, sequence);
 }
 
 bool ParseKinetHeader(const uint8_t* packet, size_t length, KinetHeader* out) {
-  if (length < kKinetHeaderSize || Get32(packet) != kKinetMagic) return false;
-  out->version = Get16(packet + 4);
-  out->type = Get16(packet + 6);
-  out->sequence = Get32(packet + 8);
+  if (length < kKinetHeaderSize || GetU32Le(packet) != kKinetMagic) return false;
+  out->version = GetU16Le(packet + 4);
+  out->type = GetU16Le(packet + 6);
+  out->sequence = GetU32Le(packet + 8);
   return true;
 }
 
-void BuildKinetDiscoveryReply(uint8_t* reply, uint32_t sequence) {
+void BuildKinetDiscoveryReply(uint8_t* reply, uint32_t sequence, const NodeIdentity& node) {
   std::memset(reply, 0, kKinetDiscoveryReplySize);
   BuildKinetHeader(reply, sequence, kKinetDiscoveryReply, 2);
-  std::memcpy(reply + 12, &IpAddress.s_addr, 4);  // already in network order
-  for (int i = 0; i < 6; ++i) reply[16 + i] = static_cast<uint8_t>(MacAddress[i] & 0xFF);
-  Put16(reply + 22, 2);
-  Put32(reply + 24, SerialNumber);
+  std::memcpy(reply + 12, node.ip, 4);
+  std::memcpy(reply + 16, node.mac, 6);
+  PutU16Le(reply + 22, 2);
+  PutU32Le(reply + 24, node.serialNumber);
   std::memcpy(reply + 32, kKinetDeviceText, sizeof(kKinetDeviceText) - 1);
 }
 
@@ -88,6 +73,6 @@ bool ParseKinetPortOut(const uint8_t* packet, size_t length, KinetDmx* out) {
   if (length < kKinetPortOutDataOffset) return false;
   out->port = packet[16];
   out->channels = packet + kKinetPortOutDataOffset;
-  out->length = ChannelsThatFit(length - kKinetPortOutDataOffset, Get16(packet + 20));
+  out->length = ChannelsThatFit(length - kKinetPortOutDataOffset, GetU16Le(packet + 20));
   return true;
 }

@@ -4,7 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocols/node_identity.h"
+
 constexpr uint16_t kKinetPort = 6038;
+// The receiver reads one datagram at a time into this many bytes.
+constexpr uint32_t kKinetReceiveBufferSize = 600;
 constexpr uint32_t kKinetMagic = 0x4ADC0104;
 constexpr uint32_t kKinetHeaderSize = 12;
 constexpr uint32_t kKinetDiscoveryReplySize = 62;
@@ -39,7 +43,7 @@ void BuildKinetHeader(uint8_t* out, uint32_t sequence, uint16_t type, uint16_t v
 bool ParseKinetHeader(const uint8_t* packet, size_t length, KinetHeader* out);
 
 // Fills the 62-byte discovery reply from the device identity.
-void BuildKinetDiscoveryReply(uint8_t* reply, uint32_t sequence);
+void BuildKinetDiscoveryReply(uint8_t* reply, uint32_t sequence, const NodeIdentity& node);
 
 // Fills a port-discovery reply with one record per entry of `ports` (at most
 // 16 are taken) and returns its length, 16 + 8 per record.

@@ -4,19 +4,15 @@
 
 #include "device_identity.h"
 #include "protocols/kinet_packets.h"
-#include "stream.h"
+#include "stream_table.h"
 
 namespace {
-
-bool IsKinetInput(const Stream& s) {
-  return s.kind == kStreamNetwork && s.protocol == kProtocolKinet && s.input == 1;
-}
 
 void AnswerDiscovery(const KinetHeader& request, const struct sockaddr_in& sender,
                      DatagramSender send) {
   VLOG(2) << "Got Kinet Discovery";
   uint8_t reply[kKinetDiscoveryReplySize];
-  BuildKinetDiscoveryReply(reply, request.sequence);
+  BuildKinetDiscoveryReply(reply, request.sequence, CurrentNodeIdentity());
   send(sender, reply, sizeof(reply));
 }
 
@@ -25,11 +21,11 @@ void AnswerPortDiscovery(const KinetHeader& request, const struct sockaddr_in& s
   VLOG(2) << "Got Kinet Port Discovery";
   uint8_t ports[kKinetMaxReportedPorts];
   uint32_t found = 0;
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count && found < kKinetMaxReportedPorts; ++i) {
-    const Stream* s = StreamTable[i];
-    if (s != nullptr && IsKinetInput(*s)) ports[found++] = s->kinetPort;
-  }
+  ForEachStream([&](uint32_t, const Stream& s) {
+    if (found < kKinetMaxReportedPorts && IsNetworkInput(s, kProtocolKinet)) {
+      ports[found++] = s.kinetPort;
+    }
+  });
   uint8_t reply[kKinetPortDiscoveryReplyMaxSize];
   uint32_t size =
       BuildKinetPortDiscoveryReply(reply, request.version, request.sequence, ports, found);
@@ -38,15 +34,13 @@ void AnswerPortDiscovery(const KinetHeader& request, const struct sockaddr_in& s
 
 // KiNet universes that no stream takes are not listed for the front end.
 void MatchKinetStream(const KinetDmx& frame) {
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count; ++i) {
+  Stream* s = FindInputStream([&frame](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching Kinet stream: " << i;
-    Stream* s = StreamTable[i];
-    if (s == nullptr || !IsKinetInput(*s) || s->kinetPort != frame.port) continue;
-    VLOG(2) << "Kinet Stream:" << i << " is a match to incoming packet";
-    s->Write(frame.channels, frame.length, 0);
-    return;
-  }
+    return IsNetworkInput(t, kProtocolKinet) && t.kinetPort == frame.port;
+  });
+  if (s == nullptr) return;
+  VLOG(2) << "Kinet Stream:" << s->id << " is a match to incoming packet";
+  s->Write(frame.channels, frame.length, 0);
 }
 
 }  // namespace

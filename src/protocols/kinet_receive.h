@@ -11,4 +11,4 @@
 
 // One datagram as received into the 600-byte buffer.
 void HandleKinetPacket(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
-                       DatagramSender send);
+                       DatagramSender reply);

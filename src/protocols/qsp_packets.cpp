@@ -2,14 +2,14 @@
 
 #include <cstring>
 
-#include "device_identity.h"
+#include "protocols/byte_order.h"
 
 namespace {
 
 constexpr uint32_t kQspMinDataLength = 20;
 // The length field may say up to 520, but a stream holds 512 channels; a
 // longer frame is refused rather than cut, so no peer sees half a frame.
-constexpr uint32_t kQspMaxDataLength = 512;
+constexpr uint32_t kQspMaxDataLength = kDmxChannels;
 constexpr size_t kQspNameOffset = 14;
 constexpr size_t kQspNameLength = 10;
 
@@ -24,8 +24,12 @@ void BuildQspDataHeader(uint8_t* out, uint32_t universe) {
   out[4] = static_cast<uint8_t>(universe & 0xFF);
   out[5] = 0;
   out[6] = 0;  // not read by receivers; zero rather than whatever was there
-  out[7] = 0x02;  // data length 512, high byte first
-  out[8] = 0x00;
+  PutU16Be(out + 7, static_cast<uint16_t>(kDmxChannels));
+}
+
+void BuildQsooHeader(uint8_t* out, bool input) {
+  std::memcpy(out, "QSOO", 4);
+  out[4] = input ? 2 : 1;
 }
 
 QspPacketKind ClassifyQspPacket(const uint8_t* packet, size_t length) {
@@ -40,7 +44,7 @@ QspPacketKind ClassifyQspPacket(const uint8_t* packet, size_t length) {
 bool ParseQspDataPacket(const uint8_t* packet, size_t length, QspData* out) {
   if (length < kQspDataOffset) return false;
   if (packet[5] != 0) return false;
-  uint32_t dataLength = static_cast<uint32_t>(packet[7]) << 8 | packet[8];
+  uint32_t dataLength = GetU16Be(packet + 7);
   if (dataLength < kQspMinDataLength || dataLength > kQspMaxDataLength) return false;
   if (dataLength > length - kQspDataOffset) return false;
   out->universe = packet[4];
@@ -49,30 +53,29 @@ bool ParseQspDataPacket(const uint8_t* packet, size_t length, QspData* out) {
   return true;
 }
 
-void BuildQspPollReply(uint8_t* reply) {
+void BuildQspPollReply(uint8_t* reply, const NodeIdentity& node) {
   // Bytes 12-13 and 24-26 carry nothing; zero them so that no stale byte of
   // an earlier reply goes out.
   std::memset(reply, 0, kQspPollReplySize);
   std::memcpy(reply, "QSPR", 4);
-  for (int i = 0; i < 6; ++i) reply[4 + i] = static_cast<uint8_t>(MacAddress[i] & 0xFF);
+  std::memcpy(reply + 4, node.mac, 6);
   reply[10] = 0;
-  reply[11] = BoardType;
+  reply[11] = node.boardType;
   // Ten characters at most and no terminator when the name fills them.
-  size_t nameLength = strnlen(DeviceName, kQspNameLength);
-  std::memcpy(reply + kQspNameOffset, DeviceName, nameLength);
+  size_t nameLength = strnlen(node.name, kQspNameLength);
+  std::memcpy(reply + kQspNameOffset, node.name, nameLength);
   reply[27] = 0;
   reply[28] = 1;
 }
 
 bool ParseQspStreamRequest(const uint8_t* packet, size_t length, uint16_t* index) {
   if (length < kQspStreamRequestSize) return false;
-  *index = static_cast<uint16_t>(packet[4] | packet[5] << 8);
+  *index = GetU16Le(packet + 4);
   return true;
 }
 
 void BuildQspStreamReply(uint8_t* reply, uint16_t index, const uint8_t* channels) {
   std::memcpy(reply, "QDSR", 4);
-  reply[4] = static_cast<uint8_t>(index & 0xFF);
-  reply[5] = static_cast<uint8_t>(index >> 8);
-  std::memcpy(reply + 6, channels, 512);
+  PutU16Le(reply + 4, index);
+  std::memcpy(reply + 6, channels, kDmxChannels);
 }

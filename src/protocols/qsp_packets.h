@@ -4,7 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dmx_types.h"
+#include "protocols/node_identity.h"
+
 constexpr uint16_t kQspPort = 3333;
+// The receiver reads one datagram at a time into this many bytes.
+constexpr uint32_t kQspReceiveBufferSize = 600;
 // Stream-data and RDM replies go to this port of the requester, whatever
 // port the request came from.
 constexpr uint16_t kQspReplyPort = 4000;
@@ -17,6 +22,15 @@ constexpr uint32_t kQspStreamReplySize = 518;
 // Writes the 9-byte "QSDD" header for `universe` (its low byte) with data
 // length 512; the 512 data bytes follow at offset 9.
 void BuildQspDataHeader(uint8_t* out, uint32_t universe);
+
+// "QSOO": the frame an NXB stream sends to its node on the QSP port; no
+// reply comes and the engine has no receiver for it.
+constexpr uint32_t kQsooPacketSize = 517;
+constexpr uint32_t kQsooDataOffset = 5;
+
+// Writes the 5-byte "QSOO" header: direction 1 for an output, 2 for an
+// input; the 512 data bytes follow at offset 5.
+void BuildQsooHeader(uint8_t* out, bool input);
 
 enum class QspPacketKind {
   kData,           // "QSDD"
@@ -42,7 +56,7 @@ struct QspData {
 bool ParseQspDataPacket(const uint8_t* packet, size_t length, QspData* out);
 
 // Fills the 29-byte "QSPR" from the device identity.
-void BuildQspPollReply(uint8_t* reply);
+void BuildQspPollReply(uint8_t* reply, const NodeIdentity& node);
 
 // The stream index of a "QDSP"; false when the datagram is too short to
 // carry one.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocols/byte_order.h"
+
 namespace {
 
 constexpr size_t kUidSize = sizeof(RdmUid::bytes);
@@ -18,7 +20,7 @@ bool ParseQspRdmRequest(const uint8_t* packet, size_t length, QspRdmRequest* out
   out->port = packet[4];
   out->command = command;
   std::memcpy(out->uid.bytes, packet + 6, kUidSize);
-  out->parameterId = static_cast<uint16_t>(packet[12] | packet[13] << 8);
+  out->parameterId = GetU16Le(packet + 12);
   out->subDevice = packet[14];
   out->pdl = carriesData ? pdl : 0;
   out->data = packet + kQspRdmRequestHeaderSize;
@@ -30,8 +32,7 @@ uint16_t BuildQspDiscoveryReply(uint8_t* reply, const RdmUid* uids, size_t count
   std::memcpy(reply, "QSDR", 4);
   reply[5] = kQspRdmDiscovery;
   uint16_t carried = static_cast<uint16_t>(std::min(count, kQspDiscoveryReplyMaxUids));
-  reply[12] = static_cast<uint8_t>(carried & 0xFF);
-  reply[13] = static_cast<uint8_t>(carried >> 8);
+  PutU16Le(reply + 12, carried);
   for (size_t i = 0; i < carried; ++i) {
     std::memcpy(reply + 14 + i * kUidSize, uids[i].bytes, kUidSize);
   }

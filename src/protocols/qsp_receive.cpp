@@ -4,19 +4,14 @@
 
 #include "device_identity.h"
 #include "protocols/qsp_packets.h"
-#include "stream.h"
+#include "stream_table.h"
 #include "unmatched_table.h"
 
 namespace {
 
-bool TakesQspData(const Stream& s, uint8_t universe) {
-  return s.kind == kStreamNetwork && s.protocol == kProtocolQsp && s.qspUniverse == universe &&
-         s.input == 1;
-}
-
 void AnswerPoll(DatagramSender send) {
   uint8_t reply[kQspPollReplySize];
-  BuildQspPollReply(reply);
+  BuildQspPollReply(reply, CurrentNodeIdentity());
   // Every poll is answered to everyone, whoever asked.
   struct sockaddr_in to = {};
   to.sin_family = AF_INET;
@@ -30,7 +25,7 @@ void AnswerStreamRequest(const uint8_t* packet, size_t length, const struct sock
   uint16_t index;
   if (!ParseQspStreamRequest(packet, length, &index)) return;
   VLOG(3) << "Got QDSP Packet for stream " << index;
-  if (index >= StreamCount.load(std::memory_order_acquire)) return;
+  if (index >= VisibleStreamCount()) return;
   Stream* s = StreamTable[index];
   if (s == nullptr) return;
   // Copied whole: a receiver may be writing the stream right now.
@@ -75,14 +70,15 @@ void HandleQspPacket(const uint8_t* packet, size_t length, const struct sockaddr
 void MatchQspStream(const uint8_t* packet, size_t length) {
   QspData frame;
   if (!ParseQspDataPacket(packet, length, &frame)) return;
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count; ++i) {
+  // The universe byte reads 0 to 255: a stream configured above never takes.
+  Stream* s = FindInputStream([&frame](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching QSP stream: " << i;
-    Stream* s = StreamTable[i];
-    if (s == nullptr || !TakesQspData(*s, frame.universe)) continue;
-    VLOG(2) << "QSP Stream:" << i << " is a match to incoming packet";
-    s->Write(frame.channels, frame.length, 0);
+    return IsNetworkInput(t, kProtocolQsp) && t.qspUniverse == frame.universe;
+  });
+  if (s == nullptr) {
+    AddUnmatchedStream(kProtocolQsp, frame.universe, nullptr);
     return;
   }
-  AddUnmatchedStream(kProtocolQsp, frame.universe, nullptr);
+  VLOG(2) << "QSP Stream:" << s->id << " is a match to incoming packet";
+  s->Write(frame.channels, frame.length, 0);
 }

@@ -12,7 +12,7 @@
 
 // One datagram as received into the 600-byte buffer.
 void HandleQspPacket(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
-                     DatagramSender send);
+                     DatagramSender reply);
 
 // Writes a "QSDD" into the first QSP input stream of its universe, or records
 // the universe as unmatched. A malformed packet changes nothing.
@@ -21,7 +21,7 @@ void MatchQspStream(const uint8_t* packet, size_t length);
 // A "QSRD": RDM discovery, GET or SET on one serial port, answered on port
 // 4000 of the requester.
 void HandleQspRdmRequest(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
-                         DatagramSender send);
+                         DatagramSender reply);
 
 // Discovery on every output port numbered 0 to 7 in turn: counts[p] and up
 // to `capacity` UIDs in uidBuffers[p] for each port number that has one;

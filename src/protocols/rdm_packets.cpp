@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocols/byte_order.h"
+
 namespace {
 
 void PutUid(uint8_t* out, const RdmUid& uid) { std::memcpy(out, uid.bytes, sizeof(uid.bytes)); }
@@ -11,13 +13,6 @@ RdmUid GetUid(const uint8_t* in) {
   RdmUid uid;
   std::memcpy(uid.bytes, in, sizeof(uid.bytes));
   return uid;
-}
-
-uint16_t GetU16(const uint8_t* in) { return static_cast<uint16_t>(in[0] << 8 | in[1]); }
-
-void PutU16(uint8_t* out, uint16_t value) {
-  out[0] = static_cast<uint8_t>(value >> 8);
-  out[1] = static_cast<uint8_t>(value & 0xFF);
 }
 
 // Each byte goes out twice, once with the odd and once with the even bits
@@ -45,9 +40,9 @@ void BuildRdmFrame(RdmRequestBlock* block, const RdmMessage& m) {
   h[kRdmTransactionOffset] = m.transactionNumber;
   h[kRdmPortIdOffset] = m.portIdOrResponseType;
   h[kRdmMessageCountOffset] = m.messageCount;
-  PutU16(h + kRdmSubDeviceOffset, m.subDevice);
+  PutU16Be(h + kRdmSubDeviceOffset, m.subDevice);
   h[kRdmCommandClassOffset] = m.commandClass;
-  PutU16(h + kRdmParameterIdOffset, m.parameterId);
+  PutU16Be(h + kRdmParameterIdOffset, m.parameterId);
   h[kRdmPdlOffset] = pdl;
   if (pdl != 0 && m.data != nullptr) std::memcpy(block->data, m.data, pdl);
   block->checksum = static_cast<uint16_t>(RdmChecksum(h, kRdmHeaderSize) +
@@ -64,7 +59,7 @@ size_t LayRdmFrame(const RdmRequestBlock& block, uint8_t* out) {
   size_t pdl = std::min(block.header[kRdmPdlOffset], kRdmMaxPdl);
   std::memcpy(out, block.header, kRdmHeaderSize);
   std::memcpy(out + kRdmHeaderSize, block.data, pdl);
-  PutU16(out + kRdmHeaderSize + pdl, block.checksum);
+  PutU16Be(out + kRdmHeaderSize + pdl, block.checksum);
   return kRdmHeaderSize + pdl + kRdmChecksumSize;
 }
 
@@ -74,15 +69,15 @@ bool ParseRdmFrame(const uint8_t* bytes, size_t length, RdmMessage* out) {
   size_t messageLength = bytes[kRdmMessageLengthOffset];
   if (messageLength < kRdmHeaderSize || messageLength + kRdmChecksumSize > length) return false;
   if (bytes[kRdmPdlOffset] != messageLength - kRdmHeaderSize) return false;
-  if (RdmChecksum(bytes, messageLength) != GetU16(bytes + messageLength)) return false;
+  if (RdmChecksum(bytes, messageLength) != GetU16Be(bytes + messageLength)) return false;
   out->destination = GetUid(bytes + kRdmDestinationOffset);
   out->source = GetUid(bytes + kRdmSourceOffset);
   out->transactionNumber = bytes[kRdmTransactionOffset];
   out->portIdOrResponseType = bytes[kRdmPortIdOffset];
   out->messageCount = bytes[kRdmMessageCountOffset];
-  out->subDevice = GetU16(bytes + kRdmSubDeviceOffset);
+  out->subDevice = GetU16Be(bytes + kRdmSubDeviceOffset);
   out->commandClass = bytes[kRdmCommandClassOffset];
-  out->parameterId = GetU16(bytes + kRdmParameterIdOffset);
+  out->parameterId = GetU16Be(bytes + kRdmParameterIdOffset);
   out->pdl = bytes[kRdmPdlOffset];
   out->data = bytes + kRdmHeaderSize;
   return true;
@@ -132,7 +127,7 @@ size_t EncodeDubReply(const RdmUid& uid, size_t preamble, uint8_t* out, uint16_t
 bool IsConfirmedMuteReply(const uint8_t* reply, size_t length) {
   if (length == 0) return false;
   if (length <= 2) return RdmChecksum(reply, length) == 0;
-  return RdmChecksum(reply, length - 2) == GetU16(reply + length - 2);
+  return RdmChecksum(reply, length - 2) == GetU16Be(reply + length - 2);
 }
 
 uint64_t RdmUidValue(const RdmUid& uid) {

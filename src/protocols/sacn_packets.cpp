@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dmx_types.h"
+#include "protocols/byte_order.h"
+
 namespace {
 
 constexpr uint8_t kAcnIdentifier[12] = {'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0};
@@ -10,23 +13,7 @@ constexpr uint8_t kDmpSetProperty = 0x02;
 constexpr uint8_t kDmpAddressAndDataType = 0xA1;
 constexpr uint32_t kFramingVectorData = 2;
 constexpr uint32_t kRootVectorData = 4;
-constexpr uint16_t kFullValueCount = 513;  // start code and 512 slots
-
-void PutU16(uint8_t* out, uint16_t v) {
-  out[0] = static_cast<uint8_t>(v >> 8);
-  out[1] = static_cast<uint8_t>(v);
-}
-
-void PutU32(uint8_t* out, uint32_t v) {
-  PutU16(out, static_cast<uint16_t>(v >> 16));
-  PutU16(out + 2, static_cast<uint16_t>(v));
-}
-
-uint16_t GetU16(const uint8_t* in) { return static_cast<uint16_t>(in[0] << 8 | in[1]); }
-
-uint32_t GetU32(const uint8_t* in) {
-  return static_cast<uint32_t>(GetU16(in)) << 16 | GetU16(in + 2);
-}
+constexpr uint16_t kFullValueCount = kDmxFrameSlots;
 
 // Flags 0x7 in the top nibble, then the PDU length from `offset` to the end.
 uint16_t FlagsAndLength(uint32_t offset) {
@@ -45,33 +32,33 @@ int HexValue(char c) {
 void BuildSacnDataPacket(uint8_t* out, const uint8_t* cid, uint32_t universe, uint8_t priority) {
   std::memset(out, 0, kSacnDataPacketSize);
   // Root layer
-  PutU16(out + 0, 0x0010);  // preamble size
-  PutU16(out + 2, 0x0000);  // post-amble size
+  PutU16Be(out + 0, 0x0010);  // preamble size
+  PutU16Be(out + 2, 0x0000);  // post-amble size
   std::memcpy(out + 4, kAcnIdentifier, sizeof(kAcnIdentifier));
-  PutU16(out + 16, FlagsAndLength(16));
-  PutU32(out + 18, kRootVectorData);
+  PutU16Be(out + 16, FlagsAndLength(16));
+  PutU32Be(out + 18, kRootVectorData);
   std::memcpy(out + 22, cid, 16);
   // Framing layer
-  PutU16(out + 38, FlagsAndLength(38));
-  PutU32(out + 40, kFramingVectorData);
+  PutU16Be(out + 38, FlagsAndLength(38));
+  PutU32Be(out + 40, kFramingVectorData);
   // 64 bytes, NUL-padded; snprintf leaves at least one NUL at the end.
   std::snprintf(reinterpret_cast<char*>(out + 44), 64, "CVMk2 U:%d", static_cast<int>(universe));
   out[108] = priority;
   // 109-110 reserved, 111 sequence, 112 options: all 0
-  PutU16(out + 113, static_cast<uint16_t>(universe));
+  PutU16Be(out + 113, static_cast<uint16_t>(universe));
   // DMP layer
-  PutU16(out + 115, FlagsAndLength(115));
+  PutU16Be(out + 115, FlagsAndLength(115));
   out[117] = kDmpSetProperty;
   out[118] = kDmpAddressAndDataType;
-  PutU16(out + 119, 0x0000);  // first property address
-  PutU16(out + 121, 0x0001);  // address increment
-  PutU16(out + 123, kFullValueCount);
+  PutU16Be(out + 119, 0x0000);  // first property address
+  PutU16Be(out + 121, 0x0001);  // address increment
+  PutU16Be(out + 123, kFullValueCount);
   out[125] = 0;  // DMX start code
 }
 
 void AdvanceSacnDataPacket(uint8_t* packet) {
   packet[kSacnSequenceOffset] = static_cast<uint8_t>(packet[kSacnSequenceOffset] + 1);
-  PutU16(packet + 123, kFullValueCount);
+  PutU16Be(packet + 123, kFullValueCount);
 }
 
 uint32_t SacnMulticastGroup(uint32_t universe) {
@@ -126,20 +113,20 @@ SacnCheck ParseSacnDataPacket(const uint8_t* bytes, size_t length, SacnDataFrame
   if (std::memcmp(bytes + 4, kAcnIdentifier, sizeof(kAcnIdentifier)) != 0) {
     return SacnCheck::kBadIdentifier;
   }
-  if (GetU32(bytes + 40) != kFramingVectorData) return SacnCheck::kBadFramingVector;
+  if (GetU32Be(bytes + 40) != kFramingVectorData) return SacnCheck::kBadFramingVector;
   if (bytes[117] != kDmpSetProperty) return SacnCheck::kBadDmpVector;
   if (bytes[118] != kDmpAddressAndDataType) return SacnCheck::kBadDmpProperties;
   if (bytes[125] != 0) return SacnCheck::kNonDmxStartCode;
 
   // The value count includes the start code; a sender may announce more
   // than it sent, so what arrived bounds the copy as well.
-  uint32_t announced = GetU16(bytes + 123);
+  uint32_t announced = GetU16Be(bytes + 123);
   uint32_t slots = announced > 0 ? announced - 1 : 0;
   uint32_t arrived = static_cast<uint32_t>(
       length - kSacnHeaderSize < kSacnMaxSlots ? length - kSacnHeaderSize : kSacnMaxSlots);
   if (slots > arrived) slots = arrived;
 
-  frame->universe = GetU16(bytes + 113);
+  frame->universe = GetU16Be(bytes + 113);
   frame->priority = bytes[108];
   frame->cid = bytes + 22;
   frame->slots = bytes + kSacnHeaderSize;

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "dmx_types.h"
+
 constexpr uint16_t kSacnPort = 5568;
 constexpr uint32_t kSacnDataPacketSize = 638;
 // Everything up to and including the start code; the slots follow.
 constexpr uint32_t kSacnHeaderSize = 126;
-constexpr uint32_t kSacnMaxSlots = 512;
+constexpr uint32_t kSacnMaxSlots = kDmxChannels;
 constexpr uint32_t kSacnSequenceOffset = 111;
 
 // Writes all 638 bytes of a data packet for `universe` (low 16 bits on the

@@ -12,6 +12,10 @@
 int ArtnetRxSocket = -1;
 int ArtnetSendSocket = -1;
 int SacnSendSocket = -1;
+int SacnRxSocket = -1;
+int QspSocket = -1;
+int JumboSocket = -1;
+int KinetSocket = -1;
 
 int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* bindFailure,
                            bool reuseAddress) {
@@ -55,16 +59,11 @@ void CreateSacnSendSocket() {
   }
 }
 
-void SendDatagram(int fd, const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
-  sendto(fd, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+void CreateArtnetSendSocket() {
+  ArtnetSendSocket = OpenBroadcastUdpSocket(5000, "Could not open artnet socket",
+                                            "Failed to bind artnet send server socket");
 }
 
-void ServeDatagrams(int fd, DatagramHandler handle, DatagramSender send) {
-  uint8_t buffer[600];
-  for (;;) {
-    struct sockaddr_in sender;
-    ssize_t n = ReceiveDatagram(fd, buffer, sizeof(buffer), &sender);
-    // Errors and datagrams too short for a magic are dropped unlogged.
-    if (n > 3) handle(buffer, static_cast<size_t>(n), sender, send);
-  }
+ssize_t SendDatagram(int fd, const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  return sendto(fd, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
 }

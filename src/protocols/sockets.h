@@ -16,6 +16,14 @@ extern int ArtnetRxSocket;
 extern int ArtnetSendSocket;
 // Unbound; multicast loop off, multicast interface the device's address.
 extern int SacnSendSocket;
+// UDP 5568; receives every group the engine joins.
+extern int SacnRxSocket;
+// UDP 3333: receives every QSP packet and sends every QSP reply.
+extern int QspSocket;
+// UDP 3332: jumbo frames; nothing is sent from it.
+extern int JumboSocket;
+// UDP 6038: receives every KiNet packet and sends both discovery replies.
+extern int KinetSocket;
 
 // Opens an IPv4 UDP socket with SO_BROADCAST set (and SO_REUSEADDR when
 // asked), bound to `port` on every address. Each failure ends the process
@@ -29,14 +37,5 @@ ssize_t ReceiveDatagram(int fd, uint8_t* buffer, size_t size, struct sockaddr_in
 // Opens SacnSendSocket; a failure ends the process.
 void CreateSacnSendSocket();
 
-// Sends a whole datagram. No caller looks at the result: a reply that does
-// not go out is simply not answered.
-void SendDatagram(int fd, const struct sockaddr_in& to, const uint8_t* bytes, size_t length);
-
-using DatagramHandler = void (*)(const uint8_t* packet, size_t length,
-                                 const struct sockaddr_in& sender, DatagramSender send);
-
-// Receives for ever on `fd` into a 600-byte buffer (a longer datagram is
-// cut), handing every datagram long enough for a magic to `handle`, with
-// `send` for its replies.
-[[noreturn]] void ServeDatagrams(int fd, DatagramHandler handle, DatagramSender send);
+// Opens ArtnetSendSocket (broadcast, UDP 5000); a failure ends the process.
+void CreateArtnetSendSocket();

@@ -7,6 +7,7 @@
 
 #include "show_engine/locked_engine.h"
 #include "stream.h"
+#include "stream_table.h"
 
 namespace {
 
@@ -32,11 +33,6 @@ void WriteShowFrame(Stream& stream, bool advance) {
           << "[4]:" << static_cast<char>(stream.data[3]);
 }
 
-namespace {
-
-uint32_t VisibleStreams() { return std::min(StreamCount.load(), kStreamTableSize); }
-
-}  // namespace
 
 bool IsShowPlayingStream(const Stream& stream) {
   return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorShowPlayer;
@@ -47,7 +43,7 @@ bool IsOscDrivenStream(const Stream& stream) {
 }
 
 DmxEngine* ShowPlayingEngine() {
-  for (uint32_t i = 0; i < VisibleStreams(); ++i) {
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
     const Stream* stream = StreamTable[i];
     if (stream != nullptr && IsShowPlayingStream(*stream)) return stream->generator.engine;
   }
@@ -58,7 +54,7 @@ void PlayShowFrame() {
   bool advanced = false;
   // StreamCount is read afresh at every step: the configuration may still be
   // adding streams while the player runs.
-  for (uint32_t i = 0; i < VisibleStreams(); ++i) {
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
     Stream* stream = StreamTable[i];
     if (stream == nullptr || !IsShowPlayingStream(*stream)) continue;
     if (!advanced) {

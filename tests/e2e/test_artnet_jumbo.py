@@ -18,15 +18,6 @@ class Jumbo(h.EngineTestCase):
         self.assertEqual(eng.wait_for_file("/tmp/unmatched_stats.dat", lambda t: t != ""),
                          "1,9\n")
 
-    def test_slots_beyond_the_datagram_are_not_taken(self):
-        eng = self.start_engine(config=CONFIG, rules="")
-        peer = self.peer()
-        frame = f.jumbo(530, [f.art_dmx(1, [7] * 512), f.art_dmx(2, [8] * 512)])
-        peer.sendto(frame[:-1], (h.DEVICE_IP, 3332))  # the second slot is cut short
-        peer.sendto(f.jumbo(530, [f.art_dmx(1, [9] * 512)]), (h.DEVICE_IP, 3332))
-        expected = f.stats_line(0, 2, 2) + "\n" + f.stats_line(1, 0, 0) + "\n"
-        self.assertEqual(eng.wait_for_file("/tmp/stats.dat", lambda t: t == expected), expected)
-
 
 if __name__ == "__main__":
     h.main()

@@ -82,15 +82,11 @@ class Output(SacnTestCase):
         self.assertEqual(len(got), 2, "no sACN output seen")
         src, _, dst, dport, payload = got[0]
         self.assertEqual((src, dst, dport), (h.DEVICE_IP, "239.255.1.44", SACN_PORT))
+        # Every header byte is pinned by the stream datagram unit test; here
+        # what only the running engine decides: identity, priority, data.
         self.assertEqual(len(payload), 638)
-        self.assertEqual(payload[0:16], b"\x00\x10\x00\x00ASC-E1.17\x00\x00\x00")
-        self.assertEqual(payload[16:22], b"\x72\x6e\x00\x00\x00\x04")
         self.assertEqual(payload[22:38], DEVICE_CID)
-        self.assertEqual(payload[38:44], b"\x72\x58\x00\x00\x00\x02")
-        self.assertEqual(payload[44:108], b"CVMk2 U:300".ljust(64, b"\0"))
         self.assertEqual(payload[108], 120)
-        self.assertEqual(payload[112:126],
-                         b"\x00\x01\x2c\x72\x0b\x02\xa1\x00\x00\x00\x01\x02\x01\x00")
         self.assertEqual(payload[126:], bytes(512))  # nothing feeds it
         self.assertEqual((got[1][4][111] - payload[111]) % 256, 1)
         self.dissect(got)

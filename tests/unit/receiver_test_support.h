@@ -11,11 +11,13 @@
 
 #include "config_file.h"
 #include "device_identity.h"
+#include "protocols/datagram_sender.h"
 #include "stream.h"
 #include "process_state.h"
 #include "unmatched_table.h"
 
 struct SentDatagram {
+  int fd;
   struct sockaddr_in to;
   std::vector<uint8_t> bytes;
 };
@@ -25,9 +27,16 @@ inline std::vector<SentDatagram>& Captured() {
   return sent;
 }
 
-inline void CaptureDatagram(const struct sockaddr_in& to, const uint8_t* bytes, size_t length) {
-  Captured().push_back({to, std::vector<uint8_t>(bytes, bytes + length)});
+// Records the datagram as sent in full.
+inline ssize_t RecordDatagram(int fd, const struct sockaddr_in& to, const uint8_t* bytes,
+                              size_t length) {
+  Captured().push_back({fd, to, std::vector<uint8_t>(bytes, bytes + length)});
+  return static_cast<ssize_t>(length);
 }
+
+// The socket the handlers under test reply from; no real descriptor.
+constexpr int kReplySocket = 1001;
+inline constexpr DatagramSender CaptureDatagram(kReplySocket, RecordDatagram);
 
 inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
   return std::vector<uint8_t>(p, p + n);
@@ -59,9 +68,9 @@ class ArtnetTest : public ::testing::Test {
 
 // "Art-Net\0", the OpCode's high byte (low byte 0) and whatever follows.
 inline std::vector<uint8_t> ArtOp(uint8_t opHigh, std::vector<uint8_t> tail = {}) {
-  std::vector<uint8_t> p = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, opHigh};
-  p.insert(p.end(), tail.begin(), tail.end());
-  return p;
+  const uint8_t head[] = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, opHigh};
+  tail.insert(tail.begin(), head, head + sizeof(head));
+  return tail;
 }
 
 // An ArtDmx of `dataLength` channel bytes, channel i holding (i + seed) & 0xFF.

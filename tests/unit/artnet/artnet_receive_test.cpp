@@ -9,20 +9,20 @@
 #include "receiver_test_support.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/jumbo_packets.h"
+#include "protocols/jumbo_receive.h"
 
 namespace {
 
 class ArtnetReceive : public ArtnetTest {
  protected:
   static void Receive(const std::vector<uint8_t>& p, const char* from = "10.0.0.9") {
-    struct sockaddr_in sender = From(from);
     // Exactly as long as the datagram: a read beyond it is an ASan report.
     std::vector<uint8_t> exact(p);
-    HandleArtnetPacket(exact.data(), exact.size(), &sender, CaptureDatagram);
+    HandleArtnetPacket(exact.data(), exact.size(), From(from), CaptureDatagram);
   }
   static void ReceiveJumbo(const std::vector<uint8_t>& f) {
     std::vector<uint8_t> exact(f);
-    HandleJumboFrame(exact.data(), exact.size(), in_addr{});
+    HandleJumboFrame(exact.data(), exact.size(), From("10.0.0.9", 3332), CaptureDatagram);
   }
 };
 
@@ -95,21 +95,23 @@ TEST_F(ArtnetReceive, ReplyCountFollowsTheArtnetStreams) {
   EXPECT_EQ(Captured().size(), 2u) << "no third, empty reply";
 }
 
-TEST_F(ArtnetReceive, TodRequestAnsweredFromTheStreamsTable) {
-  ProcessConfigText(
-      "SA005255255255255I\n"    // first Art-Net input: table 0
-      "SA006255255255255I\n");  // second: table 1
-  ArtTodTable& table = ArtTodTables[1];
-  table.count = 2;
-  table.uids[0] = {{0x57, 0x4B, 0, 0, 0, 9}};
-  table.uids[1] = {{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}};
-
-  std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 5, 6, 7});
-  request[22] = 1;  // a command other than TodFull is ignored
+// No Art-Net port keeps RDM UIDs, so a request for a configured universe
+// gets no ArtTodData, whatever it asks.
+TEST_F(ArtnetReceive, TodRequestIsNotAnswered) {
+  ProcessConfigText("SA005255255255255I\n");
+  std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 5, 5});
+  for (uint8_t command : {0, 1}) {
+    request[22] = command;
+    Receive(request, "10.0.0.44");
+  }
+  request[23] = 200;  // more addresses claimed than arrived
   Receive(request, "10.0.0.44");
   EXPECT_TRUE(Captured().empty());
-  request[22] = 0;
-  Receive(request, "10.0.0.44");
+}
+
+TEST_F(ArtnetReceive, TodDataPacketBytes) {
+  const RdmUid uids[] = {{{0x57, 0x4B, 0, 0, 0, 9}}, {{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}}};
+  SendArtTodData(From("10.0.0.44"), uids, 2, 6, CaptureDatagram);
   ASSERT_EQ(Captured().size(), 1u);
   const SentDatagram& d = Captured()[0];
   EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr("10.0.0.44"));  // to the requester
@@ -119,10 +121,6 @@ TEST_F(ArtnetReceive, TodRequestAnsweredFromTheStreamsTable) {
                                   0, 6,                      // CommandResponse, Address
                                   0x00, 0x02, 0, 2,          // UidTotal, BlockCount, UidCount
                                   0x57, 0x4B, 0, 0, 0, 9, 1, 2, 3, 4, 5, 6}));
-
-  table.count = 60000;  // a corrupt count never reads past the table
-  EXPECT_EQ(FindArtTodList(6).count, 200u);
-  table = ArtTodTable();
 }
 
 TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
@@ -192,6 +190,20 @@ TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
   EXPECT_TRUE(Captured().empty());
   ReceiveJumbo(good);
   EXPECT_EQ(StreamTable[0]->writeCount, 1u);
+}
+
+// Slots lie in order; the first one cut short by the datagram's end, and
+// every one after it, is left: the buffer beyond holds an earlier datagram.
+TEST_F(ArtnetReceive, JumboSlotsBeyondTheDatagramAreNotTaken) {
+  ProcessConfigText("SA001255255255255I\nSA002255255255255I\n");
+  std::vector<uint8_t> frame = Jumbo(3, 530);
+  const std::vector<uint8_t> second = ArtDmx(2, 512);
+  std::copy(second.begin(), second.end(), frame.begin() + 4 + 2 * 530);
+  frame.pop_back();
+  ReceiveJumbo(frame);
+  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
+  EXPECT_EQ(StreamTable[1]->writeCount, 0u);
+  EXPECT_EQ(UnmatchedCount, 0u);
 }
 
 // A peer with a universe of three channels sends them padded to four, with

@@ -1,5 +1,5 @@
-// The QSP receiver: data into input streams, requests that get no reply, and
-// the datagrams it must refuse. The replies are checked on the real binary.
+// The QSP receiver: data into input streams, where the replies go, and the
+// datagrams it must refuse. The reply bytes are pinned with the builders.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -76,6 +76,39 @@ TEST_F(QspReceive, MalformedDataIsRefused) {
     EXPECT_EQ(UnmatchedCount, 0u) << row.why;
   }
   EXPECT_TRUE(Captured().empty());
+}
+
+// Polls are answered to everyone on the QSP port, stream reads to port 4000
+// of whoever asked, both from the endpoint's own socket; the device's own
+// requests are served too.
+TEST_F(QspReceive, RepliesGoWhereTheyBelong) {
+  ProcessConfigText("V\n" + QspLine(1, true));
+  StreamTable[1]->Write(Ramp({}, 512).data(), 512, 0);
+  const struct {
+    std::vector<uint8_t> request;
+    const char* from;
+    const char* to;
+    uint16_t port;
+    std::vector<uint8_t> head;  // the reply's first bytes
+    size_t length;
+  } rows[] = {
+      {{'Q', 'S', 'P', 'P'}, "10.1.2.9", "255.255.255.255", 3333, {'Q', 'S', 'P', 'R'}, 29},
+      {{'Q', 'D', 'S', 'P', 1, 0}, "10.1.2.9", "10.1.2.9", 4000, {'Q', 'D', 'S', 'R', 1, 0, 1, 2},
+       518},
+      {{'Q', 'D', 'S', 'P', 0, 0}, "10.1.2.3", "10.1.2.3", 4000, {'Q', 'D', 'S', 'R', 0, 0, 0, 0},
+       518},
+  };
+  for (const auto& r : rows) {
+    Captured().clear();
+    Handle(r.request, r.from);
+    ASSERT_EQ(Captured().size(), 1u) << r.to;
+    const SentDatagram& d = Captured()[0];
+    EXPECT_EQ(d.fd, kReplySocket);
+    EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr(r.to));
+    EXPECT_EQ(ntohs(d.to.sin_port), r.port);
+    EXPECT_EQ(Bytes(d.bytes.data(), r.head.size()), r.head) << r.to;
+    EXPECT_EQ(d.bytes.size(), r.length) << r.to;
+  }
 }
 
 TEST_F(QspReceive, ForeignShortAndOutOfRangeDatagramsGetNothing) {

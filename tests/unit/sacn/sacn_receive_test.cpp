@@ -9,7 +9,7 @@
 
 #include "receiver_test_support.h"
 #include "clock.h"
-#include "protocols/sacn_input.h"
+#include "protocols/sacn_receive.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ class SacnInput : public ArtnetTest {
     uint8_t p[kSacnDataPacketSize];
     BuildSacnDataPacket(p, cid, static_cast<uint32_t>(universe), priority);
     std::memset(p + 126, value, 512);
-    HandleSacnDatagram(p, sizeof(p));
+    HandleSacnDatagram(p, sizeof(p), From("10.0.0.9", 5568), CaptureDatagram);
   }
 };
 

@@ -1,0 +1,40 @@
+#pragma once
+// Walking the global stream table, written once for every reader. The
+// configuration reader stores each stream before it raises StreamCount, so
+// every stream below the count is complete; threads that start before the
+// table is full see it grow, and the count is read afresh at every step.
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+
+#include "stream.h"
+
+inline uint32_t VisibleStreamCount() {
+  return std::min(StreamCount.load(std::memory_order_acquire), kStreamTableSize);
+}
+
+// Calls fn(index, stream) for every stream, in table order.
+template <typename Fn>
+void ForEachStream(Fn fn) {
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
+    Stream* s = StreamTable[i];
+    if (s != nullptr) fn(i, *s);
+  }
+}
+
+// The first stream, in table order, that takes(index, stream) accepts, or
+// nullptr. Every stream visited is offered, so a receiver can trace its walk
+// there; later streams never see the data the first one took.
+template <typename Takes>
+Stream* FindInputStream(Takes takes) {
+  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
+    Stream* s = StreamTable[i];
+    if (s != nullptr && takes(i, static_cast<const Stream&>(*s))) return s;
+  }
+  return nullptr;
+}
+
+// A network stream that receives `protocol`: what every receiver looks for.
+inline bool IsNetworkInput(const Stream& s, uint32_t protocol) {
+  return s.kind == kStreamNetwork && s.protocol == protocol && s.input == 1;
+}

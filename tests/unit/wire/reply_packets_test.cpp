@@ -1,0 +1,118 @@
+// Every reply the engine builds, byte for byte, from the wire library alone:
+// no stream, socket or process-wide identity takes part.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "protocols/artnet_packets.h"
+#include "protocols/kinet_packets.h"
+#include "protocols/qsp_packets.h"
+
+namespace {
+
+const NodeIdentity kNode = {{10, 1, 2, 3}, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, 12345678, 7,
+                            "Test Gateway"};
+
+NodeIdentity Named(const char* name) {
+  NodeIdentity node = kNode;
+  node.name = name;
+  return node;
+}
+
+std::vector<uint8_t> Text(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+TEST(ReplyPackets, QspPollReply) {
+  const struct {
+    const char* name;
+    std::vector<uint8_t> nameField;  // bytes 14-23
+  } rows[] = {
+      {"Test Gateway", Text("Test Gatew")},  // cut to ten, no terminator
+      {"abc", Cat({Text("abc"), std::vector<uint8_t>(7, 0)})},
+      {"", std::vector<uint8_t>(10, 0)},
+  };
+  for (const auto& r : rows) {
+    std::vector<uint8_t> reply(kQspPollReplySize, 0xEE);  // stale bytes must not show
+    BuildQspPollReply(reply.data(), Named(r.name));
+    EXPECT_EQ(reply, Cat({Text("QSPR"), {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, {0, 7, 0, 0},
+                          r.nameField, {0, 0, 0, 0, 1}}))
+        << r.name;
+  }
+}
+
+TEST(ReplyPackets, QspStreamReply) {
+  std::vector<uint8_t> channels(512);
+  for (size_t i = 0; i < channels.size(); ++i) channels[i] = static_cast<uint8_t>(i * 3);
+  std::vector<uint8_t> reply(kQspStreamReplySize);
+  BuildQspStreamReply(reply.data(), 0x0102, channels.data());
+  EXPECT_EQ(reply, Cat({Text("QDSR"), {0x02, 0x01}, channels}));  // index low byte first
+}
+
+TEST(ReplyPackets, KinetDiscoveryReply) {
+  std::vector<uint8_t> reply(kKinetDiscoveryReplySize, 0xEE);
+  BuildKinetDiscoveryReply(reply.data(), 0x01020307, kNode);
+  EXPECT_EQ(reply, Cat({{0x04, 0x01, 0xDC, 0x4A},           // magic
+                        {0x02, 0x00, 0x02, 0x00},           // version 2, type 0x0002
+                        {0x07, 0x03, 0x02, 0x01},           // the request's sequence
+                        {10, 1, 2, 3},                      // address, network order
+                        {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E},
+                        {0x02, 0x00},
+                        {0x4E, 0x61, 0xBC, 0x00},           // serial 12345678
+                        {0, 0, 0, 0},
+                        Text("Corvanta Mk2"), std::vector<uint8_t>(18, 0)}));
+}
+
+TEST(ReplyPackets, KinetPortDiscoveryReply) {
+  const uint8_t ports[] = {3, 9, 9};  // two streams may share a port
+  const struct {
+    uint32_t count;
+    std::vector<uint8_t> records;
+  } rows[] = {
+      {0, {}},
+      {3, {3, 2, 0, 0, 0, 0, 0, 0, 9, 2, 0, 0, 0, 0, 0, 0, 9, 2, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const auto& r : rows) {
+    std::vector<uint8_t> reply(kKinetPortDiscoveryReplyMaxSize, 0xEE);
+    uint32_t size = BuildKinetPortDiscoveryReply(reply.data(), 0x0105, 8, ports, r.count);
+    reply.resize(size);
+    EXPECT_EQ(reply, Cat({{0x04, 0x01, 0xDC, 0x4A, 0x05, 0x01, 0x0B, 0x00, 8, 0, 0, 0},
+                          {static_cast<uint8_t>(r.count), 0, 0, 0},
+                          r.records}))
+        << r.count;
+  }
+}
+
+// A reply of three ports as the poll handler fills them: two the node outputs
+// to (universes 1 and 2), one it takes input from (300, sent as its low byte).
+TEST(ReplyPackets, ArtPollReply) {
+  for (uint32_t bindIndex : {0u, 1u}) {
+    std::vector<uint8_t> reply(kArtPollReplySize, 0);
+    const uint8_t ports[] = {3, 0x80, 0x80, 0x40, 0, 0x80, 0, 0, 0, 0x80, 0x80, 0, 0,
+                             44, 0, 0, 0, 1, 2, 0, 0};
+    std::copy(ports, ports + sizeof(ports), reply.begin() + kPollReplyNumPortsLo);
+    BuildArtPollReply(reply.data(), bindIndex, kNode);
+
+    std::vector<uint8_t> expected(kArtPollReplySize, 0);
+    const std::vector<uint8_t> head = Cat({Text(std::string("Art-Net\0", 8)), {0x00, 0x21},
+                                           {10, 1, 2, 3}, {0x36, 0x19},  // port 6454
+                                           {1, 2, 0, 0, 0x7A, 0x31, 0, 2, 0x4B, 0x57}});
+    std::copy(head.begin(), head.end(), expected.begin());
+    const std::string shortName = bindIndex == 0 ? "Test Gateway" : "Test Gateway (V)";
+    const std::string longName = bindIndex == 0 ? "Test Gateway" : "Test Gateway (virtual)";
+    std::copy(shortName.begin(), shortName.end(), expected.begin() + 26);
+    std::copy(longName.begin(), longName.end(), expected.begin() + 44);
+    std::copy(ports, ports + sizeof(ports), expected.begin() + kPollReplyNumPortsLo);
+    const uint8_t tail[] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 10, 1, 2, 3,
+                            static_cast<uint8_t>(bindIndex), static_cast<uint8_t>(bindIndex == 0 ? 5 : 4)};
+    std::copy(tail, tail + sizeof(tail), expected.begin() + 201);
+    EXPECT_EQ(reply, expected) << bindIndex;
+  }
+}
+
+}  // namespace
