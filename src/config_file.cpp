@@ -72,7 +72,9 @@ void ProcessConfigLine(std::string_view line) {
       PortStreams[PortCount] = static_cast<int32_t>(i);
       break;
   }
-  StreamTable[i] = stream;
+  // A port stream is already stored, before its thread started: storing it
+  // again would race with that thread's first read.
+  if (!isPort) StreamTable[i] = stream;
   StreamCount.store(i + 1, std::memory_order_release);
   if (isPort) PortCount += 1;
 }

@@ -13,11 +13,12 @@ int KlockTimeout = 3;
 
 namespace {
 
-// A stream that really sends clears its flag as it takes its data; for the
-// rest (inputs, streams with nowhere to send) the loop clears it here.
+// A stream that really sends clears its flag as it takes its data; the rule
+// pass took the flag of every other stream it read. What neither took is
+// cleared here.
 void SendAndClear(Stream* s, uint32_t force, uint32_t klock) {
   s->Send(force, klock);
-  if (!s->SendsData()) s->ClearChanged();
+  if (!s->SendsData()) s->ClearUntaken();
 }
 
 void SendAll(uint32_t force, uint32_t klock) {
@@ -32,17 +33,19 @@ void ProcessAllRules(uint32_t force) {
 }
 
 // A watched stream outside the table never changes: Klock then runs on its
-// timer alone.
+// timer alone. The watch takes the stream like a rule does, so a write
+// landing during the pass wakes the next one.
 bool KlockStreamChanged() {
   if (KlockStream < 0 || static_cast<uint32_t>(KlockStream) >= StreamCount) return false;
-  const Stream* s = StreamTable[KlockStream];
-  return s != nullptr && s->IsChanged();
+  Stream* s = StreamTable[KlockStream];
+  return s != nullptr && s->TakeForRules().changed;
 }
 
 }  // namespace
 
 uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
   bool klockMode = KlockStream != -1;
+  BeginRulePass();
   if (klockMode) {
     VLOG(4) << "Klock Mode Processing";
     uint64_t limit = 40ull * static_cast<uint32_t>(KlockTimeout);

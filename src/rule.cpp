@@ -38,10 +38,14 @@ Stream* StreamAt(uint32_t index) {
 // The byte at `channel` of stream `index`, or false when either is out of
 // range.
 bool ReadControl(uint32_t index, uint32_t channel, uint8_t* value) {
-  const Stream* s = StreamAt(index);
+  Stream* s = StreamAt(index);
   if (s == nullptr || channel >= kDmxChannels) return false;
-  *value = s->data[channel];
+  *value = s->TakeForRules().data[channel];
   return true;
+}
+
+void ForgetTakenAt(uint32_t index) {
+  if (Stream* s = StreamAt(index)) s->ForgetTaken();
 }
 
 const char* AddedText(uint32_t kind) {
@@ -215,7 +219,14 @@ void Rule::Process(uint32_t force) {
       ProcessLedrunnerB(force);
       break;
     default:
-      break;  // disabled
+      return;  // disabled
+  }
+  // What this rule wrote is read afresh by the rules after it in the pass.
+  if (kind == kRuleSwitch) {
+    ForgetTakenAt(switchA);
+    ForgetTakenAt(switchB);
+  } else {
+    ForgetTakenAt(kind == kRuleSwitch2To1 ? switchDest : d1);
   }
 }
 
@@ -223,24 +234,24 @@ void Rule::ProcessForward(uint32_t force) {
   Stream* src = StreamAt(s1);
   Stream* dst = StreamAt(d1);
   if (src == nullptr || dst == nullptr) return;
-  if (!src->IsChanged() && force == 0) return;
+  const Stream::RuleView& from = src->TakeForRules();
+  if (!from.changed && force == 0) return;
   VLOG(2) << "Forward Rule from :" << s1 << " to " << d1;
-  dst->Write(src->data, kDmxChannels, 0);
+  dst->Write(from.data, kDmxChannels, 0);
 }
 
 void Rule::ProcessCopy(uint32_t force) {
   Stream* src = StreamAt(s1);
   Stream* dst = StreamAt(d1);
   if (src == nullptr || dst == nullptr || s1Start >= src->dataSize) return;
-  if (!src->IsChanged() && force == 0) return;
+  const Stream::RuleView& from = src->TakeForRules();
+  if (!from.changed && force == 0) return;
   VLOG(2) << "Copy Rule from :" << s1 << " to " << d1;
   // The range may run past the end of either buffer: copy what exists. The
-  // destination side is clipped by WriteAt. Taking the source out first
-  // keeps a copy within one stream right when the ranges overlap.
+  // destination side is clipped by WriteAt. The source is the pass's own
+  // copy, so a copy within one stream is right when the ranges overlap.
   uint32_t n = std::min({count, src->dataSize - s1Start, kDmxChannels});
-  uint8_t range[kDmxChannels];
-  std::memcpy(range, src->data + s1Start, n);
-  dst->WriteAt(range, n, d1Start);
+  dst->WriteAt(from.data + s1Start, n, d1Start);
 }
 
 void Rule::ProcessHtp(uint32_t force) {
@@ -249,9 +260,11 @@ void Rule::ProcessHtp(uint32_t force) {
   Stream* dst = StreamAt(d1);
   if (src1 == nullptr || src2 == nullptr || dst == nullptr) return;
   VLOG(4) << "S1 " << static_cast<const void*>(src1) << " " << static_cast<const void*>(src2);
-  if (!src1->IsChanged() && !src2->IsChanged() && force == 0) return;
+  const Stream::RuleView& a = src1->TakeForRules();
+  const Stream::RuleView& b = src2->TakeForRules();
+  if (!a.changed && !b.changed && force == 0) return;
   VLOG(2) << "HTP Rule from : " << s1 << " and " << s2 << " to" << d1;
-  dst->MergeHtp(src1->data, src2->data, std::min(count, kDmxChannels));
+  dst->MergeHtp(a.data, b.data, std::min(count, kDmxChannels));
 }
 
 void Rule::ProcessLtp() {
@@ -262,8 +275,8 @@ void Rule::ProcessLtp() {
   VLOG(2) << "LTP Rule from :" << s1 << " and " << s2 << " to" << d1;
   // Compared with the rule's own copies rather than the changed flags, so a
   // change is seen whatever was sent in between.
-  const uint8_t* a = src1->data;
-  const uint8_t* b = src2->data;
+  const uint8_t* a = src1->TakeForRules().data;
+  const uint8_t* b = src2->TakeForRules().data;
   for (uint32_t i = 0; i < kDmxChannels; ++i) {
     if (a[i] != prevS1[i]) {
       ltpOutput[i] = a[i];
@@ -285,10 +298,11 @@ void Rule::ProcessPriority() {
   VLOG(2) << "Priority Rule from :" << s1 << " and " << s2 << " to" << d1;
   // Whole seconds only: S1 keeps the output through the second of its last
   // change and `timeout` more.
+  const Stream::RuleView& first = src1->TakeForRules();
+  const Stream::RuleView& second = src2->TakeForRules();
   uint32_t now = static_cast<uint32_t>(ClockNow().tv_sec);
-  uint32_t until = static_cast<uint32_t>(src1->lastChange.tv_sec) + timeout;
-  const Stream* chosen = now > until ? src2 : src1;
-  dst->Write(chosen->data, kDmxChannels, 0);
+  uint32_t until = static_cast<uint32_t>(first.lastChange.tv_sec) + timeout;
+  dst->Write(now > until ? second.data : first.data, kDmxChannels, 0);
 }
 
 // Both switch kinds: Switch sends one source to A or B, Switch 2 to 1 sends
@@ -314,7 +328,7 @@ void Rule::ProcessSwitch() {
                        : "Switch 2 to 1 Rule [inactive] from : ")
             << from << " to " << to;
   }
-  StreamAt(to)->Write(StreamAt(from)->data, kDmxChannels, 0);
+  StreamAt(to)->Write(StreamAt(from)->TakeForRules().data, kDmxChannels, 0);
 }
 
 void Rule::ProcessCompressor() {
@@ -326,34 +340,22 @@ void Rule::ProcessCompressor() {
   VLOG(2) << "Compressor Rule from :" << s1 << " to " << d1 << " with control as "
           << compControlStream;
   uint32_t n = std::min(count, kDmxChannels);
-  bool changedNow = false;
-  for (uint32_t i = 0; i < n; ++i) {
-    uint8_t out = static_cast<uint8_t>(src->data[i] * level / 255u);
-    if (dst->data[i] != out) {
-      dst->data[i] = out;
-      changedNow = true;
-    }
-  }
-  if (changedNow) {
-    std::lock_guard<std::mutex> lock(dst->changedMutex);
-    dst->changed.store(1, std::memory_order_release);
-  }
+  const uint8_t* in = src->TakeForRules().data;
+  uint8_t out[kDmxChannels];
+  for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(in[i] * level / 255u);
   // Counts as a write like an HTP merge: only when there is something to
   // send; changeCount and lastChange stay as they are.
-  if (dst->IsChanged()) dst->writeCount += 1;
+  dst->WriteComputed(out, n);
 }
 
 void Rule::ProcessLedrunnerA(uint32_t force) {
   Stream* src = StreamAt(s1);
   Stream* dst = StreamAt(d1);
   if (src == nullptr || dst == nullptr || s1Start > kLedrunnerAMaxStart) return;
-  if (!src->IsChanged() && force == 0) return;
+  const Stream::RuleView& from = src->TakeForRules();
+  if (!from.changed && force == 0) return;
   VLOG(2) << "Ledrunner Rule from :" << s1 << " to " << d1;
-  // Taken out first: the source and destination may be one stream.
-  uint32_t n = kLedrunnerSourceChannels - s1Start;
-  uint8_t pixels[kLedrunnerSourceChannels];
-  std::memcpy(pixels, src->data + s1Start, n);
-  dst->Write(pixels, n, 0);
+  dst->Write(from.data + s1Start, kLedrunnerSourceChannels - s1Start, 0);
 }
 
 void Rule::ProcessLedrunnerB(uint32_t force) {
@@ -361,12 +363,14 @@ void Rule::ProcessLedrunnerB(uint32_t force) {
   Stream* src2 = StreamAt(s2);
   Stream* dst = StreamAt(d1);
   if (src1 == nullptr || src2 == nullptr || dst == nullptr) return;
-  if (!src1->IsChanged() && !src2->IsChanged() && force == 0) return;
+  const Stream::RuleView& a = src1->TakeForRules();
+  const Stream::RuleView& b = src2->TakeForRules();
+  if (!a.changed && !b.changed && force == 0) return;
   VLOG(2) << "Ledrunner Rule from :" << s1 << "," << s2 << " to " << d1;
   // A 1020-byte pixel frame: S1 fills the first half, S2 the second. A
   // destination that is not a pixel port keeps what fits (WriteAt clips).
-  dst->Write(src1->data, kLedrunnerSourceChannels, 0);
-  dst->WriteAt(src2->data, kLedrunnerSourceChannels, kLedrunnerSourceChannels);
+  dst->Write(a.data, kLedrunnerSourceChannels, 0);
+  dst->WriteAt(b.data, kLedrunnerSourceChannels, kLedrunnerSourceChannels);
 }
 
 void ClearRuleTable() {

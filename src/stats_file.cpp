@@ -2,15 +2,24 @@
 
 #include <glog/logging.h>
 
+#include <mutex>
+
 #include "stream_table.h"
 
 void WriteStatsTo(FILE* out) {
-  ForEachStream([out](uint32_t, const Stream& s) {
+  ForEachStream([out](uint32_t, Stream& s) {
+    // The receivers count under the stream's lock while they write.
+    uint32_t writes;
+    uint32_t changes;
+    {
+      std::lock_guard<std::mutex> lock(s.changedMutex);
+      writes = s.writeCount;
+      changes = s.changeCount;
+    }
     // Kilobytes wrap with the product, as the front end has always seen them.
-    uint32_t kb = (s.bufferSize * s.writeCount) >> 10;
-    std::fprintf(out, "%d,%d,%d,%d Kb\n", static_cast<int>(s.statsId),
-                 static_cast<int>(s.writeCount), static_cast<int>(s.changeCount),
-                 static_cast<int>(kb));
+    uint32_t kb = (s.bufferSize * writes) >> 10;
+    std::fprintf(out, "%d,%d,%d,%d Kb\n", static_cast<int>(s.statsId), static_cast<int>(writes),
+                 static_cast<int>(changes), static_cast<int>(kb));
   });
 }
 

@@ -83,6 +83,31 @@ class Stream {
   void ClearChanged();
   bool IsChanged() const { return changed.load(std::memory_order_acquire) != 0; }
 
+  // What the rule pass sees of a stream: one whole frame and whether it
+  // changed, the same for every rule of the pass.
+  struct RuleView {
+    uint8_t data[kLedrunnerFrameSize] = {};
+    bool changed = false;
+    struct timeval lastChange = {};
+    uint32_t pass = 0;
+    bool fresh = false;
+  };
+  // Main thread only. Copies the frame and takes the flag in one step, so a
+  // write landing after it stays flagged for the next pass. A stream that
+  // sends keeps its flag: the send takes it.
+  const RuleView& TakeForRules();
+  // A rule wrote the stream: a later rule of the same pass must see that.
+  void ForgetTaken() { ruleView.fresh = false; }
+  // Clears the flag unless the rule pass already took it: a flag raised
+  // since then belongs to the next pass.
+  void ClearUntaken();
+  // A whole-frame copy of the data for other threads (QSP stream replies).
+  void CopyData(uint8_t* out, uint32_t length);
+  // Stores a rule's computed channels 0..length-1 where they differ; counts
+  // one write when the flag is set afterwards. changeCount and lastChange
+  // stay as they are.
+  void WriteComputed(const uint8_t* bytes, uint32_t length);
+
   uint32_t writeCount = 0;
   uint32_t bufferSize = kDmxChannels;
   uint32_t changeCount = 0;
@@ -104,8 +129,8 @@ class Stream {
   LedrunnerPort ledrunnerPort;
   uint8_t* data = nullptr;
   uint8_t* packet = nullptr;
-  // Read without the lock by the rules and the Klock watch; set and cleared
-  // under changedMutex.
+  // Set and cleared under changedMutex, which also covers `data`, the
+  // counters and lastChange, so a frame is always written and read whole.
   std::atomic<uint8_t> changed{0};
   std::mutex changedMutex;
   uint32_t id = 0;
@@ -118,14 +143,19 @@ class Stream {
 
  private:
   void InitCommon(uint32_t id, uint32_t kind, uint32_t size);
-  void MarkChangedLocked();
+  void CopyLocked(uint8_t* out, uint32_t length) const;
   // Counts the write and copies the bytes (clipped to the buffer) when they
   // differ; true when something changed.
   bool CopyIfChanged(const uint8_t* bytes, uint32_t length);
   // Clears the flag and copies `length` bytes of data into `out` as one step,
   // so that a write landing during the send is sent on the next pass.
   void TakeForSend(uint8_t* out, uint32_t length);
+
+  RuleView ruleView;
 };
+
+// Starts a new rule pass: every stream is taken afresh by its first reader.
+void BeginRulePass();
 
 constexpr uint32_t kStreamTableSize = 256;
 extern Stream* StreamTable[kStreamTableSize];

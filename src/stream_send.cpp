@@ -78,7 +78,7 @@ void Stream::Send(uint32_t force, uint32_t klock, SendFunction send) {
     default:
       break;  // Virtual and generator streams have nowhere to go
   }
-  ClearChanged();
+  ClearUntaken();
 }
 
 void Stream::SetOneShot() {

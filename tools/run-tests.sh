@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is needed, then builds and runs every test: unit and
 # end-to-end tests, the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and each fuzz target for a bounded time.
+# UndefinedBehaviorSanitizer, unit and end-to-end tests under
+# ThreadSanitizer, and each fuzz target for a bounded time.
 # End-to-end tests need root (they make their own network namespaces).
 set -e
 cd "$(dirname "$0")/.."
@@ -19,6 +20,20 @@ echo "== address and undefined-behaviour sanitizers"
 cmake -S . -B build-asan -DCORVANTA_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$JOBS"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$JOBS" --output-on-failure)
+
+echo "== thread sanitizer"
+cmake -S . -B build-tsan -DCORVANTA_TSAN=ON >/dev/null
+cmake --build build-tsan -j"$JOBS"
+# Reports go to files: an engine under an end-to-end test keeps its stderr
+# inside its own namespace, and one that is killed never exits with 66.
+rm -rf build-tsan/tsan-logs
+mkdir -p build-tsan/tsan-logs
+(cd build-tsan && TSAN_OPTIONS="suppressions=$PWD/../tools/tsan.supp log_path=$PWD/tsan-logs/report" \
+  ctest -j"$JOBS" --output-on-failure)
+if ls build-tsan/tsan-logs/report.* >/dev/null 2>&1; then
+  cat build-tsan/tsan-logs/report.*
+  exit 1
+fi
 
 echo "== fuzzing, ${FUZZ_SECONDS}s a target"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCORVANTA_FUZZ=ON >/dev/null

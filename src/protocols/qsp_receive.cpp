@@ -26,10 +26,13 @@ void AnswerStreamRequest(const uint8_t* packet, size_t length, const struct sock
   if (!ParseQspStreamRequest(packet, length, &index)) return;
   VLOG(3) << "Got QDSP Packet for stream " << index;
   if (index >= VisibleStreamCount()) return;
-  const Stream* s = StreamTable[index];
+  Stream* s = StreamTable[index];
   if (s == nullptr) return;
+  // Copied whole: a receiver may be writing the stream right now.
+  uint8_t channels[kDmxChannels];
+  s->CopyData(channels, kDmxChannels);
   uint8_t reply[kQspStreamReplySize];
-  BuildQspStreamReply(reply, index, s->data);
+  BuildQspStreamReply(reply, index, channels);
   struct sockaddr_in to = sender;
   to.sin_port = htons(kQspReplyPort);
   send(to, reply, sizeof(reply));

@@ -60,6 +60,7 @@ class RulesTest : public ::testing::Test {
   static void EndPass() { for (uint32_t i = 0; i < StreamCount; ++i) S(i)->ClearChanged(); }
 
   static void RunRules(uint32_t force) {
+    BeginRulePass();
     for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
   }
 

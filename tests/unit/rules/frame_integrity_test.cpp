@@ -1,0 +1,172 @@
+// Frames between the receive threads and the rule pass: a reader never gets
+// half of one frame and half of the next, and a frame written while a pass
+// runs is carried by the next pass, not dropped.
+#include <atomic>
+#include <thread>
+
+#include "rules/rules_fixture.h"
+
+namespace {
+
+// Frame n carries its number in slots 0-1 and n * 131 + i in slot i, so two
+// consecutive frames differ in every slot and any mix of them shows.
+void FillFrame(uint32_t n, uint8_t* frame) {
+  frame[0] = static_cast<uint8_t>(n >> 8);
+  frame[1] = static_cast<uint8_t>(n);
+  for (uint32_t i = 2; i < kDmxChannels; ++i) frame[i] = static_cast<uint8_t>(n * 131 + i);
+}
+
+// The first slot that does not belong to the frame named in slots 0-1, or
+// kDmxChannels when the frame is whole.
+uint32_t FirstForeignSlot(const uint8_t* frame) {
+  uint8_t expected[kDmxChannels];
+  FillFrame(static_cast<uint32_t>(frame[0] << 8 | frame[1]), expected);
+  for (uint32_t i = 2; i < kDmxChannels; ++i) {
+    if (frame[i] != expected[i]) return i;
+  }
+  return kDmxChannels;
+}
+
+using Writer = void (*)(Stream*, const uint8_t*);
+using Reader = void (*)(uint8_t* out);  // reads stream 0 the way one consumer does
+
+struct TornCase {
+  const char* name;
+  Writer write;
+  Reader read;
+};
+
+const TornCase kTornCases[] = {
+    {"Art-Net receiver into the rule pass",
+     [](Stream* s, const uint8_t* f) { s->WriteFrom(f, kDmxChannels, in_addr{}); },
+     [](uint8_t* out) {
+       BeginRulePass();
+       std::memcpy(out, StreamTable[0]->TakeForRules().data, kDmxChannels);
+     }},
+    {"sACN receiver through a Forward rule",
+     [](Stream* s, const uint8_t* f) { s->Write(f, kDmxChannels, 0); },
+     [](uint8_t* out) {
+       BeginRulePass();
+       RuleTable[0]->Process(1);
+       StreamTable[1]->CopyData(out, kDmxChannels);
+     }},
+    {"DMX input port into a QSP stream reply",
+     [](Stream* s, const uint8_t* f) { s->Write(f, kDmxChannels, 1); },
+     [](uint8_t* out) { StreamTable[0]->CopyData(out, kDmxChannels); }},
+};
+
+class FrameIntegrityTest : public RulesTest {};
+
+TEST_F(FrameIntegrityTest, NoReaderSeesTwoFramesMixed) {
+  constexpr int kReads = 20000;
+  constexpr uint32_t kMinWrites = 200;  // the writer must really have raced the reads
+  for (const TornCase& c : kTornCases) {
+    SCOPED_TRACE(c.name);
+    ClearRuleTable();
+    ClearStreamTable();
+    AddStreams(2);
+    AddRule(kRuleForward, "000,001");
+    uint8_t first[kDmxChannels];
+    FillFrame(0, first);
+    c.write(S(0), first);
+
+    std::atomic<bool> done{false};
+    std::atomic<uint32_t> written{0};
+    std::thread writer([&] {
+      uint8_t frame[kDmxChannels];
+      for (uint32_t n = 1; !done.load(std::memory_order_relaxed); ++n) {
+        FillFrame(n, frame);
+        c.write(StreamTable[0], frame);
+        written.store(n, std::memory_order_relaxed);
+      }
+    });
+    int torn = 0;
+    uint32_t firstTornSlot = kDmxChannels;
+    for (int k = 0; k < kReads || written.load(std::memory_order_relaxed) < kMinWrites; ++k) {
+      uint8_t out[kDmxChannels];
+      c.read(out);
+      uint32_t slot = FirstForeignSlot(out);
+      if (slot != kDmxChannels) {
+        ++torn;
+        firstTornSlot = slot;
+      }
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(torn, 0) << "a torn frame changes at slot " << firstTornSlot;
+  }
+}
+
+// A write that lands after the rule pass took its input: the first rule's
+// destination write calls the clock, which delivers the late frame there.
+uint8_t LateValue = 0;
+struct timeval DeliverLateFrame() {
+  if (LateValue != 0) {
+    uint8_t value = LateValue;
+    LateValue = 0;
+    uint8_t frame[kDmxChannels] = {value};
+    StreamTable[0]->Write(frame, kDmxChannels, 0);
+  }
+  return timeval{};
+}
+
+struct LateCase {
+  const char* name;
+  int klockStream;
+};
+
+const LateCase kLateCases[] = {
+    {"normal pass", -1},
+    {"Klock pass watching the input", 0},
+};
+
+class LateFrameTest : public RulesTest {
+ protected:
+  uint32_t Pass() { return RunMainLoopPass(&state, {[] {}, [] {}}); }
+  MainLoopState state;
+};
+
+TEST_F(LateFrameTest, AFrameWrittenDuringThePassIsCarriedByTheNext) {
+  for (const LateCase& c : kLateCases) {
+    SCOPED_TRACE(c.name);
+    ClearRuleTable();
+    ClearStreamTable();
+    AddStreams(3);
+    AddRule(kRuleForward, "000,001");
+    AddRule(kRuleForward, "000,002");
+    KlockStream = c.klockStream;
+    KlockTimeout = 360;  // the Klock timer never runs out here
+    state = MainLoopState();
+    SetClockForTesting(DeliverLateFrame);
+
+    Feed(S(0), {10});
+    LateValue = 20;
+    Pass();
+    // Both rules of one pass saw the same frame, though the second ran
+    // after the late write.
+    EXPECT_EQ(Bytes(S(1), 0, 1), Bytes(S(2), 0, 1));
+    EXPECT_EQ(S(1)->data[0], 10);
+    EXPECT_EQ(S(0)->data[0], 20);
+    EXPECT_TRUE(S(0)->IsChanged());
+    Pass();
+    EXPECT_EQ(S(1)->data[0], 20);
+    EXPECT_EQ(S(2)->data[0], 20);
+    EXPECT_FALSE(S(0)->IsChanged());
+    SetClockForTesting(nullptr);
+  }
+}
+
+// A stream the rules write and read in the same pass: a reader after the
+// writing rule sees the new frame, one before it the old.
+TEST_F(LateFrameTest, ChainedRulesSeeEarlierWritesOfTheSamePass) {
+  AddStreams(4);
+  AddRule(kRuleForward, "001,002");  // takes stream 1 before it changes
+  AddRule(kRuleForward, "000,001");
+  AddRule(kRuleForward, "001,003");  // reads it afresh
+  Feed(S(0), {7});
+  Pass();
+  EXPECT_EQ((std::vector<int>{S(1)->data[0], S(2)->data[0], S(3)->data[0]}),
+            (std::vector<int>{7, 0, 7}));
+}
+
+}  // namespace
