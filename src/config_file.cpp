@@ -85,8 +85,11 @@ void ProcessConfigText(std::string_view text) {
   while (lines.Next(&line)) ProcessConfigLine(line);
 }
 
+std::atomic<bool> ConfigFileProcessed{false};
+
 void ProcessConfigFile() {
   std::string text;
   if (!ReadWholeFile("/tmp/config.dat", &text)) LOG(FATAL) << "couldn't open config";
   ProcessConfigText(text);
+  ConfigFileProcessed.store(true, std::memory_order_release);
 }

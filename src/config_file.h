@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <semaphore.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 
@@ -18,6 +19,8 @@ extern uint32_t PortCount;
 
 // Reads /tmp/config.dat; every failure ends the process.
 void ProcessConfigFile();
+// Raised when ProcessConfigFile has built every stream: none is added later.
+extern std::atomic<bool> ConfigFileProcessed;
 
 // Builds the streams of a whole configuration text (the file's contents).
 void ProcessConfigText(std::string_view text);

@@ -17,5 +17,6 @@ DmxEngine* ShowPlayingEngine();
 // frames per second however many streams play it.
 void PlayShowFrame();
 
-// Thread body: PlayShowFrame, then 41666 us, for ever.
+// Thread body: PlayShowFrame, then 41666 us, for ever; once the
+// configuration is read without a show-playing stream, it sleeps for good.
 void* VistroProThread(void* unused);
