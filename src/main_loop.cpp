@@ -5,7 +5,7 @@
 
 #include "rule.h"
 #include "stats_file.h"
-#include "stream.h"
+#include "stream_table.h"
 #include "unmatched_table.h"
 
 int KlockStream = -1;
@@ -22,10 +22,7 @@ void SendAndClear(Stream* s, uint32_t force, uint32_t klock) {
 }
 
 void SendAll(uint32_t force, uint32_t klock) {
-  uint32_t count = StreamCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (StreamTable[i] != nullptr) SendAndClear(StreamTable[i], force, klock);
-  }
+  ForEachStream([=](uint32_t, Stream& s) { SendAndClear(&s, force, klock); });
 }
 
 void ProcessAllRules(uint32_t force) {
@@ -36,7 +33,7 @@ void ProcessAllRules(uint32_t force) {
 // timer alone. The watch takes the stream like a rule does, so a write
 // landing during the pass wakes the next one.
 bool KlockStreamChanged() {
-  if (KlockStream < 0 || static_cast<uint32_t>(KlockStream) >= StreamCount) return false;
+  if (KlockStream < 0 || static_cast<uint32_t>(KlockStream) >= VisibleStreamCount()) return false;
   Stream* s = StreamTable[KlockStream];
   return s != nullptr && s->TakeForRules().changed;
 }
@@ -66,13 +63,9 @@ uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
     VLOG(3) << "Time is up running stats dump";
     outputs.writeStats();
     if (st->force == 0) {
-      uint32_t count = StreamCount;
-      for (uint32_t i = 0; i < count; ++i) {
-        Stream* s = StreamTable[i];
-        if (s != nullptr && s->kind == kStreamNetwork && s->protocol == kProtocolSacn) {
-          s->Send(1, 0);
-        }
-      }
+      ForEachStream([](uint32_t, Stream& s) {
+        if (s.kind == kStreamNetwork && s.protocol == kProtocolSacn) s.Send(1, 0);
+      });
     }
     st->statsCounter = 0;
   }

@@ -8,6 +8,7 @@
 
 #include "clock.h"
 #include "fixed_field.h"
+#include "stream_table.h"
 
 Rule* RuleTable[kRuleTableSize];
 uint32_t RuleCount;
@@ -29,10 +30,7 @@ uint32_t Field(std::string_view text, size_t pos) {
 // The stream a rule names, or nullptr when the index names none. The load
 // check covers only s1, s2 and d1, so every index is tested where it is used.
 Stream* StreamAt(uint32_t index) {
-  if (index >= StreamCount.load(std::memory_order_acquire) || index >= kStreamTableSize) {
-    return nullptr;
-  }
-  return StreamTable[index];
+  return index < VisibleStreamCount() ? StreamTable[index] : nullptr;
 }
 
 // The byte at `channel` of stream `index`, or false when either is out of

@@ -72,9 +72,9 @@ class ArtnetTest : public ::testing::Test {
 
 // "Art-Net\0", the OpCode's high byte (low byte 0) and whatever follows.
 inline std::vector<uint8_t> ArtOp(uint8_t opHigh, std::vector<uint8_t> tail = {}) {
-  std::vector<uint8_t> p = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, opHigh};
-  p.insert(p.end(), tail.begin(), tail.end());
-  return p;
+  const uint8_t head[] = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, opHigh};
+  tail.insert(tail.begin(), head, head + sizeof(head));
+  return tail;
 }
 
 // An ArtDmx of `dataLength` channel bytes, channel i holding (i + seed) & 0xFF.
