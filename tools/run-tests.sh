@@ -15,6 +15,7 @@ echo "== build and test"
 cmake -S . -B build >/dev/null
 cmake --build build -j"$JOBS"
 (cd build && ctest -j"$JOBS" --output-on-failure)
+bench/route --self-test
 
 echo "== address and undefined-behaviour sanitizers"
 cmake -S . -B build-asan -DCORVANTA_SANITIZE=ON >/dev/null
