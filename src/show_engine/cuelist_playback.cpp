@@ -50,9 +50,9 @@ void DmxEngineLayer::CueStep() {
     index = 0;
     nextEntry = 0;
   }
+  // The entry is read in place: applying a cue leaves the list as it is.
   const CuelistEntry& entry = cuelist.entries[static_cast<size_t>(index)];
-  const std::vector<CueTiming> timings = entry.timings;
-  ApplyCue(entry.cue, false, timings, 0);
+  ApplyCue(entry.cue, false, entry.timings, 0);
   currentEntry = index;
   // The excess of the last countdown is carried into this entry.
   countdown = SaturateToInt32(int64_t{countdown} + EntryLength(entry));
@@ -61,13 +61,13 @@ void DmxEngineLayer::CueStep() {
 
 void DmxEngineLayer::UpdateOscillators() {
   for (auto& [channel, oscillator] : oscillators) {
-    oscillator->Advance();
+    oscillator.Advance();
     if (channel < 0 || channel >= static_cast<int32_t>(kEngineChannels)) continue;
-    const int16_t v = oscillator->Sample();
+    const int16_t v = oscillator.Sample();
     const auto bits = static_cast<uint16_t>(v);
     offsets[channel] = static_cast<int8_t>(bits >> 8);
     AddChannel(static_cast<uint32_t>(channel));
-    const int32_t fine = oscillator->fineChannel;
+    const int32_t fine = oscillator.fineChannel;
     if (fine >= 0 && fine < static_cast<int32_t>(kEngineChannels)) {
       values[fine] = 0;
       offsets[fine] = static_cast<int16_t>(bits & 0xFF);
@@ -85,40 +85,11 @@ void DmxEngineLayer::UpdateLevelFade() {
 
 void DmxEngineLayer::UpdateChannelFades() {
   if (channelFades.empty()) return;
-  // Which channels a fade of this frame has already written; a later fade
-  // on the same channel adds its own movement on top.
-  uint8_t seen[kEngineChannels] = {};
-  bool anyFinished = false;
-  for (auto& fade : channelFades) {
-    const uint16_t channel = fade->channel;
-    const uint16_t fine = fade->fineChannel < kEngineChannels ? fade->fineChannel : kNoFineChannel;
-    AddChannel(channel);
-    if (fine != kNoFineChannel) AddChannel(fine);
-    fade->Advance();
-    const auto v = static_cast<uint16_t>(fade->GetValue());
-    if (channel < kEngineChannels) {
-      if (!seen[channel]) {
-        values[channel] = static_cast<uint8_t>(v >> 8);
-        seen[channel] = 1;
-        if (fine != kNoFineChannel) values[fine] = static_cast<uint8_t>(v & 0xFF);
-      } else {
-        const auto from = static_cast<uint16_t>(fade->from);
-        values[channel] = static_cast<uint8_t>(
-            std::clamp(values[channel] + (v >> 8) - (from >> 8), 0, 255));
-        if (fine != kNoFineChannel) {
-          values[fine] = static_cast<uint8_t>(
-              std::clamp(values[fine] + (v & 0xFF) - (from & 0xFF), 0, 255));
-        }
-      }
-    }
-    if (fade->IsFinished()) anyFinished = true;
+  if (fadeChannelsPending_) {
+    channelFades.ForEachChannel([this](uint16_t channel) { AddChannel(channel); });
+    fadeChannelsPending_ = false;
   }
-  if (anyFinished) {
-    channelFades.erase(
-        std::remove_if(channelFades.begin(), channelFades.end(),
-                       [](const std::unique_ptr<ChannelFade>& fade) { return fade->IsFinished(); }),
-        channelFades.end());
-  }
+  channelFades.Update(values, FrameStep());
 }
 
 void DmxEngineLayer::LoadCuelist(const Cuelist& list) {
@@ -167,7 +138,7 @@ void DmxEngineLayer::Pause() {
   currentEntry = 0;
   nextEntry = 0;
   if (state == kLayerRunning) {
-    for (auto& fade : channelFades) fade->Release();
+    channelFades.Release();
     state = kLayerPaused;
   } else if (state == kLayerPaused) {
     Stop();
@@ -227,7 +198,7 @@ int32_t DmxEngine::GoCue(int32_t id, uint8_t additiveFlag, int32_t newLevel) {
   const int32_t time = FadeTimeOf(show.fadeIn, id);
   SettleLevelFade(*layer);
   if (newLevel != layer->level) {
-    layer->levelFade = std::make_unique<LevelFade>(layer->level, newLevel, time, 0);
+    layer->levelFade.emplace(layer->level, newLevel, time, 0);
   }
   layer->inactive = 0;
   MoveLayerToTop(layer);
@@ -240,7 +211,7 @@ int32_t DmxEngine::ReleaseCue(int32_t id, uint8_t additiveFlag, uint8_t immediat
   layer->additive = additiveFlag;
   const int32_t time = immediate ? 0 : FadeTimeOf(show.fadeOut, id);
   SettleLevelFade(*layer);
-  if (layer->level != 0) layer->levelFade = std::make_unique<LevelFade>(layer->level, 0, time, 0);
+  if (layer->level != 0) layer->levelFade.emplace(layer->level, 0, time, 0);
   return 1;
 }
 

@@ -29,9 +29,46 @@ DmxEngine::DmxEngine() : liveOutputLayer(std::make_unique<LiveOutputLayer>(this)
 
 DmxEngine::~DmxEngine() = default;
 
-void DmxEngine::CalculateFrame() {
+namespace {
+
+// The frame computation of DmxEngine::CalculateFrame. A function of its own
+// so that it can be built for several vector units: calls from other files
+// then still find one plain symbol.
+SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine) {
+  uint8_t(&outputFrame)[kEngineChannels] = engine.outputFrame;
+  uint8_t(&touched)[kEngineChannels] = engine.touched;
+  uint8_t(&liveValues)[kEngineChannels] = engine.liveValues;
+  const std::deque<DmxEngineLayer*>& layers = engine.layers;
   std::fill(std::begin(outputFrame), std::end(outputFrame), 0);
   std::fill(std::begin(touched), std::end(touched), 0);
+  uint8_t intensity[kEngineChannels];
+  for (uint32_t channel = 0; channel < kEngineChannels; ++channel) {
+    intensity[channel] = engine.IsIntensityChannel(channel) ? 1 : 0;
+  }
+  // Each layer's contribution is worked out for all 512 channels and masked
+  // by the channels it drives: plain byte arrays, no call per channel. A
+  // layer drives each channel at most once, so this is the same as walking
+  // its channel list. At full level the values are worked out in the loop.
+  uint8_t scaled[kEngineChannels];
+  auto mix = [&](const DmxEngineLayer& layer, auto step) {
+    const uint8_t* driven = layer.DrivenChannels();
+    if (layer.level == 65535) {
+      const uint8_t* values = layer.values;
+      const int16_t* offsets = layer.offsets;
+      for (uint32_t c = 0; c < kEngineChannels; ++c) {
+        step(c, driven[c], DmxEngineLayer::OffsetValue(values[c], offsets[c]));
+      }
+    } else {
+      layer.OutputValues(intensity, scaled);
+      for (uint32_t c = 0; c < kEngineChannels; ++c) step(c, driven[c], scaled[c]);
+    }
+  };
+  auto add = [&](uint32_t c, uint8_t driven, uint8_t value) {
+    const uint8_t take = driven & intensity[c];
+    const uint32_t sum = std::min<uint32_t>(outputFrame[c] + value, 255);
+    outputFrame[c] = take ? static_cast<uint8_t>(sum) : outputFrame[c];
+    touched[c] |= take;
+  };
 
   // Both passes walk by position and read the size afresh: a cue step moves
   // its layer to the top mid-walk, and shows are timed on the resulting
@@ -41,27 +78,21 @@ void DmxEngine::CalculateFrame() {
     DmxEngineLayer* layer = layers[position];
     layer->Update();
     if (!layer->additive || layer->inactive || layer->muted) continue;
-    for (uint16_t channel : layer->channelList) {
-      if (!IsIntensityChannel(channel)) continue;
-      const int32_t sum = outputFrame[channel] + layer->GetOutputValue(channel);
-      outputFrame[channel] = static_cast<uint8_t>(std::min(sum, 255));
-      touched[channel] = 1;
-    }
+    mix(*layer, add);
   }
 
   for (size_t position = 0; position < layers.size(); ++position) {
     DmxEngineLayer* layer = layers[position];
-    if (!layer->inactive && !layer->muted) {
-      for (uint16_t channel : layer->channelList) {
-        const int32_t value = layer->GetOutputValue(channel);
-        if (!IsIntensityChannel(channel)) {
-          outputFrame[channel] = static_cast<uint8_t>(value);
-          touched[channel] = 1;
-        } else if (!layer->additive && outputFrame[channel] <= value) {
-          outputFrame[channel] = static_cast<uint8_t>(value);
-          touched[channel] = 1;
-        }
-      }
+    if (!layer->inactive && !layer->muted && !layer->channelList.empty()) {
+      const uint8_t highestTakes = layer->additive ? 0 : 1;
+      // Latest takes precedence, or for intensity the highest (an equal
+      // value marks the channel too); additive intensity was added above.
+      mix(*layer, [&](uint32_t c, uint8_t driven, uint8_t value) {
+        const uint8_t higher = outputFrame[c] <= value ? highestTakes : 0;
+        const uint8_t take = driven & (intensity[c] ? higher : 1);
+        outputFrame[c] = take ? value : outputFrame[c];
+        touched[c] |= take;
+      });
     }
     if (!layer->levelFade && layer->level == 0) layer->inactive = 1;
   }
@@ -69,7 +100,7 @@ void DmxEngine::CalculateFrame() {
   const uint32_t grandMaster = GrandMaster.load(std::memory_order_relaxed);
   for (uint32_t channel = 0; channel < kEngineChannels; ++channel) {
     uint32_t value = outputFrame[channel];
-    if (invert[channel]) value = 255 - value;
+    if (engine.invert[channel]) value = 255 - value;
     // Live values are kept before the grand master so that raising it again
     // brings held channels back.
     if (touched[channel]) {
@@ -77,11 +108,16 @@ void DmxEngine::CalculateFrame() {
     } else {
       value = liveValues[channel];
     }
-    if (IsIntensityChannel(channel)) value = value * grandMaster / 255;
-    if (overrideValues[channel] >= 0) value = static_cast<uint32_t>(overrideValues[channel]);
+    if (engine.IsIntensityChannel(channel)) value = value * grandMaster / 255;
+    if (engine.overrideValues[channel] >= 0)
+      value = static_cast<uint32_t>(engine.overrideValues[channel]);
     outputFrame[channel] = static_cast<uint8_t>(value);
   }
 }
+
+}  // namespace
+
+void DmxEngine::CalculateFrame() { ComputeFrame(*this); }
 
 void DmxEngine::Run() {
   uint8_t frame[kEngineChannels];

@@ -14,7 +14,7 @@ int32_t DmxEngineLayer::HasChannel(uint32_t channel) {
 }
 
 // Level given as anything a caller stored; products are taken wide.
-int32_t DmxEngineLayer::ScaledValue(uint32_t channel, int32_t offset) {
+int32_t DmxEngineLayer::ScaledValue(uint32_t channel, int32_t offset) const {
   if (channel >= kEngineChannels) return 0;
   const int64_t f = engine->IsIntensityChannel(channel) ? level : 65535;
   const int64_t sum = int64_t{offset} * f / 65535 + int64_t{values[channel]} * f / 65535;
@@ -22,6 +22,17 @@ int32_t DmxEngineLayer::ScaledValue(uint32_t channel, int32_t offset) {
 }
 
 int32_t DmxEngineLayer::GetValue(uint32_t channel) { return ScaledValue(channel, 0); }
+
+void DmxEngineLayer::OutputValues(const uint8_t* intensity, uint8_t* out) const {
+  // At full level, and on channels that are not intensity, the level scales
+  // by 65535 / 65535.
+  for (uint32_t c = 0; c < kEngineChannels; ++c) out[c] = OffsetValue(values[c], offsets[c]);
+  if (level == 65535) return;
+  for (uint32_t c = 0; c < kEngineChannels; ++c) {
+    if (intensity[c] && inChannelList_[c])
+      out[c] = static_cast<uint8_t>(ScaledValue(c, offsets[c]));
+  }
+}
 
 int32_t DmxEngineLayer::GetOutputValue(uint32_t channel) {
   return channel < kEngineChannels ? ScaledValue(channel, offsets[channel]) : 0;
@@ -47,6 +58,7 @@ void DmxEngineLayer::Clear() {
   std::fill(std::begin(inChannelList_), std::end(inChannelList_), 0);
   channelList.clear();
   oscillators.clear();
+  fadeChannelsPending_ = !channelFades.empty();
 }
 
 void DmxEngineLayer::AddChannel(uint32_t channel) {
@@ -68,26 +80,21 @@ void DmxEngineLayer::SetLevel(int32_t target, int32_t time) {
     levelFade.reset();
   }
   if (level == target) return;
-  levelFade = std::make_unique<LevelFade>(level, target, time, 0);
+  levelFade.emplace(level, target, time, 0);
 }
 
 void DmxEngineLayer::FadeOut(int32_t time) { SetLevel(0, time); }
 
-void DmxEngineLayer::SetFadesPaused(bool pause, bool all) {
-  for (auto& fade : channelFades) {
-    if (!pause) {
-      fade->paused = 0;
-    } else if (all || int64_t{fade->elapsed} <= int64_t{fade->rise} + fade->hold + 250) {
-      fade->paused = 1;
-    }
-  }
-}
+void DmxEngineLayer::SetFadesPaused(bool pause, bool all) { channelFades.SetPaused(pause, all); }
 
 void DmxEngineLayer::AddChannelFade(uint16_t channel, uint8_t value, int32_t rise, int32_t hold,
                                     int32_t fall) {
   if (channel >= kEngineChannels) return;
-  channelFades.push_back(std::make_unique<ChannelFade>(channel, engine->startValues[channel], value,
-                                                       rise, hold, fall, false));
+  channelFades.Stage(channel, kNoFineChannel,
+                     static_cast<uint16_t>(engine->startValues[channel] << 8),
+                     static_cast<uint16_t>(value << 8), 0, rise, hold, fall);
+  channelFades.Commit();
+  fadeChannelsPending_ = true;
 }
 
 void DmxEngineLayer::AddChannelFade(uint16_t channel, uint16_t fineChannel, uint8_t coarse,
@@ -95,9 +102,11 @@ void DmxEngineLayer::AddChannelFade(uint16_t channel, uint16_t fineChannel, uint
   if (channel >= kEngineChannels) return;
   if (fineChannel >= kEngineChannels) fineChannel = kNoFineChannel;
   const uint8_t fromFine = fineChannel == kNoFineChannel ? 0 : engine->startValues[fineChannel];
-  channelFades.push_back(std::make_unique<ChannelFade>(channel, fineChannel,
-                                                       engine->startValues[channel], fromFine,
-                                                       coarse, fine, rise, hold, fall, false));
+  channelFades.Stage(channel, fineChannel,
+                     static_cast<uint16_t>(engine->startValues[channel] << 8 | fromFine),
+                     static_cast<uint16_t>(coarse << 8 | fine), 0, rise, hold, fall);
+  channelFades.Commit();
+  fadeChannelsPending_ = true;
 }
 
 Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel, int32_t waveform,
@@ -105,9 +114,7 @@ Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel, i
                                           uint16_t width) {
   const uint64_t key = uint64_t{universe} * kEngineChannels + channel;
   if (key >= kEngineChannels) return nullptr;
-  std::unique_ptr<Oscillator>& slot = oscillators[static_cast<int32_t>(key)];
-  if (!slot) slot = std::make_unique<Oscillator>(waveform);
-  Oscillator* oscillator = slot.get();
+  Oscillator* oscillator = &oscillators.FindOrAdd(static_cast<int32_t>(key), waveform);
   oscillator->SetWaveform(waveform);
   oscillator->SetPhase(phase);
   oscillator->SetPeriod(period);
@@ -116,11 +123,11 @@ Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel, i
   return oscillator;
 }
 
-Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel,
-                                          uint32_t fineChannel, int32_t waveform, uint32_t period,
-                                          uint16_t phase, uint16_t amplitude, uint16_t width) {
+Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel, uint32_t fineChannel,
+                                          int32_t waveform, uint32_t period, uint16_t phase,
+                                          uint16_t amplitude, uint16_t width) {
   const uint64_t key = uint64_t{universe} * kEngineChannels + channel;
-  const bool isNew = key < kEngineChannels && oscillators.count(static_cast<int32_t>(key)) == 0;
+  const bool isNew = key < kEngineChannels && !oscillators.Find(static_cast<int32_t>(key));
   Oscillator* oscillator =
       AddOscillator(universe, channel, waveform, period, phase, amplitude, width);
   if (oscillator && isNew) {
@@ -131,17 +138,17 @@ Oscillator* DmxEngineLayer::AddOscillator(uint32_t universe, uint32_t channel,
 }
 
 void DmxEngineLayer::ResetOscillatorPhases() {
-  for (auto& entry : oscillators) entry.second->ResetPhase();
+  for (auto& entry : oscillators) entry.second.ResetPhase();
 }
 
 void DmxEngineLayer::UpdateOscillatorSteps() {
   for (auto& entry : oscillators) {
-    Oscillator& oscillator = *entry.second;
+    Oscillator& oscillator = entry.second;
     if (oscillator.period != 0) oscillator.step = OscillatorStepFor(oscillator.period);
   }
 }
 
-void DmxEngineLayer::DeleteChannelFades() { channelFades.clear(); }
+void DmxEngineLayer::DeleteChannelFades() { channelFades.Clear(); }
 
 namespace {
 
@@ -163,6 +170,44 @@ const CueTiming* TimingFor(const std::vector<CueTiming>& timings, int32_t type) 
 
 }  // namespace
 
+void DmxEngineLayer::StagePairs(const Cue& cue, const std::vector<CueTiming>& timings) {
+  const size_t count = cue.values.size();
+  int64_t coarseSlot[kPairCount] = {-1, -1, -1};
+  int64_t fineSlot[kPairCount] = {-1, -1, -1};
+  for (size_t p = 0; p < count; ++p) {
+    const uint16_t channel = cue.values[p].channel;
+    if (channel >= kEngineChannels) continue;
+    const int32_t type = engine->channelTypes[channel];
+    // Only types 1 and 7 fill a slot, and a pair can only complete on the
+    // value that fills its last slot.
+    if (type != 1 && type != 7) continue;
+    const int32_t subtype = engine->channelSubtypes[channel];
+    for (size_t s = 0; s < kPairCount; ++s) {
+      if (type != kPairSlots[s].type) continue;
+      if (subtype == kPairSlots[s].coarseSubtype) coarseSlot[s] = static_cast<int64_t>(p);
+      if (subtype == kPairSlots[s].fineSubtype) fineSlot[s] = static_cast<int64_t>(p);
+    }
+    for (size_t s = 0; s < kPairCount; ++s) {
+      if (coarseSlot[s] < 0 || fineSlot[s] < 0) continue;
+      const CueTiming* timing = TimingFor(timings, kPairSlots[s].type);
+      const CueValue& coarse = cue.values[static_cast<size_t>(coarseSlot[s])];
+      const CueValue& fine = cue.values[static_cast<size_t>(fineSlot[s])];
+      if (timing) {
+        const uint8_t* start = engine->startValues;
+        channelFades.Stage(coarse.channel, fine.channel,
+                           static_cast<uint16_t>(start[coarse.channel] << 8 | start[fine.channel]),
+                           static_cast<uint16_t>(coarse.value << 8 | fine.value),
+                           kPairSlots[s].type, timing->rise, timing->hold, timing->fall);
+        paired_[static_cast<size_t>(coarseSlot[s])] = 1;
+        paired_[static_cast<size_t>(fineSlot[s])] = 1;
+        pairs_.emplace_back(coarse.channel, fine.channel);
+      }
+      coarseSlot[s] = -1;
+      fineSlot[s] = -1;
+    }
+  }
+}
+
 void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueTiming>& timings,
                               uint32_t fadeTime) {
   engine->MoveLayerToTop(this);
@@ -181,63 +226,31 @@ void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueT
         level = levelFade->GetValue();
         levelFade.reset();
       }
-      if (level != 65535) {
-        levelFade = std::make_unique<LevelFade>(level, 65535, SaturateToInt32(fadeTime), 0);
-      }
+      if (level != 65535) levelFade.emplace(level, 65535, SaturateToInt32(fadeTime), 0);
     }
   }
 
   // Coarse/fine channel pairs become one 16-bit fade; what stays unpaired is
   // faded (or set) on its own below.
   const size_t count = cue.values.size();
-  std::vector<uint8_t> paired(count, 0);
-  std::vector<std::pair<uint16_t, uint16_t>> pairs;
-  if (!timings.empty()) {
-    int64_t coarseSlot[kPairCount] = {-1, -1, -1};
-    int64_t fineSlot[kPairCount] = {-1, -1, -1};
-    for (size_t p = 0; p < count; ++p) {
-      const uint16_t channel = cue.values[p].channel;
-      if (channel >= kEngineChannels) continue;
-      const int32_t type = engine->channelTypes[channel];
-      const int32_t subtype = engine->channelSubtypes[channel];
-      for (size_t s = 0; s < kPairCount; ++s) {
-        if (type != kPairSlots[s].type) continue;
-        if (subtype == kPairSlots[s].coarseSubtype) coarseSlot[s] = static_cast<int64_t>(p);
-        if (subtype == kPairSlots[s].fineSubtype) fineSlot[s] = static_cast<int64_t>(p);
-      }
-      for (size_t s = 0; s < kPairCount; ++s) {
-        if (coarseSlot[s] < 0 || fineSlot[s] < 0) continue;
-        const CueTiming* timing = TimingFor(timings, kPairSlots[s].type);
-        const CueValue& coarse = cue.values[static_cast<size_t>(coarseSlot[s])];
-        const CueValue& fine = cue.values[static_cast<size_t>(fineSlot[s])];
-        if (timing) {
-          channelFades.push_back(std::make_unique<ChannelFade>(
-              coarse.channel, fine.channel, engine->startValues[coarse.channel],
-              engine->startValues[fine.channel], coarse.value, fine.value, timing->rise,
-              timing->hold, timing->fall, false));
-          paired[static_cast<size_t>(coarseSlot[s])] = 1;
-          paired[static_cast<size_t>(fineSlot[s])] = 1;
-          pairs.emplace_back(coarse.channel, fine.channel);
-        }
-        coarseSlot[s] = -1;
-        fineSlot[s] = -1;
-      }
-    }
-  }
-  for (const auto& pair : pairs) {
+  paired_.assign(count, 0);
+  pairs_.clear();
+  if (!timings.empty()) StagePairs(cue, timings);
+  for (const auto& pair : pairs_) {
     AddChannel(pair.first);
     AddChannel(pair.second);
   }
 
   for (size_t p = 0; p < count; ++p) {
-    if (paired[p]) continue;
+    if (paired_[p]) continue;
     const CueValue& value = cue.values[p];
     if (value.channel >= kEngineChannels) continue;
-    const CueTiming* timing = TimingFor(timings, engine->channelTypes[value.channel]);
-    if (timing) {
-      channelFades.push_back(std::make_unique<ChannelFade>(
-          value.channel, engine->startValues[value.channel], value.value, timing->rise,
-          timing->hold, timing->fall, false));
+    const int32_t type = engine->channelTypes[value.channel];
+    if (const CueTiming* timing = TimingFor(timings, type)) {
+      channelFades.Stage(value.channel, kNoFineChannel,
+                         static_cast<uint16_t>(engine->startValues[value.channel] << 8),
+                         static_cast<uint16_t>(value.value << 8), type, timing->rise, timing->hold,
+                         timing->fall);
     } else {
       // No timings at all, or none for this channel's type: the value
       // arrives at once rather than reading past the timing list.
@@ -245,19 +258,19 @@ void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueT
     }
     AddChannel(value.channel);
   }
+  channelFades.Commit();
 
   for (const OscillatorDef& def : cue.oscillators) {
     if (def.channel < 0 || def.channel >= static_cast<int32_t>(kEngineChannels)) continue;
-    auto oscillator = std::make_unique<Oscillator>(def.waveform);
-    oscillator->SetPhase(def.phase);
-    oscillator->SetPeriod(def.period);
-    oscillator->amplitude = def.amplitude;
-    oscillator->fineChannel =
+    Oscillator& oscillator = oscillators.Replace(def.channel, def.waveform);
+    oscillator.SetPhase(def.phase);
+    oscillator.SetPeriod(def.period);
+    oscillator.amplitude = def.amplitude;
+    oscillator.fineChannel =
         def.fineChannel >= 0 && def.fineChannel < static_cast<int32_t>(kEngineChannels)
             ? def.fineChannel
             : -1;
-    oscillator->SetWidth(def.width);
-    oscillators[def.channel] = std::move(oscillator);
+    oscillator.SetWidth(def.width);
   }
 }
 
@@ -266,12 +279,12 @@ void DmxEngineLayer::SnapshotCue(Cue& cue) const {
   for (const auto& [channel, oscillator] : oscillators) {
     OscillatorDef def;
     def.channel = channel;
-    def.fineChannel = oscillator->fineChannel;
-    def.waveform = oscillator->waveform;
-    def.period = oscillator->period;
-    def.phase = oscillator->phase;
-    def.amplitude = static_cast<uint16_t>(oscillator->amplitude);
-    def.width = oscillator->width;
+    def.fineChannel = oscillator.fineChannel;
+    def.waveform = oscillator.waveform;
+    def.period = oscillator.period;
+    def.phase = oscillator.phase;
+    def.amplitude = static_cast<uint16_t>(oscillator.amplitude);
+    def.width = oscillator.width;
     cue.oscillators.push_back(def);
   }
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "show_engine/fades.h"
@@ -29,7 +31,7 @@ class DmxEngineLayer {
   DmxEngineLayer(const DmxEngineLayer&) = delete;
   DmxEngineLayer& operator=(const DmxEngineLayer&) = delete;
 
-  // The mix reads layers only through GetOutputValue. Channels are below 512.
+  // One layer's reading of a channel. Channels are below 512.
   virtual int32_t HasChannel(uint32_t channel);
   virtual int32_t GetValue(uint32_t channel);
   virtual int32_t GetOutputValue(uint32_t channel);
@@ -66,6 +68,24 @@ class DmxEngineLayer {
                 uint32_t fadeTime);
   void SnapshotCue(Cue& cue) const;
 
+  // What the mix reads: GetOutputValue of every channel at once, with
+  // `intensity` marking the intensity channels, and which channels the layer
+  // drives (1) or not (0).
+  void OutputValues(const uint8_t* intensity, uint8_t* out) const;
+  // GetOutputValue at full level, or of a channel that is not intensity:
+  // value plus offset, limited to a byte. An offset beyond +-256 saturates
+  // either way; bounding it first keeps the sum in 16 bits, twice the
+  // channels per step of 32.
+  static uint8_t OffsetValue(uint8_t value, int16_t offset) {
+    offset = offset < -256 ? -256 : offset;
+    offset = offset > 256 ? 256 : offset;
+    auto sum = static_cast<int16_t>(value + offset);
+    sum = sum < 0 ? 0 : sum;
+    sum = sum > 255 ? 255 : sum;
+    return static_cast<uint8_t>(sum);
+  }
+  const uint8_t* DrivenChannels() const { return inChannelList_; }
+
   // One frame of playback.
   void Update();
   void LoadCuelist(const Cuelist& list);
@@ -79,9 +99,9 @@ class DmxEngineLayer {
   int16_t offsets[kEngineChannels] = {};
   std::vector<uint16_t> channelList;
   Cuelist cuelist;
-  std::map<int32_t, std::unique_ptr<Oscillator>> oscillators;
-  std::unique_ptr<LevelFade> levelFade;
-  std::vector<std::unique_ptr<ChannelFade>> channelFades;
+  OscillatorMap oscillators;
+  std::optional<LevelFade> levelFade;
+  ChannelFadeSet channelFades;
   int32_t level = 65535;
   int32_t state = kLayerStopped;
   int32_t currentEntry = 0;
@@ -94,15 +114,23 @@ class DmxEngineLayer {
   DmxEngine* engine;
 
  private:
-  int32_t ScaledValue(uint32_t channel, int32_t offset);
+  int32_t ScaledValue(uint32_t channel, int32_t offset) const;
   void CueStep();
   void UpdateOscillators();
   void UpdateLevelFade();
   void UpdateChannelFades();
   void DeleteChannelFades();
+  // Forms the coarse/fine pairs of a cue applied with timings.
+  void StagePairs(const Cue& cue, const std::vector<CueTiming>& timings);
 
   // Mirrors channelList so that the per-frame AddChannel calls stay cheap.
   uint8_t inChannelList_[kEngineChannels] = {};
+  // Fades added from outside a cue application, or a channel list cleared
+  // under running fades: their channels join the list on the next update.
+  bool fadeChannelsPending_ = false;
+  // Room a cue application works in, kept so that cue steps allocate nothing.
+  std::vector<uint8_t> paired_;
+  std::vector<std::pair<uint16_t, uint16_t>> pairs_;
 };
 
 // A layer view of the engine's live values; kept off the stack.

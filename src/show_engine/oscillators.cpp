@@ -1,5 +1,6 @@
 #include "show_engine/oscillators.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "show_engine/engine_globals.h"
@@ -88,22 +89,33 @@ void Oscillator::SetWidth(uint32_t newWidth) {
   threshold = w * 20;
 }
 
-void Oscillator::Advance() { position = WrapPosition(int64_t{position} + step); }
+void Oscillator::WrapAdvance(int64_t next) { position = WrapPosition(next); }
 
-int16_t Oscillator::Sample() const {
-  if (disabled || amplitude == 0) return 0;
-  const int32_t index = position / 1000;
-  int64_t sample;
-  if (waveform == kWaveSquare) {
-    sample = index < threshold ? 32767 : -32767;
-  } else {
-    sample = waveTable[index];
+std::vector<OscillatorMap::Entry>::iterator OscillatorMap::LowerBound(int32_t channel) {
+  return std::lower_bound(entries_.begin(), entries_.end(), channel,
+                          [](const Entry& entry, int32_t key) { return entry.first < key; });
+}
+
+Oscillator* OscillatorMap::Find(int32_t channel) {
+  const auto found = LowerBound(channel);
+  return found != entries_.end() && found->first == channel ? &found->second : nullptr;
+}
+
+const Oscillator* OscillatorMap::Find(int32_t channel) const {
+  return const_cast<OscillatorMap*>(this)->Find(channel);
+}
+
+Oscillator& OscillatorMap::FindOrAdd(int32_t channel, int32_t waveform) {
+  const auto found = LowerBound(channel);
+  if (found != entries_.end() && found->first == channel) return found->second;
+  return entries_.insert(found, Entry(channel, Oscillator(waveform)))->second;
+}
+
+Oscillator& OscillatorMap::Replace(int32_t channel, int32_t waveform) {
+  const auto found = LowerBound(channel);
+  if (found != entries_.end() && found->first == channel) {
+    found->second = Oscillator(waveform);
+    return found->second;
   }
-  // Signed throughout: an unsigned amplitude times a negative sample would
-  // turn the low half of the wave into a huge positive number. Amplitudes
-  // above full swing clip instead of wrapping round to the other sign.
-  int64_t v = int64_t{amplitude} * sample / 1000;
-  if (v > 32767) v = 32767;
-  if (v < -32768) v = -32768;
-  return static_cast<int16_t>(v);
+  return entries_.insert(found, Entry(channel, Oscillator(waveform)))->second;
 }

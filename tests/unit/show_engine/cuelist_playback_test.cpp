@@ -126,7 +126,7 @@ TEST_F(CuelistPlayback, SpeedChangesTheFrameStep) {
   EXPECT_EQ(Frames(1, 0), 21);  // 65280 x 83 / 1000
   engine.SetSpeed(1000);
   EXPECT_EQ(Frames(1, 0), 22);  // elapsed 87
-  EXPECT_EQ(engine.cuelistLayers.at(0)->oscillators.at(1)->step, 8333u);
+  EXPECT_EQ(engine.cuelistLayers.at(0)->oscillators.Find(1)->step, 8333u);
 }
 
 TEST_F(CuelistPlayback, PositionPastTheEndStopsTheList) {
@@ -151,7 +151,7 @@ TEST_F(CuelistPlayback, OutOfRangeShowDataIsCarriedButNotApplied) {
   const DmxEngineLayer& cue = *engine.cueLayers.at(0);
   EXPECT_EQ(cue.channelList, std::vector<uint16_t>{1});
   ASSERT_EQ(cue.oscillators.size(), 1u);
-  EXPECT_EQ(cue.oscillators.at(1)->fineChannel, -1);
+  EXPECT_EQ(cue.oscillators.Find(1)->fineChannel, -1);
   engine.GoCue(0, 0, 65535);
   engine.GoCuelist(0, 0, 65535);
   Frames(30, 0);
