@@ -95,8 +95,18 @@ std::vector<uint8_t> Filled(size_t n, uint8_t first) {
   return v;
 }
 
-// A loopback send is queued before sendto returns, so one wake finds them all.
-TEST_F(ReceiveBatchTest, OneWakeHandsOverEveryQueuedDatagramInArrivalOrder) {
+// Serves wakes until `count` datagrams are handled; the size of each wake.
+std::vector<uint32_t> ServeUntil(size_t count, const ReceiveEndpoint& endpoint,
+                                 ReceiveBatch& batch, DatagramSender reply) {
+  std::vector<uint32_t> wakes;
+  while (HandledDatagrams().size() < count) wakes.push_back(ServeBatch(endpoint, batch, reply));
+  return wakes;
+}
+
+// A loopback send is normally queued before sendto returns, so one wake finds
+// them all; a loaded machine may hand some to the kernel's softirq thread,
+// and a later wake takes them.
+TEST_F(ReceiveBatchTest, QueuedDatagramsAreHandedOverInArrivalOrder) {
   const struct {
     int from;
     std::vector<uint8_t> sent;
@@ -112,7 +122,8 @@ TEST_F(ReceiveBatchTest, OneWakeHandsOverEveryQueuedDatagramInArrivalOrder) {
   for (const auto& r : rows) Send(r.from, r.sent);
 
   ReceiveBatch batch(kSlotSize);
-  ASSERT_EQ(ServeBatch(endpoint_, batch, reply_), std::size(rows));
+  const std::vector<uint32_t> wakes = ServeUntil(std::size(rows), endpoint_, batch, reply_);
+  EXPECT_LT(wakes.size(), std::size(rows)) << "one wake a datagram: nothing was batched";
   ASSERT_EQ(HandledDatagrams().size(), std::size(rows));
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Handled& h = HandledDatagrams()[i];
@@ -130,9 +141,10 @@ TEST_F(ReceiveBatchTest, LongQueueSpansWakesInOrder) {
   for (uint8_t i = 0; i < kCount; ++i) Send(i % 2, Filled(i % 2 == 0 ? kSlotSize : 2, i));
 
   ReceiveBatch batch(kSlotSize, kSlots);
-  std::vector<uint32_t> wakes;
-  while (HandledDatagrams().size() < kCount) wakes.push_back(ServeBatch(endpoint_, batch, reply_));
-  EXPECT_EQ(wakes, (std::vector<uint32_t>{4, 4, 2}));
+  const std::vector<uint32_t> wakes = ServeUntil(kCount, endpoint_, batch, reply_);
+  EXPECT_GE(wakes.size(), 3u);
+  for (uint32_t taken : wakes) EXPECT_LE(taken, kSlots);
+  ASSERT_EQ(HandledDatagrams().size(), size_t{kCount});
   for (uint8_t i = 0; i < kCount; ++i) {
     const Handled& h = HandledDatagrams()[i];
     EXPECT_EQ(h.bytes, Filled(i % 2 == 0 ? kSlotSize : 2, i)) << "datagram " << int{i};
