@@ -29,8 +29,7 @@ StreamDatagram BuildStreamDatagram(const Stream& s, const uint8_t* channels, uin
   if (s.kind == kStreamNxb) {
     BuildQsooHeader(out, s.nxbInput == 1);
     // Any engine socket reaches the node; the Art-Net one is always open.
-    return Finish(out, kQsooDataOffset, channels, ArtnetRxSocket,
-                  WithPort(s.nxbAddress, kQspPort));
+    return Finish(out, kQsooDataOffset, channels, ArtnetRxSocket, s.nxbAddress);
   }
   if (s.kind != kStreamNetwork) return {};
   switch (s.protocol) {
@@ -40,8 +39,7 @@ StreamDatagram BuildStreamDatagram(const Stream& s, const uint8_t* channels, uin
                     WithPort(s.artnetAddress, kArtnetPort));
     case kProtocolQsp:
       BuildQspDataHeader(out, s.qspUniverse);
-      return Finish(out, kQspDataOffset, channels, s.sendSocket,
-                    WithPort(s.qspAddress, kQspPort));
+      return Finish(out, kQspDataOffset, channels, s.sendSocket, s.qspAddress);
     case kProtocolSacn:
       std::memcpy(out, s.acn.packet, kSacnHeaderSize);
       return Finish(out, kSacnHeaderSize, channels, s.sendSocket,

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "osc_control/osc_datagram.h"
 #include "show_engine/dmx_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
@@ -175,6 +176,14 @@ void SetChannel(const osc::ReceivedMessage& message, std::string_view address, i
 
 void ExamplePacketListener::ProcessPacket(const char* data, int size,
                                           const IpEndpointName& sender) {
+  if (size < 0) return;
+  if (const char* fault = OscStructureFault(data, static_cast<size_t>(size))) {
+    // Dropped as the library drops a datagram it cannot parse, with the
+    // same line, so log readers see one kind of refusal.
+    VLOG(1) << "OSC Exeception";
+    VLOG(2) << "OSC: dropped datagram: " << fault;
+    return;
+  }
   try {
     osc::OscPacketListener::ProcessPacket(data, size, sender);
   } catch (const osc::Exception&) {

@@ -1,5 +1,6 @@
 #include "protocols/artnet_packets.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "protocols/byte_order.h"
@@ -45,10 +46,12 @@ uint16_t ArtnetOpcode(const uint8_t* packet) {
 
 bool ParseArtDmx(const uint8_t* packet, size_t length, ArtDmxInput* out) {
   if (length < kArtDmxMinSize) return false;
-  size_t dataLength = length - kArtDmxHeaderSize;
+  size_t dataLength = std::min<size_t>(length - kArtDmxHeaderSize, kDmxChannels);
+  // Length, high byte first: a frame may arrive padded beyond its channels.
+  dataLength = std::min<size_t>(dataLength, GetU16Be(packet + 16));
   out->universe = GetU16Le(packet + 14);
   out->data = packet + kArtDmxHeaderSize;
-  out->length = static_cast<uint32_t>(dataLength < kDmxChannels ? dataLength : kDmxChannels);
+  out->length = static_cast<uint32_t>(dataLength);
   return true;
 }
 

@@ -9,8 +9,9 @@
 constexpr uint16_t kArtnetPort = 6454;
 constexpr uint32_t kArtDmxSize = 530;
 constexpr uint32_t kArtDmxHeaderSize = 18;
-// Anything shorter carries fewer than 20 channels and is not taken.
-constexpr uint32_t kArtDmxMinSize = 38;
+// The header and the 2 channels that are the least an ArtDmx may carry:
+// peers send short frames for universes of a few channels.
+constexpr uint32_t kArtDmxMinSize = kArtDmxHeaderSize + 2;
 // The receiver reads one datagram at a time into this many bytes.
 constexpr uint32_t kArtnetReceiveBufferSize = 600;
 // ID and OpCode: the least a datagram needs to be dispatched.
@@ -53,11 +54,12 @@ uint16_t ArtnetOpcode(const uint8_t* packet);
 struct ArtDmxInput {
   uint16_t universe;      // SubUni and Net as one value
   const uint8_t* data;    // channel 1 first
-  uint32_t length;        // at most 512, whatever the datagram claims
+  uint32_t length;        // at most 512, whatever the datagram claims; may be 0
 };
 
-// Reads an ArtDmx. The Length field is not trusted: the data is what arrived
-// behind the header, cut to one universe. False when fewer than 20 channels.
+// Reads an ArtDmx. The data is as long as the Length field says, but never
+// longer than what arrived behind the header nor than one universe. False
+// when fewer than 2 channel bytes arrived.
 bool ParseArtDmx(const uint8_t* packet, size_t length, ArtDmxInput* out);
 
 struct ArtTodRequestInput {

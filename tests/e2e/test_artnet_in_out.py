@@ -67,8 +67,8 @@ class ArtDmxIn(h.EngineTestCase):
         eng = self.start_engine(config=ART_IN_1 + ART_OUT_2, rules="")
         peer = self.peer()
         peer.sendto(f.art_dmx(1, [(3 * i) & 0xFF for i in range(512)]), (h.DEVICE_IP, 6454))
-        peer.sendto(f.art_dmx(1, [9] * 20), (h.DEVICE_IP, 6454))   # shortest taken
-        peer.sendto(f.art_dmx(1, [9] * 19), (h.DEVICE_IP, 6454))   # too short: dropped
+        peer.sendto(f.art_dmx(1, [9] * 2), (h.DEVICE_IP, 6454))    # shortest taken
+        peer.sendto(f.art_dmx(1, [9] * 1), (h.DEVICE_IP, 6454))    # too short: dropped
         peer.sendto(f.art_dmx(2, [1] * 512), (h.DEVICE_IP, 6454))  # an output: unmatched
         peer.sendto(f.art_dmx(0x0407, [1] * 512), (h.DEVICE_IP, 6454))
         peer.sendto(f.art_dmx(0x0407, [2] * 512), (h.DEVICE_IP, 6454))
@@ -113,6 +113,16 @@ class Routing(h.EngineTestCase):
         expected = bytes(24) + frame[24:]
         out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == expected)
         self.assertIsNotNone(out, "the short frame was not merged into the held one")
+
+        # Three channels as a standard node sends them: padded to an even
+        # count, Length 4, 22 bytes in all.
+        cap.drain()
+        three = f.HEADER + bytes([0x00, 0x50, 0, 14, 0, 0, 1, 0, 0, 4, 10, 20, 30, 0])
+        self.assertEqual(len(three), 22)
+        self.peer().sendto(three, (h.DEVICE_IP, 6454))
+        expected = bytes([10, 20, 30, 0]) + bytes(20) + frame[24:]
+        out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == expected)
+        self.assertIsNotNone(out, "the 22-byte frame did not reach the output")
 
 
 if __name__ == "__main__":

@@ -50,7 +50,7 @@ class ShowAndOsc(h.EngineTestCase):
     def test_show_frames_follow_the_show_and_osc_steers_them(self):
         h.write_file(SHOW_PATH, SHOW)
         cap = self.capture()
-        self.start_engine(config=CONFIG, rules=RULES)
+        eng = self.start_engine(config=CONFIG, rules=RULES, env={"GLOG_v": "1"})
 
         # The 2 s rise arrives frame by frame at the output, never falling.
         frames = [p[4][18:] for p in cap.packets(3.5, universe_frames(1))]
@@ -84,6 +84,18 @@ class ShowAndOsc(h.EngineTestCase):
         self.peer().sendto(b"#bundle\x00garbage", (h.DEVICE_IP, 8000))
         osc("/cvmk2/6", 12.0)
         self.wait_channels(cap, 2, {5: 77, 6: 12})
+
+        # An element size of -4 once held the library's bundle reader on one
+        # element for ever, alone or inside a valid bundle. Both are dropped
+        # and the next message takes effect.
+        negative = b"#bundle\x00" + bytes(8) + b"\xff\xff\xff\xfc"
+        self.assertEqual(len(negative), 20)
+        nested = b"#bundle\x00" + bytes(8) + struct.pack(">i", len(negative)) + negative
+        for bad in (negative, nested):
+            self.peer().sendto(bad, (h.DEVICE_IP, 8000))
+        osc("/vpro/gm", 51.0)
+        self.wait_channels(cap, 1, {0: 40})
+        self.assertGreaterEqual(eng.stderr().count("OSC Exeception"), 3)
 
     def test_missing_show_file_and_taken_osc_port_are_fatal(self):
         eng = self.start_engine(wait=False, config="C001000/tmp/no-show.txt\n", rules="")

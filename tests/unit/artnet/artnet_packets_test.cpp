@@ -13,24 +13,49 @@ namespace {
 TEST(ArtnetPackets, ArtDmxInputLengths) {
   const struct {
     size_t datagram;
+    uint16_t lengthField;
     bool taken;
     uint32_t dataLength;
   } rows[] = {
-      {17, false, 0},                         // shorter than the header
-      {37, false, 0},                         // 19 channels
-      {38, true, 20},                         // the shortest taken
-      {kArtnetReceiveBufferSize, true, 512},  // cut to a universe
+      {17, 512, false, 0},                           // shorter than the header
+      {19, 512, false, 0},                           // one channel
+      {20, 512, true, 2},                            // the shortest taken
+      {22, 4, true, 4},                              // a universe of three channels, padded to 4
+      {38, 0xFFFF, true, 20},                        // a Length beyond what arrived
+      {kArtDmxSize, 4, true, 4},                     // trailing bytes beyond the Length
+      {kArtDmxSize, 0, true, 0},                     // a Length of nothing writes nothing
+      {kArtnetReceiveBufferSize, 0xFFFF, true, 512},  // cut to a universe
   };
   for (const auto& r : rows) {
     std::vector<uint8_t> p = ArtDmx(0x0102, r.datagram > 18 ? r.datagram - 18 : 0);
     p.resize(r.datagram);
-    if (p.size() >= 18) p[16] = p[17] = 0xFF;  // a Length field that lies changes nothing
+    if (p.size() >= 18) {
+      p[16] = static_cast<uint8_t>(r.lengthField >> 8);
+      p[17] = static_cast<uint8_t>(r.lengthField);
+    }
     ArtDmxInput in = {};
     ASSERT_EQ(ParseArtDmx(p.data(), p.size(), &in), r.taken) << r.datagram;
     if (!r.taken) continue;
     EXPECT_EQ(in.universe, 258) << r.datagram;
     EXPECT_EQ(in.length, r.dataLength) << r.datagram;
     EXPECT_EQ(in.data, p.data() + 18) << r.datagram;
+  }
+}
+
+// The header every Art-Net output frame starts with; its datagram on the
+// wire is checked on the real binary.
+TEST(ArtnetPackets, ArtDmxOutputHeader) {
+  const struct {
+    uint32_t universe;
+    std::vector<uint8_t> header;
+  } rows[] = {
+      {300, ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x2C, 0x01, 0x02, 0x00})},
+      {0x1012C, ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x2C, 0x01, 0x02, 0x00})},  // low 16 bits
+  };
+  for (const auto& r : rows) {
+    std::vector<uint8_t> out(kArtDmxHeaderSize, 0xEE);
+    BuildArtDmxHeader(out.data(), r.universe);
+    EXPECT_EQ(out, r.header) << r.universe;
   }
 }
 

@@ -179,7 +179,7 @@ TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
       {std::vector<uint8_t>(good.begin(), good.begin() + 12), "header without its size"},
       {with(0, 'X'), "wrong magic"},
       {Jumbo(1, 8997), "9001 bytes"},
-      {Jumbo(2, 37), "slots too short for 20 channels"},
+      {Jumbo(2, 19), "slots too short for 2 channels"},
       {with(4 + 562 + 9, 0x20), "ArtPoll slot: no reply from here"},
   };
   for (const auto& r : rows) {
@@ -204,6 +204,32 @@ TEST_F(ArtnetReceive, JumboSlotsBeyondTheDatagramAreNotTaken) {
   EXPECT_EQ(StreamTable[0]->writeCount, 1u);
   EXPECT_EQ(StreamTable[1]->writeCount, 0u);
   EXPECT_EQ(UnmatchedCount, 0u);
+}
+
+// A peer with a universe of three channels sends them padded to four, with
+// Length 4, on the Art-Net port or in a jumbo slot of that size; the
+// channels beyond keep their values.
+TEST_F(ArtnetReceive, ShortArtDmxWritesItsChannelsOnly) {
+  const std::vector<uint8_t> shortFrame = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0, 14,
+                                           0,   0,   1,   0,   0,   4,   10,  20, 30,   0};
+  std::vector<uint8_t> jumbo = Jumbo(2, 22);
+  std::copy(shortFrame.begin(), shortFrame.end(), jumbo.begin() + 4 + 22);
+  const struct {
+    bool viaJumbo;
+    const char* why;
+  } rows[] = {{false, "Art-Net port"}, {true, "jumbo slot"}};
+  for (const auto& r : rows) {
+    ClearStreamTable();
+    ProcessConfigText("SA001255255255255I\n");
+    Receive(ArtDmx(1, 512, 100));
+    if (r.viaJumbo) {
+      ReceiveJumbo(jumbo);
+    } else {
+      Receive(shortFrame);
+    }
+    EXPECT_EQ(Bytes(At(0).data, 6), (std::vector<uint8_t>{10, 20, 30, 0, 104, 105})) << r.why;
+    EXPECT_EQ(At(0).changeCount, 2u) << r.why;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
 #include "stream_table_cleanup.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -34,8 +35,8 @@ class Generators : public ::testing::Test {
     DmxEngine::DestroyInstance();
     GrandMaster = 255;
   }
-  static std::string ShowFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
+  std::string ShowFile(const std::string& name, const std::string& text) {
+    const std::string path = folder.Path(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
@@ -60,6 +61,7 @@ class Generators : public ::testing::Test {
     EXPECT_NO_THROW(listener.ProcessPacket(p.Data(), static_cast<int>(p.Size()), IpEndpointName()));
   }
   ExamplePacketListener listener;
+  TempFolder folder;
 };
 
 // Fixed values keep their low 8 bits; a line that ends early leaves the rest 0.
