@@ -2,40 +2,31 @@
 // must parse without reading or writing out of bounds.
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <string_view>
 
+#include "config_file.h"
 #include "device_identity.h"
 #include "fixed_field.h"
-#include "line_reader.h"
 #include "stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(bytes), size);
-  ParseSerialText(text);
+  DeviceIdentityRecord identity;
+  ParseSerialText(text, &identity);
 
-  // Every line that is a stream builds one, as the configuration reader
-  // would, without starting the port threads.
-  LineReader lines(text, 2048);
-  std::string_view line;
-  int built = 0;
-  while (lines.Next(&line) && built < 16) {
-    if (line.empty()) continue;
-    std::string_view rest = line.substr(1);
-    switch (line[0]) {
-      case 'S': { Stream s(0, kStreamNetwork, -1, rest); break; }
-      case 'V': { Stream s(0, kStreamVirtual, rest); break; }
-      case 'D': { Stream s(0, kStreamNxb, rest); break; }
-      case 'C':
-        // A show player opens its show file, and a missing one is fatal.
-        if (ReadFixedField(rest, 0, 3) != kGeneratorShowPlayer) Stream s(0, kStreamGenerator, rest);
-        break;
-      case 'L': { Stream s(0, kStreamLedrunnerPort, rest); break; }
-      case 'P': { Stream s(0, kStreamPort, rest); break; }
-      default: break;
+  // Every stream line builds its stream, as the configuration reader would,
+  // without storing it or starting a port thread.
+  const StartupFile<ConfigRecord> file = ParseConfigText(text);
+  size_t built = 0;
+  for (const ConfigRecord& record : file.records) {
+    if (built++ == 16) break;
+    // A show player opens its show file, and a missing one is fatal.
+    if (record.kind == kStreamGenerator &&
+        ReadFixedField(record.text, 0, 3) == kGeneratorShowPlayer) {
+      continue;
     }
-    ++built;
+    std::unique_ptr<Stream> stream(NewConfiguredStream(record));
   }
-  ResetDeviceIdentity();
   return 0;
 }

@@ -4,10 +4,9 @@
 // engine in a state a frame cannot be computed from.
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 
 #include "osc_control/osc_listener.h"
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
 
@@ -34,11 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static ExamplePacketListener listener;
   static const bool built = (BuildStreams(), true);
   (void)built;
-  DmxEngine* engine = DmxEngine::GetInstance();
   {
-    std::lock_guard<std::mutex> guard(engine->Lock());
-    engine->LoadShow(kShow);
-    engine->GoCuelist(0, 0, 65535);
+    LockedEngine engine(*DmxEngine::GetInstance());
+    engine.LoadShow(kShow);
+    engine.GoCuelist(0, 0, kFullLevel);
   }
   GrandMaster = 255;
   listener.ProcessPacket(reinterpret_cast<const char*>(data), static_cast<int>(size),

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 #include "main_loop.h"
@@ -43,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   StreamCount = 1 + data[0] % kFuzzStreams;
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  std::string fatal;
-  ProcessRulesText(text, &fatal);
+  // What start-up does short of ending the process.
+  BuildRules(ParseRulesText(text));
+  FindRuleWithMissingStream();
   // Rules that fail the load check would end the engine; run them anyway to
   // prove that processing bounds every index on its own.
   StreamCount = kFuzzStreams;
@@ -62,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   ClearRuleTable();
   KlockStream = -1;
-  KlockTimeout = 3;
+  KlockTimeout = kDefaultKlockTimeout;
   return 0;
 }

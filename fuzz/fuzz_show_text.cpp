@@ -7,13 +7,13 @@
 #include <sstream>
 #include <string>
 
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 #include "show_engine/show_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   GrandMaster = 255;
   PlaybackSpeed = 10000;
-  DmxEngine engine;
+  OwnedEngine engine;
   engine.LoadShow(std::string(reinterpret_cast<const char*>(data), size));
 
   for (int32_t id = 0; id < engine.GetCuelistCount() && id < 8; ++id) {

@@ -2,8 +2,6 @@
 
 #include <glog/logging.h>
 
-#include <string>
-
 #include "line_reader.h"
 #include "port_threads/port_threads.h"
 #include "protocols/sockets.h"
@@ -18,6 +16,34 @@ namespace {
 
 constexpr size_t kConfigLineBuffer = 2048;
 
+// The kind a line's letter selects; false for a letter that selects none.
+bool StreamKindOfLetter(char letter, uint32_t* kind) {
+  switch (letter) {
+    case 'S':
+      *kind = kStreamNetwork;
+      return true;
+    case 'P':
+      *kind = kStreamPort;
+      return true;
+    case 'V':
+      *kind = kStreamVirtual;
+      return true;
+    case 'D':
+      *kind = kStreamNxb;
+      return true;
+    case 'C':
+      *kind = kStreamGenerator;
+      return true;
+    case 'L':
+      *kind = kStreamLedrunnerPort;
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsPortKind(uint32_t kind) { return kind == kStreamPort || kind == kStreamLedrunnerPort; }
+
 void StartPortThread(void* (*body)(void*), uint32_t index, const char* failure) {
   if (pthread_create(&PortThreads[PortCount], nullptr, body,
                      reinterpret_cast<void*>(static_cast<uintptr_t>(index))) != 0) {
@@ -25,71 +51,80 @@ void StartPortThread(void* (*body)(void*), uint32_t index, const char* failure) 
   }
 }
 
+// Stores the stream once, then starts its port thread, which finds the
+// stream through the table (storing it again would race with that thread's
+// first read), and only then counts it.
+void BuildStream(const ConfigRecord& record) {
+  const uint32_t i = record.id;
+  Stream* stream = NewConfiguredStream(record);
+  StreamTable[i] = stream;
+  if (record.kind == kStreamPort && !stream->IsInput()) {
+    StartPortThread(DmxTxThread, i, "Could not create DMX TX Thread");
+    PortStreams[PortCount] = static_cast<int32_t>(i);
+  } else if (record.kind == kStreamPort) {
+    VLOG(1) << "Starting DMX RX thread for: " << i;
+    StartPortThread(DmxRxThread, i, "Could not create DMX RX Thread");
+    PortStreams[PortCount] = -1;
+  } else if (record.kind == kStreamLedrunnerPort) {
+    StartPortThread(LedrunnerTxThread, i, "Could not create Ledrunner TX Thread");
+    PortStreams[PortCount] = static_cast<int32_t>(i);
+  }
+  StreamCount.store(i + 1, std::memory_order_release);
+  if (IsPortKind(record.kind)) PortCount += 1;
+}
+
 }  // namespace
 
-void ProcessConfigLine(std::string_view line) {
-  char letter = line.empty() ? '\0' : line[0];
-  std::string_view text = line.empty() ? line : line.substr(1);
-  uint32_t i = StreamCount;
-
-  bool isPort = letter == 'P' || letter == 'L';
-  bool known = isPort || letter == 'S' || letter == 'V' || letter == 'D' || letter == 'C';
-  if (!known) LOG(FATAL) << "Unknown Config " << std::string(line);
-  // Checked before anything is built, so the tables are never overrun.
-  if (i >= kStreamTableSize) LOG(FATAL) << "Too many Streams in config";
-  if (isPort && PortCount >= kMaxPorts) LOG(FATAL) << "Too many Ports in config";
-
-  Stream* stream = nullptr;
-  switch (letter) {
-    case 'S':
-      stream = new Stream(i, kStreamNetwork, ArtnetRxSocket, text);
-      break;
-    case 'V':
-      stream = new Stream(i, kStreamVirtual, text);
-      break;
-    case 'D':
-      stream = new Stream(i, kStreamNxb, text);
-      break;
-    case 'C':
-      stream = new Stream(i, kStreamGenerator, text);
-      break;
-    case 'P':
-      stream = new Stream(i, kStreamPort, text);
-      StreamTable[i] = stream;
-      if (!stream->IsInput()) {
-        StartPortThread(DmxTxThread, i, "Could not create DMX TX Thread");
-        PortStreams[PortCount] = static_cast<int32_t>(i);
-      } else {
-        VLOG(1) << "Starting DMX RX thread for: " << i;
-        StartPortThread(DmxRxThread, i, "Could not create DMX RX Thread");
-        PortStreams[PortCount] = -1;
-      }
-      break;
-    case 'L':
-      stream = new Stream(i, kStreamLedrunnerPort, text);
-      StreamTable[i] = stream;
-      StartPortThread(LedrunnerTxThread, i, "Could not create Ledrunner TX Thread");
-      PortStreams[PortCount] = static_cast<int32_t>(i);
-      break;
+StartupFile<ConfigRecord> ParseConfigText(std::string_view text, uint32_t streamsBefore,
+                                          uint32_t portsBefore) {
+  StartupFile<ConfigRecord> file;
+  LineReader lines(text, kConfigLineBuffer);
+  std::string_view line;
+  uint32_t ports = portsBefore;
+  for (uint32_t number = 1; lines.Next(&line); ++number) {
+    ConfigRecord record;
+    record.line = number;
+    record.id = streamsBefore + static_cast<uint32_t>(file.records.size());
+    auto refuse = [&](std::string reason) {
+      file.error = StartupError{number, std::string(line), std::move(reason)};
+    };
+    if (line.empty() || !StreamKindOfLetter(line[0], &record.kind)) {
+      refuse("Unknown Config " + std::string(line));
+    } else if (record.id >= kStreamTableSize) {
+      // Refused before anything is built, so the tables are never overrun.
+      refuse("Too many Streams in config");
+    } else if (IsPortKind(record.kind) && ports >= kMaxPorts) {
+      refuse("Too many Ports in config");
+    }
+    if (file.error) break;
+    if (IsPortKind(record.kind)) ++ports;
+    record.text = std::string(line.substr(1));
+    file.records.push_back(std::move(record));
   }
-  // A port stream is already stored, before its thread started: storing it
-  // again would race with that thread's first read.
-  if (!isPort) StreamTable[i] = stream;
-  StreamCount.store(i + 1, std::memory_order_release);
-  if (isPort) PortCount += 1;
+  return file;
+}
+
+Stream* NewConfiguredStream(const ConfigRecord& record) {
+  if (record.kind == kStreamNetwork) {
+    return new Stream(record.id, kStreamNetwork, ArtnetRxSocket, record.text);
+  }
+  return new Stream(record.id, record.kind, record.text);
 }
 
 void ProcessConfigText(std::string_view text) {
-  LineReader lines(text, kConfigLineBuffer);
-  std::string_view line;
-  while (lines.Next(&line)) ProcessConfigLine(line);
+  const StartupFile<ConfigRecord> file =
+      ParseConfigText(text, StreamCount.load(std::memory_order_acquire), PortCount);
+  for (const ConfigRecord& record : file.records) BuildStream(record);
+  if (file.error) FailStartup(*file.error);
 }
 
 std::atomic<bool> ConfigFileProcessed{false};
 
 void ProcessConfigFile() {
   std::string text;
-  if (!ReadWholeFile("/tmp/config.dat", &text)) LOG(FATAL) << "couldn't open config";
+  if (!ReadWholeFile("/tmp/config.dat", &text)) {
+    FailStartup({0, std::string(), "couldn't open config"});
+  }
   ProcessConfigText(text);
   ConfigFileProcessed.store(true, std::memory_order_release);
 }

@@ -6,7 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "startup_error.h"
+
+class Stream;
 
 // Posted once when every stream and rule exists; the Art-Net receiver waits
 // on it before it reads a packet.
@@ -17,14 +22,29 @@ extern pthread_t PortThreads[kMaxPorts];
 extern int32_t PortStreams[kMaxPorts];  // stream index, -1 for a receive thread
 extern uint32_t PortCount;
 
+// One stream line as the file gives it.
+struct ConfigRecord {
+  uint32_t line = 0;  // from 1
+  uint32_t id = 0;    // the StreamTable index it takes
+  uint32_t kind = 0;  // StreamKind its letter selects
+  std::string text;   // after the letter, line end included
+};
+
+// The stream lines of a configuration text, numbered on from the streams and
+// ports already in the tables. Touches no global.
+StartupFile<ConfigRecord> ParseConfigText(std::string_view text, uint32_t streamsBefore = 0,
+                                          uint32_t portsBefore = 0);
+
+// The stream of one record, built but neither stored nor started: the port
+// and generator parts set themselves up from the text (devices, show file).
+Stream* NewConfiguredStream(const ConfigRecord& record);
+
 // Reads /tmp/config.dat; every failure ends the process.
 void ProcessConfigFile();
 // Raised when ProcessConfigFile has built every stream: none is added later.
 extern std::atomic<bool> ConfigFileProcessed;
 
-// Builds the streams of a whole configuration text (the file's contents).
+// Parses a configuration text and appends its streams to StreamTable,
+// starting their port threads; a line the engine cannot run with ends the
+// process once the lines before it are built.
 void ProcessConfigText(std::string_view text);
-
-// Builds the stream of one line (newline included) at StreamTable[StreamCount]
-// and starts its port thread.
-void ProcessConfigLine(std::string_view line);

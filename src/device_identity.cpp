@@ -1,7 +1,6 @@
 #include "device_identity.h"
 
 #include <arpa/inet.h>
-#include <glog/logging.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -51,66 +50,77 @@ bool ParseHexPair(const char* text, size_t pos, long* value) {
 
 }  // namespace
 
-void ResetDeviceIdentity() {
-  std::memset(SerialString, 0, sizeof(SerialString));
-  SerialNumber = 0;
-  std::memset(IpString, 0, sizeof(IpString));
-  IpAddress.s_addr = 0;
-  std::memset(MacString, 0, sizeof(MacString));
-  std::memset(MacAddress, 0, sizeof(MacAddress));
-  std::memset(BroadcastString, 0, sizeof(BroadcastString));
-  BroadcastAddress.s_addr = 0;
-  std::memset(DeviceName, 0, sizeof(DeviceName));
-  std::memset(CidString, 0, sizeof(CidString));
-  std::memset(SacnCid, 0, sizeof(SacnCid));
-  BoardType = 0;
+void ApplyDeviceIdentity(const DeviceIdentityRecord& identity) {
+  std::memcpy(SerialString, identity.serialString, sizeof(SerialString));
+  SerialNumber = identity.serialNumber;
+  std::memcpy(IpString, identity.ipString, sizeof(IpString));
+  IpAddress = identity.ipAddress;
+  std::memcpy(MacString, identity.macString, sizeof(MacString));
+  std::memcpy(MacAddress, identity.macAddress, sizeof(MacAddress));
+  std::memcpy(BroadcastString, identity.broadcastString, sizeof(BroadcastString));
+  BroadcastAddress = identity.broadcastAddress;
+  std::memcpy(DeviceName, identity.deviceName, sizeof(DeviceName));
+  std::memcpy(CidString, identity.cidString, sizeof(CidString));
+  std::memcpy(SacnCid, identity.sacnCid, sizeof(SacnCid));
+  BoardType = identity.boardType;
 }
 
-const char* ParseSerialText(std::string_view text) {
+void ResetDeviceIdentity() { ApplyDeviceIdentity(DeviceIdentityRecord()); }
+
+std::optional<StartupError> ParseSerialText(std::string_view text, DeviceIdentityRecord* id) {
+  *id = DeviceIdentityRecord();
   LineReader lines(text, kSerialLineBuffer);
   std::string_view line;
+  uint32_t lineNumber = 0;
+  // Each line in turn; a missing one is named by the engine's own text.
+  auto next = [&](const char* missing) -> std::optional<StartupError> {
+    ++lineNumber;
+    if (lines.Next(&line)) return std::nullopt;
+    return StartupError{lineNumber, std::string(), missing};
+  };
 
-  if (!lines.Next(&line)) return "Missing serial.dat (serial)";
-  CopyText(SerialString, sizeof(SerialString), line, 8);
-  SerialNumber = static_cast<uint32_t>(std::strtol(SerialString, nullptr, 10));
+  if (auto e = next("Missing serial.dat (serial)")) return e;
+  CopyText(id->serialString, sizeof(id->serialString), line, 8);
+  id->serialNumber = static_cast<uint32_t>(std::strtol(id->serialString, nullptr, 10));
 
-  if (!lines.Next(&line)) return "Missing serial.dat (ip)";
-  CopyText(IpString, sizeof(IpString), line, 16);
-  inet_aton(IpString, &IpAddress);
+  if (auto e = next("Missing serial.dat (ip)")) return e;
+  CopyText(id->ipString, sizeof(id->ipString), line, 16);
+  inet_aton(id->ipString, &id->ipAddress);
 
-  if (!lines.Next(&line)) return "Missing serial.dat (mac)";
-  CopyText(MacString, sizeof(MacString), line, 18);
+  if (auto e = next("Missing serial.dat (mac)")) return e;
+  CopyText(id->macString, sizeof(id->macString), line, 18);
   for (size_t k = 0; k < 6; ++k) {
     long v;
-    if (ParseHexPair(MacString, 3 * k, &v)) MacAddress[k] = static_cast<int>(v);
+    if (ParseHexPair(id->macString, 3 * k, &v)) id->macAddress[k] = static_cast<int>(v);
   }
 
-  if (!lines.Next(&line)) return "Missing serial.dat (bcast)";
-  CopyText(BroadcastString, sizeof(BroadcastString), line, 16);
-  inet_aton(BroadcastString, &BroadcastAddress);
+  if (auto e = next("Missing serial.dat (bcast)")) return e;
+  CopyText(id->broadcastString, sizeof(id->broadcastString), line, 16);
+  inet_aton(id->broadcastString, &id->broadcastAddress);
 
-  if (!lines.Next(&line)) return "Missing serial.dat (device name)";
-  CopyText(DeviceName, sizeof(DeviceName), line, sizeof(DeviceName) - 1);
+  if (auto e = next("Missing serial.dat (device name)")) return e;
+  CopyText(id->deviceName, sizeof(id->deviceName), line, sizeof(id->deviceName) - 1);
 
-  if (!lines.Next(&line)) return "Missing serial.dat (sACN CID name)";
-  CopyText(CidString, sizeof(CidString), line, sizeof(CidString) - 1);
+  if (auto e = next("Missing serial.dat (sACN CID name)")) return e;
+  CopyText(id->cidString, sizeof(id->cidString), line, sizeof(id->cidString) - 1);
   for (size_t k = 0; k < 16; ++k) {
     long v;
-    if (ParseHexPair(CidString, 2 * k, &v)) SacnCid[k] = static_cast<uint8_t>(v);
+    if (ParseHexPair(id->cidString, 2 * k, &v)) id->sacnCid[k] = static_cast<uint8_t>(v);
   }
 
-  if (!lines.Next(&line)) return "Missing serial.dat (Board type number)";
+  if (auto e = next("Missing serial.dat (Board type number)")) return e;
   char board[80];
   CopyText(board, sizeof(board), line, sizeof(board) - 1);
-  BoardType = static_cast<uint8_t>(std::strtol(board, nullptr, 10));
-  return nullptr;
+  id->boardType = static_cast<uint8_t>(std::strtol(board, nullptr, 10));
+  return std::nullopt;
 }
 
 void ReadSerialFile() {
   std::string text;
-  if (!ReadWholeFile("/tmp/serial.dat", &text)) LOG(FATAL) << "Missing serial.dat";
-  const char* missing = ParseSerialText(text);
-  if (missing != nullptr) LOG(FATAL) << missing;
+  if (!ReadWholeFile("/tmp/serial.dat", &text)) FailStartup({0, std::string(), "Missing serial.dat"});
+  DeviceIdentityRecord identity;
+  if (auto error = ParseSerialText(text, &identity)) FailStartup(*error);
+  ApplyDeviceIdentity(identity);
 }
 
 NodeIdentity CurrentNodeIdentity() {

@@ -3,11 +3,10 @@
 #include <glog/logging.h>
 
 #include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "fixed_field.h"
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 
 namespace {
 
@@ -55,7 +54,7 @@ DmxGenerator::DmxGenerator(std::string_view text) {
   switch (typeNumber) {
     case kGeneratorFixed:
       // A line that ends before its 512th group leaves the rest at 0.
-      for (size_t k = 0; k < 512; ++k) {
+      for (size_t k = 0; k < kDmxChannels; ++k) {
         values[k] = static_cast<uint8_t>(ReadFixedField(text, 3 + 3 * k, 3));
       }
       type = kGeneratorFixed;
@@ -86,10 +85,10 @@ void DmxGenerator::StartShowPlayer(std::string_view text) {
   }
   {
     // A second show-playing line loads while the player already runs frames.
-    std::lock_guard<std::mutex> guard(engine->Lock());
-    engine->LoadShow(show);
-    VLOG(1) << "Vistro Pro Show has: " << engine->GetCueCount() << " cues ";
-    VLOG(1) << "Vistro Pro Show has: " << engine->GetCuelistCount() << " cue lists ";
+    LockedEngine locked(*engine);
+    locked.LoadShow(show);
+    VLOG(1) << "Vistro Pro Show has: " << locked.GetCueCount() << " cues ";
+    VLOG(1) << "Vistro Pro Show has: " << locked.GetCuelistCount() << " cue lists ";
   }
   type = kGeneratorShowPlayer;
   input = 0;
@@ -99,9 +98,6 @@ void DmxGenerator::StartShowPlayer(std::string_view text) {
     VLOG(1) << "Vistro Pro Show not auto start cuelist ";
     return;
   }
-  {
-    std::lock_guard<std::mutex> guard(engine->Lock());
-    engine->GoCuelist(static_cast<int32_t>(cueList), 0, 65535);
-  }
+  LockedEngine(*engine).GoCuelist(static_cast<int32_t>(cueList), 0, kFullLevel);
   VLOG(1) << "Vistro Pro Show running cue list " << cueList;
 }

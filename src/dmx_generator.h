@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "dmx_types.h"
+
 class DmxEngine;
 
 enum DmxGeneratorType : uint32_t {
@@ -18,7 +20,7 @@ class DmxGenerator {
   // Builds the generator from the text after the "C" of a configuration line.
   explicit DmxGenerator(std::string_view text);
 
-  uint8_t values[512] = {};
+  uint8_t values[kDmxChannels] = {};
   uint32_t cueList = 0;
   uint32_t type = 0xFFFFFFFFu;  // none until built from a line
   uint32_t input = 0;

@@ -17,11 +17,14 @@
 #include "protocols/receive_endpoints.h"
 #include "protocols/sockets.h"
 #include "rule.h"
+#include "rules_file.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
 #include "unmatched_table.h"
 
 namespace {
+
+constexpr useconds_t kPauseBeforeConfigUs = 1000;
 
 void LogIdentity() {
   LOG(INFO) << "Serial: " << SerialString << " " << static_cast<int32_t>(SerialNumber);
@@ -93,7 +96,9 @@ int main(int argc, char** argv) {
   StartThread("Starting Vistro Pro Socket Comms thread ", OscThread);
 
   CreateSacnSendSocket();
-  usleep(1000);
+  // The receivers just started get a moment to open their sockets before
+  // the configuration starts the port threads.
+  usleep(kPauseBeforeConfigUs);
   LOG(INFO) << "Processing Config file ";
   ProcessConfigFile();
 

@@ -9,7 +9,7 @@
 #include "unmatched_table.h"
 
 int KlockStream = -1;
-int KlockTimeout = 3;
+int KlockTimeout = kDefaultKlockTimeout;
 
 namespace {
 
@@ -45,7 +45,7 @@ uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
   BeginRulePass();
   if (klockMode) {
     VLOG(4) << "Klock Mode Processing";
-    uint64_t limit = 40ull * static_cast<uint32_t>(KlockTimeout);
+    uint64_t limit = uint64_t{kTicksPerSecond} * static_cast<uint32_t>(KlockTimeout);
     if (KlockStreamChanged() || st->klockTimer > limit) {
       VLOG(3) << "Klock Mode Stream Changed, TIMER:" << st->klockTimer;
       ProcessAllRules(1);
@@ -59,7 +59,7 @@ uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
     SendAll(st->force, 0);
   }
 
-  if (st->statsCounter > 12) {
+  if (st->statsCounter >= kStatsPeriodPasses) {
     VLOG(3) << "Time is up running stats dump";
     outputs.writeStats();
     if (st->force == 0) {
@@ -70,7 +70,7 @@ uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
     st->statsCounter = 0;
   }
 
-  if (st->unmatchedCounter > 119) {
+  if (st->unmatchedCounter >= kUnmatchedPeriodPasses) {
     VLOG(3) << "Time is up running stats dump and forcing rules";
     outputs.writeUnmatchedStats();
     st->unmatchedCounter = 0;
@@ -84,7 +84,7 @@ uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
   st->statsCounter += 1;
   st->unmatchedCounter += 1;
   st->klockTimer += 1;
-  return klockMode ? 1000 : 25000;
+  return klockMode ? kKlockPassSleepUs : kNormalPassSleepUs;
 }
 
 void RunMainLoop() {

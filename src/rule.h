@@ -80,7 +80,3 @@ extern uint32_t RuleCount;
 // Deletes every rule and empties the table (tests and the fuzzer load
 // several rules texts in one process).
 void ClearRuleTable();
-
-// Reads /tmp/rules.dat: 0 after reading it, 1 when it cannot be opened.
-// Ends the process on a line it cannot run with.
-int ProcessRulesFile();

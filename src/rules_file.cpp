@@ -15,13 +15,13 @@ namespace {
 // a line of its own, as it always has.
 constexpr size_t kRulesLineBuffer = 80;
 
-void ApplyKlockLine(std::string_view text) {
-  KlockStream = static_cast<int>(ReadFixedField(text, 0, 3));
-  KlockTimeout = static_cast<int>(ReadFixedField(text, 3, 3));
+void ApplyKlockLine(const RulesRecord& record) {
+  KlockStream = record.klockStream;
+  KlockTimeout = record.klockTimeout;
   VLOG(2) << "Engine in Klock mode with stream : " << KlockStream
           << " timeout: " << KlockTimeout;
-  if (KlockTimeout > 360) {
-    KlockTimeout = 3;
+  if (KlockTimeout > kMaxKlockTimeout) {
+    KlockTimeout = kDefaultKlockTimeout;
   } else if (KlockTimeout < 0) {
     KlockTimeout = 0;
   }
@@ -77,31 +77,52 @@ std::string_view After(std::string_view line, size_t n) {
 
 }  // namespace
 
-bool ProcessRulesText(std::string_view text, std::string* fatal) {
+StartupFile<RulesRecord> ParseRulesText(std::string_view text, uint32_t room) {
+  StartupFile<RulesRecord> file;
   LineReader reader(text, kRulesLineBuffer);
   std::string_view line;
-  while (reader.Next(&line)) {
+  uint32_t rules = 0;
+  for (uint32_t number = 1; reader.Next(&line); ++number) {
+    RulesRecord record;
+    record.line = number;
     if (FixedCharAt(line, 0) == 'K') {
-      ApplyKlockLine(After(line, 1));
+      record.klock = true;
+      record.klockStream = static_cast<int>(ReadFixedField(line, 1, 3));
+      record.klockTimeout = static_cast<int>(ReadFixedField(line, 4, 3));
+      file.records.push_back(std::move(record));
       continue;
     }
-    uint32_t kind = kRuleDisabled;
     size_t textStart = 1;
-    if (!RuleKindOfLine(line, &kind, &textStart)) {
+    if (!RuleKindOfLine(line, &record.kind, &textStart)) {
       // The misspelling is the engine's own text; the front end looks for it.
-      *fatal = "Unkown Rule " + std::string(line);
-      return false;
+      file.error = StartupError{number, std::string(line), "Unkown Rule " + std::string(line)};
+      break;
     }
-    if (RuleCount >= kRuleTableSize) {
+    if (rules >= room) {
       std::ostringstream message;
       message << "Too many rules, the table holds " << kRuleTableSize << ": " << line;
-      *fatal = message.str();
-      return false;
+      file.error = StartupError{number, std::string(line), message.str()};
+      break;
     }
-    RuleTable[RuleCount] = new Rule(kind, After(line, textStart));
-    RuleCount += 1;
+    ++rules;
+    record.text = std::string(After(line, textStart));
+    file.records.push_back(std::move(record));
   }
+  return file;
+}
 
+void BuildRules(const StartupFile<RulesRecord>& file) {
+  for (const RulesRecord& record : file.records) {
+    if (record.klock) {
+      ApplyKlockLine(record);
+    } else if (RuleCount < kRuleTableSize) {
+      RuleTable[RuleCount] = new Rule(record.kind, record.text);
+      RuleCount += 1;
+    }
+  }
+}
+
+std::optional<StartupError> FindRuleWithMissingStream() {
   // Disabled rules are checked too: a line naming a missing stream is a
   // broken configuration whatever else is wrong with it.
   uint32_t streams = StreamCount.load(std::memory_order_acquire);
@@ -110,23 +131,22 @@ bool ProcessRulesText(std::string_view text, std::string* fatal) {
       std::ostringstream message;
       message << "Rule " << static_cast<int32_t>(i)
               << " refers  to non existent stream, total streams: " << streams;
-      *fatal = message.str();
-      return false;
+      return StartupError{0, std::string(), message.str()};
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 void LoadRulesText(std::string_view text) {
-  std::string fatal;
-  if (!ProcessRulesText(text, &fatal)) LOG(FATAL) << fatal;
+  const StartupFile<RulesRecord> file = ParseRulesText(text, kRuleTableSize - RuleCount);
+  BuildRules(file);
+  if (file.error) FailStartup(*file.error);
+  if (auto missing = FindRuleWithMissingStream()) FailStartup(*missing);
 }
 
-int ReadRulesFile(const char* path) {
+int ProcessRulesFile() {
   std::string text;
-  if (!ReadWholeFile(path, &text)) return 1;
+  if (!ReadWholeFile("/tmp/rules.dat", &text)) return 1;
   LoadRulesText(text);
   return 0;
 }
-
-int ProcessRulesFile() { return ReadRulesFile("/tmp/rules.dat"); }

@@ -11,6 +11,7 @@
 #include "device_identity.h"
 #include "fixed_field.h"
 #include "protocols/sockets.h"
+#include "show_engine/vistro_pro_thread.h"
 
 Stream* StreamTable[kStreamTableSize];
 std::atomic<uint32_t> StreamCount{0};
@@ -38,7 +39,8 @@ std::string Text(std::string_view text) { return std::string(text); }
 
 void Stream::InitCommon(uint32_t streamId, uint32_t streamKind, uint32_t size) {
   dataSize = size;
-  data = new uint8_t[size]();
+  dataStorage_ = std::make_unique<uint8_t[]>(size);
+  data = dataStorage_.get();
   kind = streamKind;
   id = streamId;
   statsId = streamId;
@@ -49,7 +51,8 @@ void Stream::InitCommon(uint32_t streamId, uint32_t streamKind, uint32_t size) {
 Stream::Stream(uint32_t streamId, uint32_t streamKind, int socket, std::string_view text) {
   InitCommon(streamId, streamKind, kDmxChannels);
   // Zeroed so that no byte of uninitialised memory can reach the wire.
-  packet = new uint8_t[kStreamPacketSize]();
+  packetStorage_ = std::make_unique<uint8_t[]>(kStreamPacketSize);
+  packet = packetStorage_.get();
   sendSocket = socket;
   if (streamKind != kStreamNetwork) {
     LOG(INFO) << "Unsupported Config Type" << Text(text);
@@ -139,9 +142,10 @@ Stream::Stream(uint32_t streamId, uint32_t streamKind, std::string_view text) {
   }
 }
 
-Stream::~Stream() {
-  delete[] data;
-  delete[] packet;
+void Stream::CalculateFrame() {
+  if (!IsShowPlayingStream(*this)) return;
+  VLOG(3) << "Vistro Pro Calculate Frame ";
+  WriteShowFrame(*this, true);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -49,7 +50,6 @@ class Stream {
   Stream(uint32_t id, uint32_t kind, int sendSocket, std::string_view text);
   // Local form: every other line.
   Stream(uint32_t id, uint32_t kind, std::string_view text);
-  ~Stream();
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
@@ -127,6 +127,8 @@ class Stream {
   uint32_t nxbInput = 0;
   DmxGenerator generator;
   LedrunnerPort ledrunnerPort;
+  // The channel buffer, and the send buffer of a network stream (null for
+  // the other kinds); both are the stream's own storage below.
   uint8_t* data = nullptr;
   uint8_t* packet = nullptr;
   // Set and cleared under changedMutex, which also covers `data`, the
@@ -142,6 +144,9 @@ class Stream {
   uint32_t dataSize = kDmxChannels;
 
  private:
+  std::unique_ptr<uint8_t[]> dataStorage_;
+  std::unique_ptr<uint8_t[]> packetStorage_;
+
   void InitCommon(uint32_t id, uint32_t kind, uint32_t size);
   void CopyLocked(uint8_t* out, uint32_t length) const;
   // Counts the write and copies the bytes (clipped to the buffer) when they

@@ -9,7 +9,7 @@ namespace {
 
 void BM_ShowFrame(benchmark::State& state) {
   const show_scripts::Script script = show_scripts::LargeShowScript(0);
-  DmxEngine engine;
+  OwnedEngine engine;
   engine.LoadShow(script.text);
   for (const show_scripts::Command& command : script.commands) {
     show_scripts::Apply(engine, script.text, command);

@@ -7,11 +7,10 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <mutex>
 #include <string_view>
 
 #include "osc_control/osc_datagram.h"
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
 #include "stream_table.h"
@@ -90,10 +89,7 @@ void SetGrandMaster(const osc::ReceivedMessage& message, std::string_view addres
   float value;
   if (!ReadFiniteArgument(message, address, &value)) return;
   if (value > 255.0f) value = 255.0f;
-  if (DmxEngine* engine = ShowPlayingEngine()) {
-    std::lock_guard<std::mutex> guard(engine->Lock());
-    engine->SetGrandMaster(WholePart(value));
-  }
+  if (DmxEngine* engine = ShowPlayingEngine()) LockedEngine(*engine).SetGrandMaster(WholePart(value));
   VLOG(2) << "OSC:received '/vpro/gm' message with arguments: " << value;
 }
 
@@ -101,16 +97,16 @@ void SetGrandMaster(const osc::ReceivedMessage& message, std::string_view addres
 // however many such streams there are (a second pause would stop the list).
 void ApplyCuelistCommand(CuelistCommand command, int32_t id, uint32_t level) {
   if (DmxEngine* engine = ShowPlayingEngine()) {
-    std::lock_guard<std::mutex> guard(engine->Lock());
+    LockedEngine locked(*engine);
     switch (command) {
       case CuelistCommand::kGo:
-        engine->GoCuelist(id, 0, 65535);
+        locked.GoCuelist(id, 0, kFullLevel);
         break;
       case CuelistCommand::kPause:
-        engine->PauseCuelist(id, 0);
+        locked.PauseCuelist(id, 0);
         break;
       case CuelistCommand::kLevel:
-        engine->SetCuelistLevel(id, level);
+        locked.SetCuelistLevel(id, level);
         break;
     }
   }
@@ -154,7 +150,7 @@ void ControlCuelist(const osc::ReceivedMessage& message, std::string_view addres
   if (!ReadFiniteArgument(message, address, &value)) return;
   // A push button sends 1.0 when pressed and 0.0 when released.
   if (value == 0.0f) return;
-  if (value > 65535.0f) value = 65535.0f;
+  if (value > static_cast<float>(kFullLevel)) value = static_cast<float>(kFullLevel);
   ApplyCuelistCommand(command, id, WholePart(value));
 }
 

@@ -5,13 +5,11 @@
 // precedence (or added, for additive layers), the rest latest-takes-
 // precedence, undriven channels held, intensity scaled by the grand master.
 //
-// Locking: the engine has ONE lock, Lock(). Every caller on another thread
-// (the show-player thread, OSC, a show load while frames may run) holds it
-// around each engine entry, for example
-//     std::lock_guard<std::mutex> guard(engine->Lock());
-//     engine->CalculateFrame();
-//     stream->Write(engine->outputFrame, 512, 0);
-// The engine's own methods call each other without taking it.
+// Locking: the engine has one lock and no operation takes it itself. The
+// operations are not public: another thread reaches a shared engine only
+// through a LockedEngine (show_engine/locked_engine.h), which holds the lock
+// for as long as it lives, so a call without the lock does not compile. The
+// layers call back into their engine inside a frame, under that same lock.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -34,12 +32,32 @@ class DmxEngine {
   DmxEngine(const DmxEngine&) = delete;
   DmxEngine& operator=(const DmxEngine&) = delete;
 
-  std::mutex& Lock() { return lock_; }
+  // Computes frames for ever, each under the lock.
+  virtual void Run();
+
+  static bool IsIntensity(int32_t type) { return type == 2 || type == 7; }
+  bool IsIntensityChannel(uint32_t channel) const { return IsIntensity(channelTypes[channel]); }
+
+  std::deque<DmxEngineLayer*> layers;  // bottom first; the maps own the layers
+  uint8_t outputFrame[kEngineChannels] = {};
+  uint8_t touched[kEngineChannels] = {};
+  int32_t channelTypes[kEngineChannels] = {};
+  int32_t channelSubtypes[kEngineChannels] = {};
+  uint8_t startValues[kEngineChannels] = {};
+  uint8_t liveValues[kEngineChannels] = {};
+  Show show;
+  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cueLayers;
+  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cuelistLayers;
+  std::unique_ptr<LiveOutputLayer> liveOutputLayer;
+  int32_t overrideValues[kEngineChannels];
+  uint8_t invert[kEngineChannels] = {};
+
+ protected:
+  friend class LockedEngine;
+  friend class DmxEngineLayer;
 
   // Computes the next frame into outputFrame.
   void CalculateFrame();
-  // Computes frames for ever, each under the lock.
-  virtual void Run();
 
   void PushLayer(DmxEngineLayer* layer);
   void RemoveLayer(DmxEngineLayer* layer);
@@ -68,23 +86,6 @@ class DmxEngine {
   DmxEngineLayer* CreateCue(int32_t id, const Cue& cue, int32_t fadeIn, int32_t fadeOut);
   DmxEngineLayer* CreateCuelist(int32_t id, const Cuelist& list);
   void UpdateCuelist(int32_t id, const Cuelist& list);
-
-  static bool IsIntensity(int32_t type) { return type == 2 || type == 7; }
-  bool IsIntensityChannel(uint32_t channel) const { return IsIntensity(channelTypes[channel]); }
-
-  std::deque<DmxEngineLayer*> layers;  // bottom first; the maps own the layers
-  uint8_t outputFrame[kEngineChannels] = {};
-  uint8_t touched[kEngineChannels] = {};
-  int32_t channelTypes[kEngineChannels] = {};
-  int32_t channelSubtypes[kEngineChannels] = {};
-  uint8_t startValues[kEngineChannels] = {};
-  uint8_t liveValues[kEngineChannels] = {};
-  Show show;
-  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cueLayers;
-  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cuelistLayers;
-  std::unique_ptr<LiveOutputLayer> liveOutputLayer;
-  int32_t overrideValues[kEngineChannels];
-  uint8_t invert[kEngineChannels] = {};
 
  private:
   using LayerMap = std::map<int32_t, std::unique_ptr<DmxEngineLayer>>;

@@ -29,6 +29,10 @@ extern std::atomic<uint32_t> GrandMaster;
 // Hundredths of a percent, 1000..40000; 10000 plays at normal speed.
 extern std::atomic<int32_t> PlaybackSpeed;
 
+// A layer or cue list at full level: levels run 0..65535 and scale a
+// layer's intensity channels.
+constexpr int32_t kFullLevel = 65535;
+
 // Milliseconds of show time per frame. Shows are timed against this whole-ms
 // truncation (41 ms at 100 %, not 41.666), so keep it integer.
 int32_t FrameStep();

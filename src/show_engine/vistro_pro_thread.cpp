@@ -4,11 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <mutex>
 
 #include "config_file.h"
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 #include "stream.h"
 #include "stream_table.h"
 
@@ -16,16 +14,18 @@ namespace {
 
 constexpr useconds_t kFramePeriodUs = 41666;
 
+}  // namespace
+
 // The frame is copied out under the engine lock and written after it is
 // released, so the stream's own mutex is never held together with it.
-void WriteEngineFrame(Stream& stream, bool advance) {
+void WriteShowFrame(Stream& stream, bool advance) {
   DmxEngine* engine = stream.generator.engine;
   if (engine == nullptr) return;
-  uint8_t frame[kDmxChannels];
+  uint8_t frame[kEngineChannels];
   {
-    std::lock_guard<std::mutex> guard(engine->Lock());
-    if (advance) engine->CalculateFrame();
-    std::memcpy(frame, engine->outputFrame, sizeof(frame));
+    LockedEngine locked(*engine);
+    if (advance) locked.CalculateFrame();
+    locked.CopyOutputFrame(frame);
   }
   stream.Write(frame, kDmxChannels, 0);
   VLOG(4) << "V-pro [1]:" << static_cast<char>(stream.data[0])
@@ -33,8 +33,6 @@ void WriteEngineFrame(Stream& stream, bool advance) {
           << "[3]:" << static_cast<char>(stream.data[2])
           << "[4]:" << static_cast<char>(stream.data[3]);
 }
-
-}  // namespace
 
 bool IsShowPlayingStream(const Stream& stream) {
   return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorShowPlayer;
@@ -52,12 +50,6 @@ DmxEngine* ShowPlayingEngine() {
   return nullptr;
 }
 
-void Stream::CalculateFrame() {
-  if (!IsShowPlayingStream(*this)) return;
-  VLOG(3) << "Vistro Pro Calculate Frame ";
-  WriteEngineFrame(*this, true);
-}
-
 void PlayShowFrame() {
   bool advanced = false;
   // StreamCount is read afresh at every step: the configuration may still be
@@ -69,7 +61,7 @@ void PlayShowFrame() {
       stream->CalculateFrame();
       advanced = true;
     } else {
-      WriteEngineFrame(*stream, false);
+      WriteShowFrame(*stream, false);
     }
   }
 }

@@ -13,7 +13,7 @@
 #include "device_identity.h"
 #include "protocols/datagram_sender.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
+#include "process_state.h"
 #include "unmatched_table.h"
 
 struct SentDatagram {
@@ -51,13 +51,9 @@ inline std::vector<uint8_t> Ramp(std::vector<uint8_t> head, size_t n, uint8_t se
 class ArtnetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearStreamTable();
-    ClearUnmatchedTable();
     Captured().clear();
-    ResetDeviceIdentity();
     inet_aton("10.1.2.3", &IpAddress);
   }
-  void TearDown() override { ClearStreamTable(); }
 
   static const Stream& At(uint32_t i) { return *StreamTable[i]; }
 

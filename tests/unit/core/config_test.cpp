@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "config_file.h"
 #include "device_identity.h"
 #include "fixed_field.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
 
 namespace {
 
@@ -24,14 +25,7 @@ TEST(FixedField, ReadersOnFixedColumns) {
 
 class ConfigLines : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetDeviceIdentity();
-    inet_aton("10.255.255.255", &BroadcastAddress);
-  }
-  void TearDown() override {
-    ClearStreamTable();
-    ResetDeviceIdentity();
-  }
+  void SetUp() override { inet_aton("10.255.255.255", &BroadcastAddress); }
 };
 
 // Art-Net, QSP, KiNet and sACN lines that work are covered on the real binary.
@@ -77,11 +71,53 @@ TEST_F(ConfigLines, FixedValueGenerators) {
   EXPECT_EQ(shortLine.data[511], 0);
 }
 
-// The other letters are covered on the real binary.
+// Each letter selects its kind; ids and ports number on from what the tables
+// already hold, and nothing is built while parsing.
+TEST(ConfigParse, RecordsNumberOnFromTheTables) {
+  const auto file = ParseConfigText("V\nDxO010000000001\nP001O\nL\nC000\nSA001\n", 7, 2);
+  ASSERT_FALSE(file.error.has_value());
+  std::vector<std::tuple<uint32_t, uint32_t, uint32_t, std::string>> got;
+  for (const ConfigRecord& r : file.records) got.emplace_back(r.line, r.id, r.kind, r.text);
+  EXPECT_EQ(got, (std::vector<std::tuple<uint32_t, uint32_t, uint32_t, std::string>>{
+                     {1, 7, kStreamVirtual, "\n"},
+                     {2, 8, kStreamNxb, "xO010000000001\n"},
+                     {3, 9, kStreamPort, "001O\n"},
+                     {4, 10, kStreamLedrunnerPort, "\n"},
+                     {5, 11, kStreamGenerator, "000\n"},
+                     {6, 12, kStreamNetwork, "A001\n"}}));
+  EXPECT_EQ(StreamCount, 0u);
+}
+
+// One row per line the engine cannot run with: the lines before it are kept
+// (start-up builds them before it dies), the rest is not read.
+TEST(ConfigParse, UnusableLinesAreRefused) {
+  std::string ports, streams;
+  for (int i = 0; i < 33; ++i) ports += "P001O\n";
+  for (int i = 0; i < 257; ++i) streams += "V\n";
+  const struct { std::string text; uint32_t line; std::string reason; size_t kept; } rows[] = {
+      {"V\nx123\nV\n", 2, "Unknown Config x123\n", 1},
+      {"V\n\nV\n", 2, "Unknown Config \n", 1},  // a blank line
+      {"v\n", 1, "Unknown Config v\n", 0},      // letters are upper case
+      {streams, 257, "Too many Streams in config", 256},
+      {ports + "V\n", 33, "Too many Ports in config", 32},
+  };
+  for (const auto& r : rows) {
+    const auto file = ParseConfigText(r.text);
+    ASSERT_TRUE(file.error.has_value()) << r.reason;
+    EXPECT_EQ(file.error->line, r.line) << r.reason;
+    EXPECT_EQ(file.error->reason, r.reason);
+    EXPECT_EQ(file.records.size(), r.kept) << r.reason;
+  }
+  // Ports already started count against the 32.
+  EXPECT_EQ(ParseConfigText("L\n", 0, kMaxPorts).error->reason, "Too many Ports in config");
+}
+
 TEST_F(ConfigLines, TextFillsTheTableInOrder) {
   ProcessConfigText("V\nDxO010000000001\n");
-  ASSERT_EQ(StreamCount, 2u);
+  ProcessConfigText("V\n");
+  ASSERT_EQ(StreamCount, 3u);
   EXPECT_EQ(StreamTable[1]->kind, kStreamNxb);
+  EXPECT_EQ(StreamTable[2]->id, 2u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The identity file: which characters each global takes, odd lines included.
+// The identity file: which characters each field takes, odd lines included.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
@@ -7,12 +7,6 @@
 #include "device_identity.h"
 
 namespace {
-
-class Identity : public ::testing::Test {
- protected:
-  void SetUp() override { ResetDeviceIdentity(); }
-  void TearDown() override { ResetDeviceIdentity(); }
-};
 
 const char kGood[] =
     "12345678\n"
@@ -24,31 +18,57 @@ const char kGood[] =
     "300\n";
 
 // The serial and MAC address are covered by the banner on the real binary.
-TEST_F(Identity, FieldsAsTheFileGivesThem) {
-  ASSERT_EQ(ParseSerialText(kGood), nullptr);
-  EXPECT_STREQ(SerialString, "12345678");  // 8 characters: no line end
-  EXPECT_STREQ(inet_ntoa(IpAddress), "10.0.0.7");
-  EXPECT_STREQ(inet_ntoa(BroadcastAddress), "10.255.255.255");
+TEST(Identity, FieldsAsTheFileGivesThem) {
+  DeviceIdentityRecord id;
+  ASSERT_EQ(ParseSerialText(kGood, &id), std::nullopt);
+  EXPECT_STREQ(id.serialString, "12345678");  // 8 characters: no line end
+  EXPECT_STREQ(inet_ntoa(id.ipAddress), "10.0.0.7");
+  EXPECT_STREQ(inet_ntoa(id.broadcastAddress), "10.255.255.255");
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(id.sacnCid[k], (k << 4) | k);
+  EXPECT_EQ(id.boardType, 44);  // 300 modulo 256
+  // Nothing is the device's identity until start-up applies it.
+  EXPECT_EQ(DeviceName[0], '\0');
+  ApplyDeviceIdentity(id);
   EXPECT_STREQ(DeviceName, "Gateway One\n");
-  for (int k = 0; k < 16; ++k) EXPECT_EQ(SacnCid[k], (k << 4) | k);
-  EXPECT_EQ(BoardType, 44);  // 300 modulo 256
+  EXPECT_EQ(BroadcastAddress.s_addr, id.broadcastAddress.s_addr);
 }
 
-TEST_F(Identity, OddLinesParseTheirOwnWay) {
+TEST(Identity, OddLinesParseTheirOwnWay) {
+  DeviceIdentityRecord id;
   // A dashed CID shifts the pairs, and "-4" is read with its sign.
   ASSERT_EQ(ParseSerialText("1\n1.2.3.4\n00:00:00:00:00:00\n1.2.3.255\nx\n"
-                            "00112233-4455-6677-8899-aabbccddeeff\n1\n"),
-            nullptr);
-  EXPECT_EQ(SacnCid[3], 0x33);
-  EXPECT_EQ(SacnCid[4], 0xFC);
+                            "00112233-4455-6677-8899-aabbccddeeff\n1\n",
+                            &id),
+            std::nullopt);
+  EXPECT_EQ(id.sacnCid[3], 0x33);
+  EXPECT_EQ(id.sacnCid[4], 0xFC);
   // The name's last 21 characters become the CID line, and the CID the board
   // type line; nothing is missing.
   ASSERT_EQ(ParseSerialText("1\n1.2.3.4\n00:00:00:00:00:00\n1.2.3.255\n" + std::string(100, 'n') +
-                            "\n00112233445566778899aabbccddeeff\n7\n"),
-            nullptr);
-  EXPECT_EQ(std::string(DeviceName), std::string(79, 'n'));
-  EXPECT_EQ(std::string(CidString), std::string(21, 'n') + "\n");
-  EXPECT_EQ(BoardType, static_cast<uint8_t>(112233445566778899L));
+                                "\n00112233445566778899aabbccddeeff\n7\n",
+                            &id),
+            std::nullopt);
+  EXPECT_EQ(std::string(id.deviceName), std::string(79, 'n'));
+  EXPECT_EQ(std::string(id.cidString), std::string(21, 'n') + "\n");
+  EXPECT_EQ(id.boardType, static_cast<uint8_t>(112233445566778899L));
+}
+
+// A file cut short after n lines names the first missing one.
+TEST(Identity, MissingLinesAreNamed) {
+  const char* reasons[] = {"Missing serial.dat (serial)",      "Missing serial.dat (ip)",
+                           "Missing serial.dat (mac)",         "Missing serial.dat (bcast)",
+                           "Missing serial.dat (device name)", "Missing serial.dat (sACN CID name)",
+                           "Missing serial.dat (Board type number)"};
+  const std::string good(kGood);
+  size_t end = 0;
+  for (uint32_t n = 0; n < 7; ++n) {
+    DeviceIdentityRecord id;
+    const auto error = ParseSerialText(good.substr(0, end), &id);
+    ASSERT_TRUE(error.has_value()) << n;
+    EXPECT_EQ(error->line, n + 1);
+    EXPECT_EQ(error->reason, reasons[n]);
+    end = good.find('\n', end) + 1;
+  }
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include "stats_file.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
 #include "unmatched_table.h"
 
 namespace {
@@ -25,14 +24,7 @@ std::string Capture(void (*write)(FILE*)) {
   return text;
 }
 
-class StatusFiles : public ::testing::Test {
- protected:
-  void SetUp() override { ClearUnmatchedTable(); }
-  void TearDown() override {
-    ClearStreamTable();
-    ClearUnmatchedTable();
-  }
-};
+class StatusFiles : public ::testing::Test {};
 
 // The lines themselves, and one unmatched entry per source, are covered on
 // the real binary; what stays here is the arithmetic and the table's bound.

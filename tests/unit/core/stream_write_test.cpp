@@ -22,7 +22,6 @@ class StreamWrite : public ::testing::Test {
     FakeNow = {100, 0};
     SetClockForTesting(FakeClock);
   }
-  void TearDown() override { SetClockForTesting(nullptr); }
   Counters Counts() const { return {s.writeCount, s.changeCount, s.IsChanged()}; }
 
   Stream s{0, kStreamVirtual, "\n"};

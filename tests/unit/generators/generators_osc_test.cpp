@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "osc_control/osc_listener.h"
-#include "show_engine/dmx_engine.h"
+#include "process_state.h"
+#include "show_engine/locked_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
 #include "temp_folder.h"
 
 namespace {
@@ -27,14 +27,6 @@ enum Arg { kFloat, kInt };
 
 class Generators : public ::testing::Test {
  protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  // Entries are nulled: other suites delete whatever the table still holds.
-  void Reset() {
-    ClearStreamTable();
-    DmxEngine::DestroyInstance();
-    GrandMaster = 255;
-  }
   std::string ShowFile(const std::string& name, const std::string& text) {
     const std::string path = folder.Path(name);
     std::ofstream(path, std::ios::binary) << text;
@@ -81,7 +73,7 @@ TEST_F(Generators, ShowPlayerFiles) {
   Add("001000" + ShowFile(std::string(150, 'p'), kShow) + "\n");
   EXPECT_EQ(List(0).state, kLayerRunning);
   // Read past the NUL, "ChTypes\0X" would be one keyword and channel 0 type 2.
-  Reset();
+  ResetProcessState();
   const char raw[] = "ENDP 1 Cues 0 Cuelists 0 DefVals 1 5 ChTypes\0X 1 2 ChSubtypes 0";
   Add("001-01" + ShowFile("nul.txt", std::string(raw, sizeof(raw) - 1)) + "\n");
   EXPECT_EQ(DmxEngine::GetInstance()->startValues[0], 5);
@@ -96,6 +88,24 @@ TEST_F(Generators, OneEngineFramePerWalkForEveryShowPlayer) {
   PlayShowFrame();
   EXPECT_EQ(std::vector<int>({first->data[0], second->data[0], fixed->data[0]}),
             std::vector<int>({20, 20, 9}));
+}
+
+// Only a show player takes frames from the engine; the other generator
+// types and kinds keep what they hold and count no write.
+TEST_F(Generators, OnlyShowPlayersCalculateFrames) {
+  Stream* player = AddPlayer();
+  Stream* fixed = Add("000009\n");
+  Stream* osc = Add("002\n");
+  Stream* other = Add("005\n");
+  Stream virtualStream(9, kStreamVirtual, "\n");
+  for (Stream* s : {fixed, osc, other, &virtualStream}) {
+    const uint32_t writes = s->writeCount;
+    const uint8_t first = s->data[0];
+    s->CalculateFrame();
+    EXPECT_EQ(std::make_tuple(s->writeCount, s->data[0]), std::make_tuple(writes, first)) << s->id;
+  }
+  player->CalculateFrame();
+  EXPECT_EQ(player->data[0], 10);  // list 0's first frame
 }
 
 TEST_F(Generators, OscArgumentsAndLimits) {
@@ -127,8 +137,11 @@ TEST_F(Generators, OscArgumentsAndLimits) {
   };
   for (const auto& r : rows) {
     GrandMaster = 99;
-    DmxEngine::GetInstance()->LoadShow(kShow);
-    DmxEngine::GetInstance()->SetCuelistLevel(1, 1234);
+    {
+      LockedEngine engine(*DmxEngine::GetInstance());
+      engine.LoadShow(kShow);
+      engine.SetCuelistLevel(1, 1234);
+    }
     osc->WriteAt(127, 0);
     Send(r.address, r.v, r.arg);
     EXPECT_EQ(std::make_tuple(GrandMaster.load(), List(1).state, List(1).level, int(osc->data[127])),

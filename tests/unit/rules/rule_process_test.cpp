@@ -123,7 +123,7 @@ TEST_F(RulesTest, SwitchesPickByThreshold) {
       {kRuleSwitch2To1, "000001002003511100", 511, 100, {20, 20}},
   };
   for (const auto& r : rows) {
-    TearDown();
+    ResetProcessState();
     AddStreams(4);
     AddRule(r.kind, r.text);
     Feed(S(0), {10});

@@ -1,17 +1,27 @@
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "rules/rules_fixture.h"
 
+namespace {
+
+// What start-up does with a rules text, short of ending the process.
+std::optional<StartupError> Load(std::string_view text) {
+  const StartupFile<RulesRecord> file = ParseRulesText(text);
+  BuildRules(file);
+  if (file.error) return file.error;
+  return FindRuleWithMissingStream();
+}
+
+}  // namespace
+
 // Where each kind takes its fields is pinned by the rule tests, which build
 // their rules from the same text.
 TEST_F(RulesTest, EachLetterSelectsItsKind) {
   AddStreams(10);
-  std::string fatal;
-  ASSERT_TRUE(ProcessRulesText("F001,002\nC001\nH001\nL001\nP001\nS\nZ\nO001\n"
-                               "QA001002003\nQX007008009\n",
-                               &fatal))
-      << fatal;
+  ASSERT_EQ(Load("F001,002\nC001\nH001\nL001\nP001\nS\nZ\nO001\nQA001002003\nQX007008009\n"),
+            std::nullopt);
   std::vector<uint32_t> kinds;
   for (uint32_t i = 0; i < RuleCount; ++i) kinds.push_back(RuleTable[i]->kind);
   EXPECT_EQ(kinds, (std::vector<uint32_t>{kRuleForward, kRuleCopy, kRuleHtp, kRuleLtp,
@@ -35,8 +45,7 @@ TEST_F(RulesTest, LoadChecksDisableButKeepTheRule) {
   };
   std::string text;
   for (const auto& c : cases) text += std::string(c.line) + "\n";
-  std::string fatal;
-  ASSERT_TRUE(ProcessRulesText(text, &fatal)) << fatal;
+  ASSERT_EQ(Load(text), std::nullopt);
   ASSERT_EQ(RuleCount, std::size(cases));
   for (uint32_t i = 0; i < RuleCount; ++i) EXPECT_EQ(RuleTable[i]->kind, cases[i].kind) << i;
 }
@@ -45,8 +54,7 @@ TEST_F(RulesTest, LoadChecksDisableButKeepTheRule) {
 // not exist loads, and does nothing when run.
 TEST_F(RulesTest, ShortLinesReadZeroPastTheirEnd) {
   AddStreams(4);
-  std::string fatal;
-  ASSERT_TRUE(ProcessRulesText("S001002009\nQ", &fatal)) << fatal;
+  ASSERT_EQ(Load("S001002009\nQ"), std::nullopt);
   ASSERT_EQ(RuleCount, 2u);
   EXPECT_EQ(RuleTable[0]->switchB, 9u);
   EXPECT_EQ(RuleTable[0]->controlStream + RuleTable[0]->threshold, 0u);
@@ -62,36 +70,37 @@ TEST_F(RulesTest, KlockLineSetsModeAndIsNoRule) {
       {"K001001\nK002010\n", 2, 10, 0},  // the last one wins
   };
   for (const auto& c : cases) {
-    TearDown();
+    ResetProcessState();
     AddStreams(3);
-    std::string fatal;
-    ASSERT_TRUE(ProcessRulesText(c.text, &fatal)) << c.text << fatal;
+    ASSERT_EQ(Load(c.text), std::nullopt) << c.text;
     EXPECT_EQ(KlockStream, c.stream) << c.text;
     EXPECT_EQ(KlockTimeout, c.timeout) << c.text;
     EXPECT_EQ(RuleCount, c.rules) << c.text;
   }
 }
 
-// One row per check that refuses a rules text; loading one ends the process.
+// One row per check that refuses a rules text; loading one ends the process
+// once the rules before the bad line are built.
 TEST_F(RulesTest, MalformedRulesTextsAreRefused) {
   const std::string longLine = "F000,001" + std::string(80, '0') + "\n";
   std::string tooMany;
   for (int i = 0; i <= 200; ++i) tooMany += "F\n";
-  const struct { std::string text, fatal; uint32_t rulesStored; } cases[] = {
-      {"F001,002\n\n", "Unkown Rule \n", 1},
-      {"f001,002\n", "Unkown Rule f001,002\n", 0},
+  const struct { std::string text, fatal; uint32_t line, rulesStored; } cases[] = {
+      {"F001,002\n\n", "Unkown Rule \n", 2, 1},
+      {"f001,002\n", "Unkown Rule f001,002\n", 1, 0},
       // A line longer than the reader's buffer goes on as a line of its own.
-      {longLine, "Unkown Rule " + longLine.substr(79), 1},
+      {longLine, "Unkown Rule " + longLine.substr(79), 2, 1},
       {"F000,001\nC009512000000001\n",
-       "Rule 1 refers  to non existent stream, total streams: 4", 2},  // disabled too
-      {tooMany, "Too many rules, the table holds 200: F\n", 200},
+       "Rule 1 refers  to non existent stream, total streams: 4", 0, 2},  // disabled too
+      {"K001001\n" + tooMany, "Too many rules, the table holds 200: F\n", 202, 200},
   };
   for (const auto& c : cases) {
-    TearDown();
+    ResetProcessState();
     AddStreams(4);
-    std::string fatal;
-    EXPECT_FALSE(ProcessRulesText(c.text, &fatal)) << c.text;
-    EXPECT_EQ(fatal, c.fatal) << c.text;
+    const auto error = Load(c.text);
+    ASSERT_TRUE(error.has_value()) << c.text;
+    EXPECT_EQ(error->reason, c.fatal) << c.text;
+    EXPECT_EQ(error->line, c.line) << c.text;
     EXPECT_EQ(RuleCount, c.rulesStored) << c.text;
   }
 }

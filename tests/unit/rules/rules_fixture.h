@@ -1,7 +1,6 @@
 #pragma once
-// Streams and rules live in global tables; each test builds its own and the
-// fixture puts the globals back as the engine starts: no streams, no rules,
-// Klock off, the real clock.
+// Streams and rules live in global tables; each test builds its own (the
+// process state is reset around every test).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,18 +13,10 @@
 #include "rule.h"
 #include "rules_file.h"
 #include "stream.h"
-#include "stream_table_cleanup.h"
+#include "process_state.h"
 
 class RulesTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    ClearRuleTable();
-    ClearStreamTable();
-    KlockStream = -1;
-    KlockTimeout = 3;
-    SetClockForTesting(nullptr);
-  }
-
   Stream* AddStream(uint32_t kind = kStreamVirtual) {
     uint32_t id = StreamCount;
     StreamTable[id] = new Stream(id, kind, "000000000000\n");

@@ -28,10 +28,6 @@ class SacnInput : public ArtnetTest {
     FakeNow = {1000, 0};
     SetClockForTesting(FakeClock);
   }
-  void TearDown() override {
-    SetClockForTesting(nullptr);
-    ArtnetTest::TearDown();
-  }
   // An sACN stream line: universe, priority, 12 unused, CID, direction.
   static Stream* Add(int universe, int priority, const char* cid = kAnyCid, char direction = 'I') {
     char head[24];

@@ -1,23 +1,16 @@
 #pragma once
-// A fresh engine per test with the process-wide playback values reset, so
-// that tests do not leak speed or grand master into each other.
+// A fresh engine per test (speed and grand master are reset around every
+// test with the rest of the process state).
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 
 class EngineTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetGlobals(); }
-  void TearDown() override { ResetGlobals(); }
-  static void ResetGlobals() {
-    GrandMaster = 255;
-    PlaybackSpeed = 10000;
-  }
-
   // One show text; the tables give channel types where a test needs them.
   void Load(const std::string& cues, const std::string& cuelists,
             const std::string& tables = "DefVals 0 ChTypes 0 ChSubtypes 0") {
@@ -50,6 +43,6 @@ class EngineTest : public ::testing::Test {
     return layer;
   }
 
-  DmxEngine engine;
+  OwnedEngine engine;
   std::vector<std::unique_ptr<DmxEngineLayer>> owned;
 };

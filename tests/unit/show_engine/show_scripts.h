@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 
 namespace show_scripts {
 
@@ -76,7 +76,7 @@ class Dice {
   uint64_t state_;
 };
 
-inline void ApplyToLayer(DmxEngine& engine, const Command& c) {
+inline void ApplyToLayer(OwnedEngine& engine, const Command& c) {
   const auto found = engine.cuelistLayers.find(c.id);
   if (found == engine.cuelistLayers.end()) return;
   DmxEngineLayer& layer = *found->second;
@@ -116,7 +116,7 @@ inline void ApplyToLayer(DmxEngine& engine, const Command& c) {
   }
 }
 
-inline void Apply(DmxEngine& engine, const std::string& text, const Command& c) {
+inline void Apply(OwnedEngine& engine, const std::string& text, const Command& c) {
   const auto level = static_cast<uint32_t>(c.b);
   const auto additive = static_cast<uint8_t>(c.a);
   switch (c.call) {
@@ -157,7 +157,7 @@ inline void Apply(DmxEngine& engine, const std::string& text, const Command& c) 
 inline void Play(const Script& script, const std::function<void(int, const uint8_t*)>& frame) {
   GrandMaster = 255;
   PlaybackSpeed = 10000;
-  DmxEngine engine;
+  OwnedEngine engine;
   engine.LoadShow(script.text);
   size_t next = 0;
   for (int f = 0; f < script.frames; ++f) {

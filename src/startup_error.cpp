@@ -1,0 +1,5 @@
+#include "startup_error.h"
+
+#include <glog/logging.h>
+
+void FailStartup(const StartupError& error) { LOG(FATAL) << error.reason; }

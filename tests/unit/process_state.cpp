@@ -1,0 +1,50 @@
+#include "process_state.h"
+
+#include <gtest/gtest.h>
+
+#include "clock.h"
+#include "config_file.h"
+#include "device_identity.h"
+#include "main_loop.h"
+#include "rule.h"
+#include "show_engine/dmx_engine.h"
+#include "stream.h"
+#include "unmatched_table.h"
+
+void ClearStreamTable() {
+  for (uint32_t i = 0; i < kStreamTableSize; ++i) {
+    delete StreamTable[i];
+    StreamTable[i] = nullptr;
+  }
+  StreamCount = 0;
+  PortCount = 0;
+}
+
+void ResetProcessState() {
+  ClearRuleTable();
+  ClearStreamTable();
+  ClearUnmatchedTable();
+  ResetDeviceIdentity();
+  KlockStream = -1;
+  KlockTimeout = kDefaultKlockTimeout;
+  SetClockForTesting(nullptr);
+  DmxEngine::DestroyInstance();
+  GrandMaster = 255;
+  PlaybackSpeed = 10000;
+}
+
+namespace {
+
+class ProcessStateReset : public ::testing::EmptyTestEventListener {
+  // Before the fixture is built and after it is gone.
+  void OnTestStart(const ::testing::TestInfo&) override { ResetProcessState(); }
+  void OnTestEnd(const ::testing::TestInfo&) override { ResetProcessState(); }
+};
+
+// Registered before main runs the tests; the listener list owns it.
+const bool kRegistered = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateReset);
+  return true;
+}();
+
+}  // namespace
