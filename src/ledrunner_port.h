@@ -11,16 +11,21 @@ constexpr uint32_t kLedrunnerFrameSize = 1020;
 
 class LedrunnerPort {
  public:
-  LedrunnerPort();
+  LedrunnerPort() = default;
   ~LedrunnerPort();
   LedrunnerPort(const LedrunnerPort&) = delete;
   LedrunnerPort& operator=(const LedrunnerPort&) = delete;
 
-  // Parses the text after the "L" of a configuration line.
+  // Builds the port from the text after the "L" of a configuration line and
+  // opens its device. A device that cannot be opened ends the process.
   void Init(std::string_view text);
+  int Open();
 
-  // Copies the 1020-byte pixel frame and wakes the transmit thread; 0 when
-  // the device is not open.
+  // Hands the pixel group size, the one setting the driver takes, to it.
+  void SetConfig(const uint8_t* groupSize);
+
+  // Copies the 1020-byte pixel frame (none: the frame stays as it is) and
+  // wakes the transmit thread; 0 when the device is not open.
   int PostFrame(const uint8_t* data);
 
   // Transmit thread: writes pixelFrame. 0 when the device is not open.
@@ -35,4 +40,7 @@ class LedrunnerPort {
   uint8_t pixelGroupSize = 0;
   uint32_t pixelOrder = 0;
   uint32_t stripProtocol = 0;
+
+ private:
+  bool semaphoreReady_ = false;
 };

@@ -1,61 +1,169 @@
 #include "port.h"
 
 #include <glog/logging.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "device_identity.h"
 #include "fixed_field.h"
+#include "port_frame_copy.h"
+#include "xuart_device.h"
 
-DmxPort::DmxPort() { sem_init(&txSemaphore, 0, 0); }
+namespace {
 
-DmxPort::~DmxPort() { sem_destroy(&txSemaphore); }
+constexpr int32_t kDefaultRefreshRate = 35;
+constexpr uint32_t kMinBreak = 22;  // 88 us
+constexpr uint32_t kMinMarkAfterBreak = 2;  // 8 us
+constexpr uint32_t kMaxTimingCount = 1023;
+constexpr uint32_t kMinChannels = 24;
+// What a whole frame of slots costs before any idle time, whatever the
+// port's own slot count: 513 slots at 40 us.
+constexpr int64_t kFrameSlotMicros = 513 * 40;
+constexpr uint8_t kMaxInterSlot = 255;
+// RDM runs one-shot with a 200 us break and a 40 us mark after break.
+constexpr DmxPortParams kRdmParams = {50, 10, 0, {0, 0, 0}, 0};
+constexpr uint16_t kOwnManufacturerId = 0x574B;  // "WK"
+constexpr uint32_t kModeContinuous = 1;
+constexpr uint32_t kModeOneShot = 0;
+
+uint32_t Clamp(uint32_t value, uint32_t low, uint32_t high) {
+  return value < low ? low : value > high ? high : value;
+}
+
+DmxPortParams TimingBlock(const DmxPortSettings& settings, uint32_t mode) {
+  DmxPortParams block = {};
+  block.breakTime = static_cast<uint16_t>(settings.breakTime);
+  block.markAfterBreak = static_cast<uint16_t>(settings.markAfterBreak);
+  block.interSlot = settings.interSlot;
+  block.mode = mode;
+  return block;
+}
+
+}  // namespace
+
+uint8_t ComputeInterSlot(int32_t refreshRate, uint32_t breakTime, uint32_t markAfterBreak,
+                         uint32_t channels) {
+  // A rate of 0 has no period; the default rate stands in rather than a
+  // division by zero.
+  int64_t rate = refreshRate != 0 ? refreshRate : kDefaultRefreshRate;
+  if (channels == 0) return 0;
+  int64_t period = 1000000 / rate;
+  int64_t spare = period - 4 * int64_t{breakTime} - 4 * int64_t{markAfterBreak} - kFrameSlotMicros;
+  int64_t interSlot = spare / (4 * int64_t{channels});
+  if (interSlot < 0) return 0;
+  return interSlot > kMaxInterSlot ? kMaxInterSlot : static_cast<uint8_t>(interSlot);
+}
+
+DmxPortSettings ParseDmxPortText(std::string_view text) {
+  DmxPortSettings settings;
+  settings.portNumber = static_cast<uint32_t>(ReadFixedField(text, 0, 3));
+  settings.input = FixedCharAt(text, 3) == 'I' ? 1 : 0;
+  // Four characters or fewer (the line end counts) keep every default; past
+  // the end of a longer text a field reads as 0 and the clamps apply.
+  if (text.size() > 4) {
+    long refresh = ReadFixedField(text, 4, 3);
+    settings.refreshRate = refresh != 0 ? static_cast<int32_t>(refresh) : kDefaultRefreshRate;
+    settings.breakTime = static_cast<uint32_t>(ReadFixedField(text, 7, 4) / 4);
+    settings.markAfterBreak = static_cast<uint32_t>(ReadFixedField(text, 11, 4) / 4);
+    settings.channels = static_cast<uint32_t>(ReadFixedField(text, 15, 4));
+  }
+  // Unsigned comparisons: a negative count or channel number takes the most.
+  settings.breakTime = Clamp(settings.breakTime, kMinBreak, kMaxTimingCount);
+  settings.markAfterBreak = Clamp(settings.markAfterBreak, kMinMarkAfterBreak, kMaxTimingCount);
+  if (settings.channels < kMinChannels || settings.channels > kDmxFrameSlots) {
+    settings.channels = kDmxFrameSlots;
+  }
+  settings.interSlot = ComputeInterSlot(settings.refreshRate, settings.breakTime,
+                                        settings.markAfterBreak, settings.channels);
+  return settings;
+}
+
+DmxPort::~DmxPort() {
+  if (semaphoreReady_) sem_destroy(&txSemaphore);
+}
 
 void DmxPort::Init(std::string_view text) {
-  configText.assign(text.data(), text.size());
-  portNumber = static_cast<uint32_t>(ReadFixedField(text, 0, 3));
-  input = FixedCharAt(text, 3) == 'I' ? 1 : 0;
+  DmxPortSettings settings = ParseDmxPortText(text);
+  portNumber = settings.portNumber;
+  input = settings.input;
+  channels = settings.channels;
   std::snprintf(devicePath, sizeof(devicePath), "/dev/xuart%d", static_cast<int>(portNumber));
-  std::memset(txFrame, 0, sizeof(txFrame));
-  ownUid.bytes[0] = 'W';
-  ownUid.bytes[1] = 'K';
+  VLOG(2) << "DMX port " << devicePath << "Refresh: " << settings.refreshRate
+          << "Id: " << static_cast<uint32_t>(settings.interSlot) << " B: " << settings.breakTime
+          << " MaB: " << settings.markAfterBreak << " Channels: " << channels;
+
+  paramsOneShot = TimingBlock(settings, kModeOneShot);
+  paramsContinuous = TimingBlock(settings, kModeContinuous);
+  paramsRdm = kRdmParams;
+
+  std::memset(broadcastUid.bytes, 0xFF, sizeof(broadcastUid.bytes));
+  ownUid.bytes[0] = static_cast<uint8_t>(kOwnManufacturerId >> 8);
+  ownUid.bytes[1] = static_cast<uint8_t>(kOwnManufacturerId);
   ownUid.bytes[2] = static_cast<uint8_t>(SerialNumber >> 24);
   ownUid.bytes[3] = static_cast<uint8_t>(SerialNumber >> 16);
   ownUid.bytes[4] = static_cast<uint8_t>(SerialNumber >> 8);
   ownUid.bytes[5] = static_cast<uint8_t>(SerialNumber);
+
+  std::memset(txFrame, 0, sizeof(txFrame));
+  if (sem_init(&txSemaphore, 0, 0) != 0) LOG(FATAL) << "Couldn't create Semaphore for TX UART ";
+  semaphoreReady_ = true;
+  Open();
+}
+
+int DmxPort::Open() {
+  VLOG(2) << "Opening DMX port " << devicePath;
+  if (input == 1) {
+    VLOG(2) << "Input Port: Read Only " << devicePath;
+    fd = XuartOpen(devicePath, true);
+    if (fd < 0) LOG(FATAL) << "Failed to open RX port" << devicePath;
+    SetParams(paramsContinuous);
+  } else {
+    VLOG(2) << "Output Port: Write Only " << devicePath;
+    fd = XuartOpen(devicePath, false);
+    if (fd < 0) LOG(FATAL) << "Failed to open Send port" << devicePath;
+    SetParams(paramsContinuous);
+    PostFrame(nullptr);
+  }
+  return 1;
 }
 
 void DmxPort::SetParams(const DmxPortParams& block) {
-  if (fd < 0) return;
+  VLOG(3) << "Setting params for port " << devicePath;
   std::lock_guard<std::mutex> lock(mutex);
-  ioctl(fd, XUART_IOC_SET_PARAMS, &block);
+  if (fd >= 0) XuartSetParams(fd, &block);
 }
 
 int DmxPort::PostFrame(const uint8_t* data) {
   if (input == 1 || fd < 0) return 0;
-  if (data != nullptr) {
-    uint32_t slots = channels > 1 && channels <= 513 ? channels - 1 : 512;
-    std::memcpy(txFrame + 1, data, slots);
-  }
+  VLOG(3) << "Posting Semaphore to XUART buffer for " << devicePath << " bytes: " << channels;
+  // The start code at index 0 stays 0; channels - 1 slots follow it.
+  if (data != nullptr) CopyFrameBytes(txFrame + 1, data, channels - 1);
   sem_post(&txSemaphore);
+  VLOG(3) << "Post Done";
   return 1;
 }
 
 int DmxPort::WriteFrame() {
   if (input == 1 || fd < 0) return 0;
-  uint32_t count = channels <= sizeof(txFrame) ? channels : sizeof(txFrame);
-  std::lock_guard<std::mutex> lock(mutex);
-  ssize_t written = write(fd, txFrame, count);
-  (void)written;
+  VLOG(3) << "Writing to XUART file " << devicePath << " bytes: " << channels;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    uint8_t frame[kDmxFrameSlots];
+    CopyFrameBytes(frame, txFrame, channels);
+    XuartWrite(fd, frame, channels);
+  }
+  VLOG(3) << "Writing Done";
   return 1;
 }
 
 int DmxPort::ReadFrame(uint8_t* buffer) {
-  if (input != 1 || fd < 0) return 0;
-  std::lock_guard<std::mutex> lock(mutex);
-  lastRxCount = static_cast<int32_t>(read(fd, buffer, 513));
+  if (input != 1) return 0;
+  VLOG(4) << "DMX RX frame: " << devicePath;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (fd >= 0) lastRxCount = static_cast<int32_t>(XuartRead(fd, buffer, kDmxFrameSlots));
+  }
+  VLOG(4) << "DMX RX read: " << lastRxCount;
   return lastRxCount;
 }

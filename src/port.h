@@ -5,21 +5,41 @@
 
 #include <cstdint>
 #include <mutex>
-#include <string>
 #include <string_view>
 
 #include "dmx_types.h"
 #include "xuart.h"
 
+// What the text after the "P" of a configuration line sets, defaults and
+// clamps applied.
+struct DmxPortSettings {
+  uint32_t portNumber = 0;
+  uint32_t input = 0;
+  int32_t refreshRate = 35;    // frames per second
+  uint32_t breakTime = 22;     // 4 us units
+  uint32_t markAfterBreak = 2; // 4 us units
+  uint32_t channels = kDmxFrameSlots;
+  uint8_t interSlot = 0;       // 4 us units
+};
+
+DmxPortSettings ParseDmxPortText(std::string_view text);
+
+// Idle time between slots, in 4 us units, that makes one frame last one
+// refresh period; 0 to 255.
+uint8_t ComputeInterSlot(int32_t refreshRate, uint32_t breakTime, uint32_t markAfterBreak,
+                         uint32_t channels);
+
 class DmxPort {
  public:
-  DmxPort();
+  DmxPort() = default;
   ~DmxPort();
   DmxPort(const DmxPort&) = delete;
   DmxPort& operator=(const DmxPort&) = delete;
 
-  // Parses the text after the "P" of a configuration line.
+  // Builds the port from the text after the "P" of a configuration line and
+  // opens its device. A device that cannot be opened ends the process.
   void Init(std::string_view text);
+  int Open();
 
   // Applies one of the port's parameter blocks to the UART.
   void SetParams(const DmxPortParams& block);
@@ -37,11 +57,11 @@ class DmxPort {
   uint32_t portNumber = 0;
   uint32_t input = 0;
   sem_t txSemaphore;
-  uint8_t txFrame[513] = {};
+  uint8_t txFrame[kDmxFrameSlots] = {};
   int32_t lastRxCount = 0;
   char devicePath[80] = {};
   int fd = -1;
-  uint32_t channels = 513;
+  uint32_t channels = kDmxFrameSlots;
   RdmUid broadcastUid = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
   RdmUid ownUid = {};
   uint8_t transactionNumber = 0;
@@ -52,7 +72,6 @@ class DmxPort {
   uint16_t discoveredCount = 0;
   RdmUid discoveredUids[399] = {};
 
-  // The configuration text as given, kept for the log and for the port
-  // set-up that reads the timing fields.
-  std::string configText;
+ private:
+  bool semaphoreReady_ = false;
 };

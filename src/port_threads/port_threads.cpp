@@ -3,12 +3,15 @@
 #include <glog/logging.h>
 #include <unistd.h>
 
-#include <cstdint>
-
 #include "stream.h"
 
 namespace {
+
 uint32_t IndexOf(void* arg) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(arg)); }
+
+// A device with nothing to give is asked again after this long.
+constexpr useconds_t kRxPollMicros = 500;
+
 }  // namespace
 
 bool HandleReceivedDmxFrame(Stream* stream, const unsigned char* frame, int count) {
@@ -19,37 +22,45 @@ bool HandleReceivedDmxFrame(Stream* stream, const unsigned char* frame, int coun
   return true;
 }
 
+void DmxTxStep(uint32_t index) {
+  DmxPort& port = StreamTable[index]->dmxPort;
+  sem_wait(&port.txSemaphore);
+  VLOG(4) << "DMX Tx Thread Sent: " << index;
+  port.WriteFrame();
+}
+
+void LedrunnerTxStep(uint32_t index) {
+  LedrunnerPort& port = StreamTable[index]->ledrunnerPort;
+  sem_wait(&port.txSemaphore);
+  VLOG(4) << "Ledrunner Tx Thread Sent: " << index;
+  port.WriteFrame();
+}
+
+bool DmxRxStep(uint32_t index, uint8_t* frame) {
+  Stream* stream = StreamTable[index];
+  VLOG(4) << "DMX Rx Thread:" << index;
+  int n = stream->dmxPort.ReadFrame(frame);
+  return HandleReceivedDmxFrame(stream, frame, n);
+}
+
 void* DmxTxThread(void* arg) {
   uint32_t index = IndexOf(arg);
-  for (;;) {
-    Stream* stream = StreamTable[index];
-    sem_wait(&stream->dmxPort.txSemaphore);
-    VLOG(4) << "DMX Tx Thread Sent: " << index;
-    stream->dmxPort.WriteFrame();
-  }
+  for (;;) DmxTxStep(index);
   return nullptr;
 }
 
 void* LedrunnerTxThread(void* arg) {
   uint32_t index = IndexOf(arg);
-  for (;;) {
-    Stream* stream = StreamTable[index];
-    sem_wait(&stream->ledrunnerPort.txSemaphore);
-    VLOG(4) << "Ledrunner Tx Thread Sent: " << index;
-    stream->ledrunnerPort.WriteFrame();
-  }
+  for (;;) LedrunnerTxStep(index);
   return nullptr;
 }
 
 void* DmxRxThread(void* arg) {
   uint32_t index = IndexOf(arg);
-  unsigned char frame[513];
+  uint8_t frame[kDmxFrameSlots];
   for (;;) {
-    Stream* stream = StreamTable[index];
-    VLOG(4) << "DMX Rx Thread:" << index;
-    int n = stream->dmxPort.ReadFrame(frame);
-    if (HandleReceivedDmxFrame(stream, frame, n)) continue;
-    usleep(500);
+    // RDM and other alternate start codes are not channel data.
+    if (!DmxRxStep(index, frame)) usleep(kRxPollMicros);
   }
   return nullptr;
 }

@@ -31,6 +31,7 @@ DEVICE_IP = "127.0.0.2"
 BROADCAST_IP = "127.255.255.255"
 PEER_IP = "127.0.0.3"
 ENGINE = None  # path of corvanta-engine, set by main()
+XUART_SIM = None  # path of libxuart_sim.so, set by main() when given
 
 DEFAULT_SERIAL = (
     "12345678\n"
@@ -96,6 +97,18 @@ def enter_namespace():
     env = dict(os.environ, **{_NS_MARK: "1"})
     cmd = ["unshare", "--net", "--mount", "--fork", sys.executable] + sys.argv
     sys.exit(subprocess.call(cmd, env=env))
+
+
+def xuart_env(folder):
+    """What runs the engine on the simulated UART driver in `folder`."""
+    if XUART_SIM is None:
+        raise unittest.SkipTest("no libxuart_sim.so given")
+    env = {"LD_PRELOAD": XUART_SIM, "XUART_SIM_DIR": folder}
+    # AddressSanitizer insists on coming first among the loaded libraries;
+    # the preload comes before it, which is harmless here.
+    options = [o for o in os.environ.get("ASAN_OPTIONS", "").split(":") if o]
+    env["ASAN_OPTIONS"] = ":".join(options + ["verify_asan_link_order=0"])
+    return env
 
 
 def write_file(path, text):
@@ -178,7 +191,9 @@ def _parse_udp(data):
 class Engine:
     """One run of the engine with the given files in /tmp."""
 
-    def __init__(self, serial=DEFAULT_SERIAL, config="", rules=None, env=None):
+    def __init__(self, serial=DEFAULT_SERIAL, config="", rules=None, env=None, xuart=None):
+        """xuart: a folder for the simulated UART driver; the engine then runs
+        with libxuart_sim.so preloaded and its "/dev/xuartN" served there."""
         for name in ("panic.dat", "stats.dat", "unmatched_stats.dat"):
             try:
                 os.unlink("/tmp/" + name)
@@ -199,6 +214,9 @@ class Engine:
         self.stderr_path = "/tmp/engine.stderr"
         self.stdout_path = "/tmp/engine.stdout"
         full_env = dict(os.environ)
+        if xuart is not None:
+            full_env.update(xuart_env(xuart))
+            os.makedirs(xuart, exist_ok=True)
         full_env.update(env or {})
         with open(self.stdout_path, "w") as out, open(self.stderr_path, "w") as err:
             self.proc = subprocess.Popen([ENGINE], stdout=out, stderr=err, env=full_env,
@@ -301,9 +319,11 @@ class EngineTestCase(unittest.TestCase):
 
 
 def main():
-    global ENGINE
+    global ENGINE, XUART_SIM
     if len(sys.argv) < 2:
-        sys.exit("usage: %s path/to/corvanta-engine" % sys.argv[0])
+        sys.exit("usage: %s path/to/corvanta-engine [path/to/libxuart_sim.so]" % sys.argv[0])
     ENGINE = os.path.abspath(sys.argv[1])
+    if len(sys.argv) > 2:
+        XUART_SIM = os.path.abspath(sys.argv[2])
     enter_namespace()
     unittest.main(argv=[sys.argv[0]], verbosity=2)

@@ -77,13 +77,13 @@ class FatalStartUp(h.EngineTestCase):
 
     def test_too_many_ports(self):
         ports = "".join("P%03dO\n" % n for n in range(33))
-        self.assert_fatal("Too many Ports in config", config=ports)
+        self.assert_fatal("Too many Ports in config", config=ports, xuart="/tmp/xuart")
 
 
 class ManyStreams(h.EngineTestCase):
     def test_full_table_and_full_port_list_are_accepted(self):
         ports = "".join("P%03dO\n" % n for n in range(32))
-        eng = self.start_engine(config=ports + VIRTUAL * 224, rules="")
+        eng = self.start_engine(config=ports + VIRTUAL * 224, rules="", xuart="/tmp/xuart")
         self.assertIn("Found:256 streams", eng.stderr())
         self.assertEqual(eng.interrupt(), 0)
 

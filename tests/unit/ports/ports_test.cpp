@@ -1,0 +1,275 @@
+// Serial DMX and LED ports on the simulated driver: what reaches the device
+// from a configuration line, a stream send or a K line, and what a received
+// frame does to its stream.
+#include <semaphore.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device_identity.h"
+#include "line_format.h"
+#include "main_loop.h"
+#include "port_threads/port_threads.h"
+#include "ports/simulated_uart.h"
+#include "rules_file.h"
+#include "stream.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
+
+std::string Zeros(size_t bytes) { return std::string(2 * bytes, '0'); }
+
+// The default block: break 22, mark after break 2, inter-slot 3, continuous.
+const char kDefaultParams[] = "params 160002000300000001000000";
+
+class Ports : public ::testing::Test {
+ protected:
+  // The process-wide tables are reset around every test.
+  void TearDown() override { uart.ReleaseWrites(); }
+
+  static Stream* Add(uint32_t kind, const std::string& text) {
+    uint32_t id = StreamCount;
+    StreamTable[id] = new Stream(id, kind, text);
+    StreamCount = id + 1;
+    return StreamTable[id];
+  }
+
+  static int Pending(sem_t* semaphore) {
+    int value = -1;
+    sem_getvalue(semaphore, &value);
+    return value;
+  }
+
+  std::string LastLine(int port) {
+    Lines log = uart.Log(port);
+    return log.empty() ? std::string() : log.back();
+  }
+
+  SimulatedUart uart;
+};
+
+TEST(PortText, TimingDefaultsClampsAndInterSlot) {
+  const struct {
+    const char* text;
+    DmxPortSettings want;  // port, input, refresh, break, mab, channels, interSlot
+  } rows[] = {
+      {"001I", {1, 1, 35, 22, 2, 513, 3}},
+      {"001I\n", {1, 1, 35, 22, 2, 513, 3}},  // the refresh columns hold only the line end
+      {"002O035008800080513\n", {2, 0, 35, 22, 2, 513, 3}},
+      {"002i040008800080513", {2, 0, 40, 22, 2, 513, 2}},
+      {"002O044008800080513", {2, 0, 44, 22, 2, 513, 1}},
+      {"002O050008800080513", {2, 0, 50, 22, 2, 513, 0}},  // spare is -616
+      {"002O010008800080024", {2, 0, 10, 22, 2, 24, 255}},
+      {"002O000008800080513", {2, 0, 35, 22, 2, 513, 3}},  // no period: the default rate
+      {"002O-10008800080513", {2, 0, -10, 22, 2, 513, 0}},
+      {"003O035004000040023", {3, 0, 35, 22, 2, 513, 3}},
+      {"003O010999999990024", {3, 0, 10, 1023, 1023, 24, 255}},
+      {"003O035-004-0040600", {3, 0, 35, 1023, 1023, 513, 0}},
+      {"003O035010000160024", {3, 0, 35, 25, 4, 24, 82}},
+      {"003O035008800080-01", {3, 0, 35, 22, 2, 513, 3}},
+      {"004O04", {4, 0, 4, 22, 2, 513, 111}},  // fields past the end read as 0
+      {"004O040008", {4, 0, 40, 22, 2, 513, 2}},
+  };
+  for (const auto& row : rows) {
+    DmxPortSettings got = ParseDmxPortText(row.text);
+    EXPECT_EQ(got.portNumber, row.want.portNumber) << row.text;
+    EXPECT_EQ(got.input, row.want.input) << row.text;
+    EXPECT_EQ(got.refreshRate, row.want.refreshRate) << row.text;
+    EXPECT_EQ(got.breakTime, row.want.breakTime) << row.text;
+    EXPECT_EQ(got.markAfterBreak, row.want.markAfterBreak) << row.text;
+    EXPECT_EQ(got.channels, row.want.channels) << row.text;
+    EXPECT_EQ(got.interSlot, row.want.interSlot) << row.text;
+  }
+  EXPECT_EQ(ComputeInterSlot(0, 22, 2, 513), 3);
+  EXPECT_EQ(ComputeInterSlot(35, 22, 2, 0), 0);
+}
+
+TEST_F(Ports, OutputStartUpOpensSetsParamsAndWritesOneZeroFrame) {
+  const struct {
+    const char* text;
+    int port;
+    Lines log;
+  } rows[] = {
+      {"002O\n", 2, {"open wronly", kDefaultParams, "write " + Zeros(513)}},
+      {"005O035008800080024\n", 5,
+       {"open wronly", "params 160002005200000001000000", "write " + Zeros(24)}},
+      {"006O044020000400513", 6,
+       {"open wronly", "params 32000a000000000001000000", "write " + Zeros(513)}},
+      {"001I", 1, {"open rdonly", kDefaultParams}},
+  };
+  for (const auto& row : rows) {
+    Stream* stream = Add(kStreamPort, row.text);
+    EXPECT_EQ(Pending(&stream->dmxPort.txSemaphore), stream->IsInput() ? 0 : 1) << row.text;
+    if (!stream->IsInput()) DmxTxStep(stream->id);
+    EXPECT_EQ(uart.Log(row.port), row.log) << row.text;
+  }
+}
+
+TEST_F(Ports, StreamDataReachesTheDeviceAsOneFrameOfItsChannels) {
+  const struct {
+    const char* text;
+    int port;
+    size_t channels;
+  } rows[] = {{"002O", 2, 513}, {"005O035008800080024", 5, 24}};
+  Bytes data(512);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
+  for (const auto& row : rows) {
+    Stream* stream = Add(kStreamPort, row.text);
+    DmxTxStep(stream->id);  // the start-up frame
+    stream->Write(data.data(), 512, 0);
+    stream->Send(0, 0);
+    EXPECT_EQ(Pending(&stream->dmxPort.txSemaphore), 1);
+    DmxTxStep(stream->id);
+    Bytes frame(1, 0);
+    frame.insert(frame.end(), data.begin(), data.begin() + (row.channels - 1));
+    EXPECT_EQ(LastLine(row.port), "write " + xuart_sim::ToHex(frame.data(), frame.size()));
+    EXPECT_EQ(uart.Log(row.port).size(), 4u) << "one write per post";
+  }
+}
+
+TEST_F(Ports, ReceivedFramesReachTheirStreamOnlyWithStartCodeZero) {
+  Stream* stream = Add(kStreamPort, "001I\n");
+  const struct {
+    const char* rx;  // nullptr: nothing arrives
+    bool dmx;
+    Bytes head;  // channels 1 to 4 afterwards
+  } rows[] = {
+      {"00 01 02 03\n", true, {1, 2, 3, 0}},
+      {"cc 09 09 09 09\n", false, {1, 2, 3, 0}},  // RDM is not channel data
+      {"00\n", true, {1, 2, 3, 0}},               // the start code alone
+      {nullptr, false, {1, 2, 3, 0}},
+      {"0004\n", true, {4, 2, 3, 0}},              // a short frame keeps the rest
+      {"91 05 05\n", false, {4, 2, 3, 0}},
+  };
+  uint8_t frame[kDmxFrameSlots];
+  for (const auto& row : rows) {
+    if (row.rx != nullptr) uart.AppendRx(1, row.rx);
+    EXPECT_EQ(DmxRxStep(stream->id, frame), row.dmx) << (row.rx ? row.rx : "nothing");
+    EXPECT_EQ(Bytes(stream->data, stream->data + 4), row.head) << (row.rx ? row.rx : "nothing");
+  }
+  std::string full = "00";
+  for (int i = 0; i < 512; ++i) full += "7f";
+  uart.AppendRx(1, full + "\n");
+  EXPECT_TRUE(DmxRxStep(stream->id, frame));
+  EXPECT_EQ(stream->data[0], 0x7F);
+  EXPECT_EQ(stream->data[511], 0x7F);
+  EXPECT_EQ(stream->dmxPort.PostFrame(frame), 0) << "an input port sends nothing";
+  EXPECT_EQ(stream->dmxPort.WriteFrame(), 0);
+  Stream* output = Add(kStreamPort, "002O");
+  EXPECT_EQ(output->dmxPort.ReadFrame(frame), 0) << "an output port reads nothing";
+}
+
+TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
+  Stream* stream = Add(kStreamPort, "002O035008800080024");
+  uart.HoldWrites();
+  std::thread transmit([&] {
+    for (int i = 0; i < 4; ++i) DmxTxStep(stream->id);
+  });
+  ASSERT_TRUE(uart.WaitForHeldWrite());  // the start-up frame is on the line
+  for (uint8_t value : {1, 2, 3}) {
+    Bytes data(512, value);
+    EXPECT_EQ(stream->dmxPort.PostFrame(data.data()), 1);
+  }
+  uart.ReleaseWrites();
+  transmit.join();
+  Bytes frame(24, 3);
+  frame[0] = 0;  // the start code
+  std::string latest = "write " + xuart_sim::ToHex(frame.data(), frame.size());
+  EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "params 160002005200000001000000",
+                                "write " + Zeros(24), latest, latest, latest}));
+  EXPECT_EQ(Pending(&stream->dmxPort.txSemaphore), 0);
+}
+
+TEST_F(Ports, KLineSwitchesOnlyOutputPortsToOneShot) {
+  Add(kStreamPort, "002O040008800080513");
+  Add(kStreamPort, "001I");
+  uart.WriteConf(3, "led\n");
+  Add(kStreamLedrunnerPort, "003000000004");
+  Add(kStreamVirtual, "\n");
+  LoadRulesText("K001005\n");
+  EXPECT_EQ(LastLine(2), "params 160002000200000000000000");
+  EXPECT_EQ(uart.Log(1), (Lines{"open rdonly", kDefaultParams}));
+  EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 04"}));
+}
+
+TEST_F(Ports, OwnUidIsTheMakerIdThenTheSerialNumber) {
+  SerialNumber = 0x01020304;
+  Stream* stream = Add(kStreamPort, "002O");
+  const uint8_t own[6] = {0x57, 0x4B, 0x01, 0x02, 0x03, 0x04};
+  const uint8_t broadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(0, std::memcmp(stream->dmxPort.ownUid.bytes, own, 6));
+  EXPECT_EQ(0, std::memcmp(stream->dmxPort.broadcastUid.bytes, broadcast, 6));
+  const DmxPortParams& rdm = stream->dmxPort.paramsRdm;
+  const uint8_t rdmBlock[12] = {50, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // one-shot
+  EXPECT_EQ(0, std::memcmp(&rdm, rdmBlock, sizeof(rdmBlock)));
+}
+
+TEST(LedText, FieldsAndGroupSize) {
+  SimulatedUart uart;
+  const struct {
+    const char* text;
+    uint32_t port, strip, order;
+    uint8_t groupSize;
+  } rows[] = {
+      {"002003001004\n", 2, 3, 1, 4},
+      {"000000000300", 0, 0, 0, 44},  // the low 8 bits
+      {"001002003-01", 1, 2, 3, 255},
+      {"007", 7, 0, 0, 0},  // fields past the end read as 0
+      {"00800", 8, 0, 0, 0},
+  };
+  for (const auto& row : rows) {
+    uart.WriteConf(static_cast<int>(row.port), "led\n");
+    LedrunnerPort port;
+    port.Init(row.text);
+    EXPECT_EQ(port.portNumber, row.port) << row.text;
+    EXPECT_EQ(port.stripProtocol, row.strip) << row.text;
+    EXPECT_EQ(port.pixelOrder, row.order) << row.text;
+    EXPECT_EQ(port.pixelGroupSize, row.groupSize) << row.text;
+    EXPECT_EQ(uart.Log(static_cast<int>(row.port))[1],
+              "params " + xuart_sim::ToHex(&row.groupSize, 1))
+        << row.text;
+  }
+}
+
+TEST_F(Ports, LedPortWritesAZeroFrameThenWhatTheStreamHolds) {
+  uart.WriteConf(3, "led\n");
+  Stream* stream = Add(kStreamLedrunnerPort, "003001002300\n");
+  LedrunnerTxStep(stream->id);
+  EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 2c", "write " + Zeros(1020)}));
+  Bytes pixels(kLedrunnerFrameSize);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
+  stream->Write(pixels.data(), kLedrunnerFrameSize, 0);
+  stream->Send(0, 0);
+  LedrunnerTxStep(stream->id);
+  EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
+  EXPECT_EQ(stream->ledrunnerPort.PostFrame(nullptr), 1) << "the frame as it stands";
+  LedrunnerTxStep(stream->id);
+  EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
+}
+
+TEST(PortOpen, ADeviceThatDoesNotOpenEndsStartUp) {
+  const struct {
+    uint32_t kind;
+    const char* text;
+    const char* fatal;
+  } rows[] = {
+      {kStreamPort, "007O", "Failed to open Send port/dev/xuart7"},
+      {kStreamPort, "007I", "Failed to open RX port/dev/xuart7"},
+      {kStreamLedrunnerPort, "007", "Failed to open Send port /dev/xuart7"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_DEATH(
+        {
+          SimulatedUart nowhere(false);
+          Stream stream(0, row.kind, row.text);
+        },
+        row.fatal)
+        << row.text;
+  }
+}
+
+}  // namespace
