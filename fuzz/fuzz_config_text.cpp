@@ -5,25 +5,14 @@
 #include <memory>
 #include <string_view>
 
+#include "any_device.h"
 #include "config_file.h"
 #include "device_identity.h"
 #include "fixed_field.h"
 #include "stream.h"
-#include "xuart_device.h"
-
-namespace {
-
-// Port lines open their devices: here every device opens and takes any call.
-int AnyOpen(const char*, int) { return 3; }
-ssize_t AnyWrite(int, const void*, size_t length) { return static_cast<ssize_t>(length); }
-ssize_t NothingRead(int, void*, size_t) { return 0; }
-int AnyIoctl(int, unsigned long, void*) { return 0; }
-const XuartBackend kAnyDevice = {AnyOpen, AnyWrite, NothingRead, AnyIoctl};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  SetXuartBackendForTesting(&kAnyDevice);
+  fuzz_device::AcceptEveryDeviceCall();
   std::string_view text(reinterpret_cast<const char*>(bytes), size);
   DeviceIdentityRecord identity;
   ParseSerialText(text, &identity);

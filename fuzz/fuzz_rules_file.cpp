@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "any_device.h"
 #include "main_loop.h"
 #include "rule.h"
 #include "rules_file.h"
@@ -31,6 +32,7 @@ void MakeStreams() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   FLAGS_minloglevel = 2;  // a line per rule would drown the fuzzer's output
   FLAGS_logtostderr = true;
+  fuzz_device::AcceptEveryDeviceCall();
   MakeStreams();
   return 0;
 }

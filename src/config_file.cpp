@@ -118,10 +118,13 @@ void ProcessConfigText(std::string_view text) {
   if (file.error) FailStartup(*file.error);
 }
 
+std::atomic<bool> ConfigFileProcessed{false};
+
 void ProcessConfigFile() {
   std::string text;
   if (!ReadWholeFile("/tmp/config.dat", &text)) {
     FailStartup({0, std::string(), "couldn't open config"});
   }
   ProcessConfigText(text);
+  ConfigFileProcessed.store(true, std::memory_order_release);
 }

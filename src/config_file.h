@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <semaphore.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,6 +41,8 @@ Stream* NewConfiguredStream(const ConfigRecord& record);
 
 // Reads /tmp/config.dat; every failure ends the process.
 void ProcessConfigFile();
+// Raised when ProcessConfigFile has built every stream: none is added later.
+extern std::atomic<bool> ConfigFileProcessed;
 
 // Parses a configuration text and appends its streams to StreamTable,
 // starting their port threads; a line the engine cannot run with ends the

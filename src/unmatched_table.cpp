@@ -2,6 +2,7 @@
 
 #include <glog/logging.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -14,13 +15,48 @@ namespace {
 // The receivers add from their threads while the main thread dumps and
 // empties; one lock keeps every entry whole and the count within bounds.
 std::mutex UnmatchedMutex;
+// Raised under the lock by every emptying of the table.
+std::atomic<uint32_t> UnmatchedClears{0};
+
+// The last universe this receive thread recorded (or found recorded, or saw
+// dropped by a full table), and at which emptying. A source of a universe
+// nothing takes sends it 44 times a second; its repeats leave the table as
+// it is, and find that out here without the lock.
+struct LastUnmatched {
+  bool valid = false;
+  uint32_t clears = 0;
+  uint32_t protocol = 0;
+  uint32_t universe = 0;
+  uint8_t cid[16] = {};
+};
+thread_local LastUnmatched LastAdded;
+
+bool IsLastAdded(uint32_t protocol, uint32_t universe, const uint8_t* cid) {
+  const LastUnmatched& last = LastAdded;
+  return last.valid && last.clears == UnmatchedClears.load(std::memory_order_acquire) &&
+         last.protocol == protocol && last.universe == universe &&
+         (cid == nullptr || std::memcmp(last.cid, cid, 16) == 0);
+}
+
+// Under the lock.
+void EmptyTable() {
+  UnmatchedClears.fetch_add(1, std::memory_order_release);
+  for (auto& e : UnmatchedTable) e.protocol = 0;
+  UnmatchedCount = 0;
+}
 }  // namespace
 
 void AddUnmatchedStream(uint32_t protocol, uint32_t universe, const uint8_t* cid) {
-  std::lock_guard<std::mutex> lock(UnmatchedMutex);
-  if (UnmatchedCount >= kUnmatchedTableSize) return;
+  if (IsLastAdded(protocol, universe, cid)) return;
   static const uint8_t kNoCid[16] = {};
   const uint8_t* entryCid = cid != nullptr ? cid : kNoCid;
+  std::lock_guard<std::mutex> lock(UnmatchedMutex);
+  LastAdded.valid = true;
+  LastAdded.clears = UnmatchedClears.load(std::memory_order_relaxed);
+  LastAdded.protocol = protocol;
+  LastAdded.universe = universe;
+  std::memcpy(LastAdded.cid, entryCid, 16);
+  if (UnmatchedCount >= kUnmatchedTableSize) return;
   for (uint32_t i = 0; i < UnmatchedCount; ++i) {
     const UnmatchedEntry& e = UnmatchedTable[i];
     if (e.protocol != protocol || e.universe != universe) continue;
@@ -35,8 +71,7 @@ void AddUnmatchedStream(uint32_t protocol, uint32_t universe, const uint8_t* cid
 
 void ClearUnmatchedTable() {
   std::lock_guard<std::mutex> lock(UnmatchedMutex);
-  for (auto& e : UnmatchedTable) e.protocol = 0;
-  UnmatchedCount = 0;
+  EmptyTable();
 }
 
 void WriteUnmatchedStatsTo(FILE* out) {
@@ -46,8 +81,7 @@ void WriteUnmatchedStatsTo(FILE* out) {
     std::lock_guard<std::mutex> lock(UnmatchedMutex);
     count = UnmatchedCount;
     std::memcpy(snapshot, UnmatchedTable, sizeof(UnmatchedEntry) * count);
-    for (auto& e : UnmatchedTable) e.protocol = 0;
-    UnmatchedCount = 0;
+    EmptyTable();
   }
   for (uint32_t i = 0; i < count; ++i) {
     const UnmatchedEntry& e = snapshot[i];

@@ -12,7 +12,7 @@ constexpr uint32_t kArtDmxHeaderSize = 18;
 // The header and the 2 channels that are the least an ArtDmx may carry:
 // peers send short frames for universes of a few channels.
 constexpr uint32_t kArtDmxMinSize = kArtDmxHeaderSize + 2;
-// The receiver reads one datagram at a time into this many bytes.
+// Each datagram the receiver takes lands in a slot of this many bytes.
 constexpr uint32_t kArtnetReceiveBufferSize = 600;
 // ID and OpCode: the least a datagram needs to be dispatched.
 constexpr uint32_t kArtnetHeaderSize = 10;

@@ -7,7 +7,7 @@
 #include "protocols/node_identity.h"
 
 constexpr uint16_t kKinetPort = 6038;
-// The receiver reads one datagram at a time into this many bytes.
+// Each datagram the receiver takes lands in a slot of this many bytes.
 constexpr uint32_t kKinetReceiveBufferSize = 600;
 constexpr uint32_t kKinetMagic = 0x4ADC0104;
 constexpr uint32_t kKinetHeaderSize = 12;

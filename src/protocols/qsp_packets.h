@@ -8,7 +8,7 @@
 #include "protocols/node_identity.h"
 
 constexpr uint16_t kQspPort = 3333;
-// The receiver reads one datagram at a time into this many bytes.
+// Each datagram the receiver takes lands in a slot of this many bytes.
 constexpr uint32_t kQspReceiveBufferSize = 600;
 // Stream-data and RDM replies go to this port of the requester, whatever
 // port the request came from.

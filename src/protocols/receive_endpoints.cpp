@@ -3,8 +3,6 @@
 #include <glog/logging.h>
 #include <semaphore.h>
 
-#include <vector>
-
 #include "config_file.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/artnet_receive.h"
@@ -39,15 +37,20 @@ void OpenEndpointSocket(const ReceiveEndpoint& endpoint) {
                                             endpoint.bindFailure, endpoint.reuseAddress);
 }
 
-void ServeEndpoint(const ReceiveEndpoint& endpoint) {
-  const int fd = *endpoint.socket;
-  const DatagramSender reply(fd, SendDatagram);
-  std::vector<uint8_t> buffer(endpoint.bufferSize);
-  for (;;) {
-    struct sockaddr_in sender;
-    ssize_t n = ReceiveDatagram(fd, buffer.data(), buffer.size(), &sender);
-    if (n >= 0) endpoint.handle(buffer.data(), static_cast<size_t>(n), sender, reply);
+uint32_t ServeBatch(const ReceiveEndpoint& endpoint, ReceiveBatch& batch, DatagramSender reply) {
+  int taken = batch.Receive(*endpoint.socket);
+  if (taken <= 0) return 0;
+  const uint32_t count = static_cast<uint32_t>(taken);
+  for (uint32_t i = 0; i < count; ++i) {
+    endpoint.handle(batch.Bytes(i), batch.Length(i), batch.Sender(i), reply);
   }
+  return count;
+}
+
+void ServeEndpoint(const ReceiveEndpoint& endpoint) {
+  const DatagramSender reply(*endpoint.socket, SendDatagram);
+  ReceiveBatch batch(endpoint.bufferSize);
+  for (;;) ServeBatch(endpoint, batch, reply);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "protocols/datagram_sender.h"
+#include "protocols/sockets.h"
 
 struct ReceiveEndpoint {
   int* socket;  // the process-wide descriptor the endpoint is served on
@@ -32,9 +33,14 @@ extern const ReceiveEndpoint ReceiveEndpoints[kEndpointCount];
 // every address. Each failure ends the process with the row's text.
 void OpenEndpointSocket(const ReceiveEndpoint& endpoint);
 
-// Receives for ever on the endpoint's socket, one datagram at a time, and
-// hands each to its handler with a sender on the same socket. A failed
-// receive is dropped.
+// One wake of a receive thread: blocks for the first datagram on the
+// endpoint's socket, takes every one already queued into `batch`, and hands
+// each to the handler in arrival order, with its own length and sender and
+// a reply sender on the same socket. Returns how many were handled; a failed
+// receive handles none.
+uint32_t ServeBatch(const ReceiveEndpoint& endpoint, ReceiveBatch& batch, DatagramSender reply);
+
+// Serves the endpoint for ever, one batch per wake.
 [[noreturn]] void ServeEndpoint(const ReceiveEndpoint& endpoint);
 
 // Opens ArtnetRxSocket. Called by main before the configuration is read:

@@ -38,11 +38,28 @@ int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* b
   return fd;
 }
 
-ssize_t ReceiveDatagram(int fd, uint8_t* buffer, size_t size, struct sockaddr_in* sender) {
-  *sender = {};
-  socklen_t senderLength = sizeof(*sender);
-  return recvfrom(fd, buffer, size, MSG_WAITALL, reinterpret_cast<sockaddr*>(sender),
-                  &senderLength);
+ReceiveBatch::ReceiveBatch(size_t slotSize, uint32_t slots)
+    // Left uninitialised on purpose: zeroing would make every slot resident.
+    : slotSize_(slotSize),
+      bytes_(new uint8_t[slotSize * slots]),
+      vectors_(slots),
+      senders_(slots),
+      headers_(slots) {
+  for (uint32_t i = 0; i < slots; ++i) {
+    vectors_[i].iov_base = bytes_.get() + i * slotSize;
+    vectors_[i].iov_len = slotSize;
+    headers_[i] = {};
+    headers_[i].msg_hdr.msg_iov = &vectors_[i];
+    headers_[i].msg_hdr.msg_iovlen = 1;
+    headers_[i].msg_hdr.msg_name = &senders_[i];
+  }
+}
+
+int ReceiveBatch::Receive(int fd) {
+  for (auto& h : headers_) h.msg_hdr.msg_namelen = sizeof(struct sockaddr_in);
+  // MSG_WAITFORONE: wait for the first, then stop at an empty queue.
+  return recvmmsg(fd, headers_.data(), static_cast<unsigned int>(headers_.size()),
+                  MSG_WAITFORONE, nullptr);
 }
 
 void CreateSacnSendSocket() {

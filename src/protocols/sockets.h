@@ -2,10 +2,14 @@
 // The engine's shared UDP sockets. They are opened during start-up, before
 // any stream that sends on them is built, and never closed.
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "protocols/datagram_sender.h"
 
@@ -31,8 +35,36 @@ extern int KinetSocket;
 int OpenBroadcastUdpSocket(uint16_t port, const char* openFailure, const char* bindFailure,
                            bool reuseAddress = false);
 
-// Receives one datagram into `buffer`, filling `sender`; negative on error.
-ssize_t ReceiveDatagram(int fd, uint8_t* buffer, size_t size, struct sockaddr_in* sender);
+// Room for what one receive takes: `slots` datagrams of up to `slotSize`
+// bytes each, with their lengths and senders. Everything is set up here, so
+// receiving allocates nothing; a slot's pages are touched only when a
+// datagram lands in them.
+class ReceiveBatch {
+ public:
+  // Enough for a burst of one frame on every universe of a large show to be
+  // taken by a handful of receives.
+  static constexpr uint32_t kDefaultSlots = 64;
+
+  explicit ReceiveBatch(size_t slotSize, uint32_t slots = kDefaultSlots);
+
+  // Blocks until a datagram arrives, then takes every datagram already
+  // queued, up to the slot count, in arrival order: one system call however
+  // many are waiting. A datagram longer than a slot arrives cut to it.
+  // Returns how many were taken; negative on error.
+  int Receive(int fd);
+
+  const uint8_t* Bytes(uint32_t i) const { return bytes_.get() + i * slotSize_; }
+  size_t Length(uint32_t i) const { return headers_[i].msg_len; }
+  const struct sockaddr_in& Sender(uint32_t i) const { return senders_[i]; }
+  uint32_t Slots() const { return static_cast<uint32_t>(headers_.size()); }
+
+ private:
+  size_t slotSize_;
+  std::unique_ptr<uint8_t[]> bytes_;
+  std::vector<struct iovec> vectors_;
+  std::vector<struct sockaddr_in> senders_;
+  std::vector<struct mmsghdr> headers_;
+};
 
 // Opens SacnSendSocket; a failure ends the process.
 void CreateSacnSendSocket();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "config_file.h"
 #include "show_engine/locked_engine.h"
 #include "stream.h"
 #include "stream_table.h"
@@ -32,7 +33,6 @@ void WriteShowFrame(Stream& stream, bool advance) {
           << "[3]:" << static_cast<char>(stream.data[2])
           << "[4]:" << static_cast<char>(stream.data[3]);
 }
-
 
 bool IsShowPlayingStream(const Stream& stream) {
   return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorShowPlayer;
@@ -69,7 +69,14 @@ void PlayShowFrame() {
 void* VistroProThread(void* unused) {
   (void)unused;
   for (;;) {
+    // Read before the walk, so that the walk saw every stream there will be.
+    const bool configured = ConfigFileProcessed.load(std::memory_order_acquire);
     PlayShowFrame();
+    // Nothing can start playing later, so a player without a show stops
+    // waking: 24 empty walks a second were a third of the idle engine's time.
+    if (configured && ShowPlayingEngine() == nullptr) {
+      for (;;) pause();
+    }
     usleep(kFramePeriodUs);
   }
 }

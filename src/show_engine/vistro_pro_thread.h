@@ -21,5 +21,6 @@ void WriteShowFrame(Stream& stream, bool advance);
 // frames per second however many streams play it.
 void PlayShowFrame();
 
-// Thread body: PlayShowFrame, then 41666 us, for ever.
+// Thread body: PlayShowFrame, then 41666 us, for ever; once the
+// configuration is read without a show-playing stream, it sleeps for good.
 void* VistroProThread(void* unused);

@@ -43,6 +43,46 @@ TEST_F(StatusFiles, AFullUnmatchedTableDropsNewUniversesUntilTheDump) {
   EXPECT_EQ(Capture(WriteUnmatchedStatsTo), "1,50\n");
 }
 
+// A repeat of the universe just recorded skips the table; every step below
+// must still list exactly what a fresh walk of the table would.
+TEST_F(StatusFiles, RepeatedUnmatchedUniversesAreListedOnceAndAgainAfterTheDump) {
+  static const uint8_t kCidA[16] = {0xA1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  static const uint8_t kCidB[16] = {0xB2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  static const char kCidAText[] = ",A1020304-0506-0708-090A-0B0C0D0E0F10";
+  static const char kCidBText[] = ",B2020304-0506-0708-090A-0B0C0D0E0F10";
+  const struct {
+    uint32_t protocol, universe;
+    const uint8_t* cid;
+    bool dump;
+    std::string expected;  // the dump's text, when `dump`
+  } steps[] = {
+      {kProtocolArtnet, 7, nullptr, false, ""},
+      {kProtocolArtnet, 7, nullptr, false, ""},
+      {kProtocolQsp, 7, nullptr, false, ""},      // same universe, other protocol
+      {kProtocolSacn, 7, kCidA, false, ""},
+      {kProtocolSacn, 7, kCidA, false, ""},
+      {kProtocolSacn, 7, kCidB, false, ""},       // same universe, other source
+      {kProtocolSacn, 7, kCidA, true,
+       std::string("1,7\n2,7\n3,7") + kCidAText + "\n3,7" + kCidBText + "\n"},
+      {kProtocolSacn, 7, kCidA, true, std::string("3,7") + kCidAText + "\n"},  // after the dump
+      {kProtocolArtnet, 8, nullptr, false, ""},
+      {kProtocolArtnet, 9, nullptr, false, ""},
+      {kProtocolArtnet, 8, nullptr, true, "1,8\n1,9\n"},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const auto& s = steps[i];
+    AddUnmatchedStream(s.protocol, s.universe, s.cid);
+    if (s.dump) {
+      EXPECT_EQ(Capture(WriteUnmatchedStatsTo), s.expected) << "step " << i;
+    }
+  }
+  // An emptying by the test fixture counts as a dump too.
+  AddUnmatchedStream(kProtocolArtnet, 8, nullptr);
+  ClearUnmatchedTable();
+  AddUnmatchedStream(kProtocolArtnet, 8, nullptr);
+  EXPECT_EQ(UnmatchedCount, 1u);
+}
+
 TEST_F(StatusFiles, ConcurrentAddsNeverOverrunTheTable) {
   std::vector<std::thread> receivers;
   for (int t = 0; t < 4; ++t) {
