@@ -166,7 +166,33 @@ def show_seeds():
     return {"show": show.encode(), "empty": b"ENDP 1 Cues 0 Cuelists 0 DefVals 0 ChTypes 0 ChSubtypes 0"}
 
 
+def rdm_frame(destination, source, command_class, pid, data=b"", response_type=1):
+    frame = (bytes([0xCC, 0x01, 24 + len(data)]) + destination + source
+             + bytes([1, response_type, 0, 0, 0, command_class]) + struct.pack(">H", pid)
+             + bytes([len(data)]) + data)
+    return frame + struct.pack(">H", sum(frame) & 0xFFFF)
+
+
+def rdm_seeds():
+    # The first byte picks the path: 0 a "QSRD" (magic given), 1 bytes as a
+    # port receives them, 2 a request to the simulated responders.
+    par, own, everyone = bytes.fromhex("4a5b00000001"), bytes.fromhex("574b00000001"), b"\xff" * 6
+    encoded = b"".join(bytes([b | 0xAA, b | 0x55]) for b in par)
+    checksum = sum(encoded)
+    encoded += b"".join(bytes([b | 0xAA, b | 0x55]) for b in struct.pack(">H", checksum))
+    return {
+        "qsrd_discovery": b"\0" + bytes([0, 1]) + par + bytes(4),
+        "qsrd_get": b"\0" + bytes([0, 3]) + par + struct.pack("<H", 0x0082) + bytes(2),
+        "qsrd_set": b"\0" + bytes([0, 4]) + par + struct.pack("<H", 0x00F0) + b"\0\2\1\x2c",
+        "dub_reply": b"\1" + b"\xfe" * 3 + b"\xaa" + encoded,
+        "response": b"\1" + rdm_frame(own, par, 0x21, 0x0082, b"Par", response_type=0),
+        "responder_dub": b"\2" + rdm_frame(everyone, own, 0x10, 0x0001, bytes(6) + everyone),
+        "responder_set": b"\2" + rdm_frame(par, own, 0x30, 0x00F0, b"\1\x2c"),
+    }
+
+
 TARGETS = {
+    "fuzz_rdm": rdm_seeds,
     "fuzz_osc_message": osc_seeds,
     "fuzz_artnet_receive": artnet_seeds,
     "fuzz_sacn_receive": sacn_seeds,

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dmx_types.h"
+#include "protocols/rdm_packets.h"
 #include "xuart.h"
 
 // What the text after the "P" of a configuration line sets, defaults and
@@ -74,4 +75,60 @@ class DmxPort {
 
  private:
   bool semaphoreReady_ = false;
+
+ public:
+  // RDM on this port's line, run on QspThread: single transactions, then
+  // discovery. Every request takes the next transactionNumber. Response
+  // buffers hold kRdmMaxReplySize bytes, response data buffers kRdmMaxPdl.
+  void BuildRdmRequest(RdmRequestBlock* block, const RdmUid& destination, const RdmUid& source,
+                       uint8_t portId, uint8_t messageCount, uint16_t subDevice,
+                       uint8_t commandClass, uint16_t parameterId, uint8_t pdl,
+                       const uint8_t* data);
+  // One RDM ioctl. 0 when no transaction took place (an input port, a
+  // failed call); *responseLength is then 0 unless the driver said more.
+  int RdmExchange(const RdmRequestBlock* block, uint8_t* response, uint8_t* responseLength);
+  int RdmTransaction(const RdmUid& destination, uint8_t commandClass, uint16_t parameterId,
+                     uint8_t pdl, const uint8_t* data, uint16_t subDevice, uint8_t* response,
+                     uint8_t* responseLength);
+  int CheckRdmResponse(const uint8_t* response, size_t length);
+  // *responsePdl says how many data bytes were copied for a valid response.
+  int RdmGet(const RdmUid& destination, uint16_t parameterId, uint8_t pdl, const uint8_t* data,
+             uint16_t subDevice, uint8_t* responseType, uint8_t* responseData,
+             uint8_t* responsePdl);
+  int RdmSet(const RdmUid& destination, uint16_t parameterId, uint8_t pdl, const uint8_t* data,
+             uint16_t subDevice, uint8_t* responseType, uint8_t* responseData,
+             uint8_t* responsePdl);
+  int RdmRaw(const uint8_t* frame, uint8_t length, uint8_t* response, uint8_t* responseLength);
+  void InitEmptyRequest(RdmRequestBlock* block);
+
+  // Copies at most `capacity` UIDs out and says how many in *count.
+  int Discover(uint16_t* count, RdmUid* uids, size_t capacity);
+  int DiscPass(bool skipUnMute);
+  void DiscSearch(RdmRequestBlock* block, uint32_t depth, uint64_t base, uint16_t* found);
+  int DiscUniqueBranch(RdmRequestBlock* block, uint64_t lower, uint64_t upper);
+  int DiscMute(RdmRequestBlock* block);
+  uint8_t DiscMuteUid(const RdmUid& uid, uint8_t* response);
+  uint8_t DiscUnMuteAll(const RdmUid& uid);
+  // False, recording nothing, when the list is full.
+  bool AddUid(const RdmUid& uid);
+  bool CheckDiscReply(const uint8_t* reply, size_t length);
+  int ClassifyDiscReply(const uint8_t* reply, size_t length);
+
+  // The pauses between RDM steps; tests replace it so that they never wait.
+  static void (*rdmPause)(unsigned int microseconds);
+  // What the running discovery may still send: a line that keeps answering
+  // must not hold QspThread for ever. Unbounded outside a discovery.
+  uint32_t discTransactionsLeft = UINT32_MAX;
+
+ private:
+  // The RDM ioctl under the mutex; the low byte of its result, 0 for a
+  // failed call.
+  int RdmIoctl(XuartRdmBlock* x, uint8_t* response, uint8_t* responseLength, bool traced);
+  void DiscSearchHalf(RdmRequestBlock* block, uint32_t depth, uint64_t base, uint16_t* found,
+                      bool logMute);
+  uint8_t DiscExchange(const RdmUid& destination, uint16_t parameterId, uint8_t pdl,
+                       const uint8_t* data, uint8_t* response);
+  int RdmGetOrSet(uint8_t commandClass, const RdmUid& destination, uint16_t parameterId,
+                  uint8_t pdl, const uint8_t* data, uint16_t subDevice, uint8_t* responseType,
+                  uint8_t* responseData, uint8_t* responsePdl);
 };

@@ -1,16 +1,12 @@
-// Until responders are wired in, a simulated line has nobody on it.
+// A simulated port's line carries the E1.20 responders its xuartN.conf
+// names.
+#include <memory>
+
 #include "rdm_line.h"
+#include "rdm_responder.h"
 
 namespace xuart_sim {
-namespace {
 
-class EmptyLine : public RdmLine {
- public:
-  bool Configure(const std::string&) override { return false; }
-  size_t Transact(const uint8_t*, size_t, uint8_t*, size_t) override { return 0; }
-};
+std::unique_ptr<RdmLine> MakeRdmLine() { return std::make_unique<ResponderLine>(); }
 
-}  // namespace
-
-std::unique_ptr<RdmLine> MakeRdmLine() { return std::make_unique<EmptyLine>(); }
 }  // namespace xuart_sim

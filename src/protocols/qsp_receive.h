@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dmx_types.h"
 #include "protocols/datagram_sender.h"
 
 // One datagram as received into the 600-byte buffer.
@@ -21,3 +22,8 @@ void MatchQspStream(const uint8_t* packet, size_t length);
 // 4000 of the requester.
 void HandleQspRdmRequest(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
                          DatagramSender reply);
+
+// Discovery on every output port numbered 0 to 7 in turn: counts[p] and up
+// to `capacity` UIDs in uidBuffers[p] for each port number that has one;
+// the others are left as they are.
+void DiscoverPort(uint32_t* counts, RdmUid* const* uidBuffers, size_t capacity);

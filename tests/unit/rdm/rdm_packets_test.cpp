@@ -1,0 +1,277 @@
+// RDM frames as they go on the serial line and come back, and the QSP
+// datagrams that carry RDM over the network.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "protocols/qsp_rdm_packets.h"
+#include "protocols/rdm_packets.h"
+
+namespace {
+
+const RdmUid kOwn = {{0x57, 0x4B, 0x01, 0x02, 0x03, 0x04}};
+const RdmUid kDevice = {{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}};
+
+std::vector<uint8_t> Frame(const RdmMessage& m) {
+  RdmRequestBlock block;
+  InitEmptyRdmRequest(&block);
+  BuildRdmFrame(&block, m);
+  std::vector<uint8_t> out(kRdmMaxFrameSize);
+  out.resize(LayRdmFrame(block, out.data()));
+  return out;
+}
+
+// GET, DISC_UNIQUE_BRANCH and DISC_UN_MUTE are checked as the port sends
+// them, in the port tests.
+TEST(RdmFrames, RequestsAreByteExact) {
+  const uint8_t setData[] = {0x01, 0x2C};
+  struct Row {
+    const char* why;
+    RdmMessage m;
+    std::vector<uint8_t> bytes;
+  };
+  const Row rows[] = {
+      {"SET DMX_START_ADDRESS 300 on sub-device 0x0102",
+       {kDevice, kOwn, 2, 1, 0, 0x0102, kRdmSetCommand, kPidDmxStartAddress, 2, setData},
+       {0xCC, 0x01, 0x1A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x57, 0x4B, 0x01, 0x02, 0x03,
+        0x04, 0x02, 0x01, 0x00, 0x01, 0x02, 0x30, 0x00, 0xF0, 0x02, 0x01, 0x2C, 0x05, 0x52}},
+      {"DISC_MUTE to one device",
+       {kDevice, kOwn, 4, 1, 0, 0, kRdmDiscoveryCommand, kPidDiscMute, 0, nullptr},
+       {0xCC, 0x01, 0x18, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x57, 0x4B, 0x01, 0x02,
+        0x03, 0x04, 0x04, 0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0x02, 0x00, 0x04, 0x12}},
+      {"a PDL without data sends zero data bytes, counted in the checksum",
+       {kDevice, kOwn, 1, 1, 0, 0, kRdmGetCommand, kPidDeviceLabel, 1, nullptr},
+       {0xCC, 0x01, 0x19, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x57, 0x4B, 0x01, 0x02, 0x03,
+        0x04, 0x01, 0x01, 0x00, 0x00, 0x00, 0x20, 0x00, 0x82, 0x01, 0x00, 0x04, 0xA1}},
+  };
+  for (const Row& r : rows) EXPECT_EQ(Frame(r.m), r.bytes) << r.why;
+}
+
+TEST(RdmFrames, PdlAbove228IsSentAs228) {
+  std::vector<uint8_t> data(240);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
+  std::vector<uint8_t> f =
+      Frame({kDevice, kOwn, 1, 1, 0, 0, kRdmSetCommand, kPidDeviceLabel, 240, data.data()});
+  ASSERT_EQ(f.size(), 254u);
+  EXPECT_EQ(f[2], 24 + 228);
+  EXPECT_EQ(f[23], 228);
+  EXPECT_EQ(std::vector<uint8_t>(f.begin() + 24, f.begin() + 252),
+            std::vector<uint8_t>(data.begin(), data.begin() + 228));
+  uint16_t sum = RdmChecksum(f.data(), 252);
+  EXPECT_EQ(f[252], sum >> 8);
+  EXPECT_EQ(f[253], sum & 0xFF);
+  RdmMessage back;
+  EXPECT_TRUE(ParseRdmFrame(f.data(), f.size(), &back));
+}
+
+TEST(RdmFrames, ResponderRefusesMalformedRequests) {
+  const std::vector<uint8_t> good =
+      Frame({kDevice, kOwn, 1, 1, 0, 0, kRdmGetCommand, kPidDeviceLabel, 0, nullptr});
+  struct Row {
+    const char* why;
+    size_t offset;
+    uint8_t value;
+    size_t length;
+  };
+  const Row rows[] = {
+      {"cut inside the checksum", 0, 0xCC, 25},
+      {"alternate start code", 0, 0x00, 26},
+      {"sub-start code 2", 1, 0x02, 26},
+      {"message length below the header", 2, 0x17, 26},
+      {"message length past what arrived", 2, 0x19, 26},
+      {"PDL disagrees with the message length", 23, 0x01, 26},
+      {"checksum off by one", 25, 0xA0, 26},
+  };
+  RdmMessage m;
+  ASSERT_TRUE(ParseRdmFrame(good.data(), good.size(), &m));
+  for (const Row& r : rows) {
+    std::vector<uint8_t> bad = good;
+    bad[r.offset] = r.value;
+    EXPECT_FALSE(ParseRdmFrame(bad.data(), r.length, &m)) << r.why;
+  }
+}
+
+TEST(RdmResponses, OnlyWhatArrivedIsUsed) {
+  // A GET response of DEVICE_LABEL "Par" with its checksum.
+  std::vector<uint8_t> ack = {0xCC, 0x01, 0x1B, 0x57, 0x4B, 0x01, 0x02, 0x03, 0x04, 0x12,
+                              0x34, 0x56, 0x78, 0x9A, 0xBC, 0x01, 0x00, 0x00, 0x00, 0x00,
+                              0x21, 0x00, 0x82, 0x03, 'P',  'a',  'r',  0x05, 0xC8};
+  struct Row {
+    const char* why;
+    size_t offset;
+    uint8_t value;
+    size_t length;
+    bool valid;
+    uint8_t type;
+    uint8_t pdl;
+  };
+  const Row rows[] = {
+      {"whole ACK", 0, 0xCC, 29, true, kRdmAck, 3},
+      {"wrong checksum still counts", 28, 0x00, 29, true, kRdmAck, 3},
+      {"ACK_OVERFLOW", 16, 3, 29, true, kRdmAckOverflow, 3},
+      {"PDL past what arrived is cut to it", 0, 0xCC, 25, true, kRdmAck, 1},
+      {"PDL 250 of a long frame", 23, 250, 29, true, kRdmAck, 5},
+      {"header alone", 0, 0xCC, 24, true, kRdmAck, 0},
+      {"one byte short of a header", 0, 0xCC, 23, false, 0, 0},
+      {"start code", 0, 0xCD, 29, false, 0, 0},
+      {"sub-start code", 1, 0x02, 29, false, 0, 0},
+      {"response type 5", 16, 5, 29, false, 0, 0},
+  };
+  for (const Row& r : rows) {
+    std::vector<uint8_t> p = ack;
+    p[r.offset] = r.value;
+    RdmResponse out = {};
+    ASSERT_EQ(ParseRdmResponse(p.data(), r.length, &out), r.valid) << r.why;
+    if (!r.valid) continue;
+    EXPECT_EQ(out.responseType, r.type) << r.why;
+    EXPECT_EQ(out.pdl, r.pdl) << r.why;
+    EXPECT_EQ(out.data, p.data() + 24) << r.why;
+  }
+  std::vector<uint8_t> big(255, 0);
+  big[0] = 0xCC, big[1] = 0x01, big[23] = 0xFF;
+  RdmResponse out;
+  ASSERT_TRUE(ParseRdmResponse(big.data(), big.size(), &out));
+  EXPECT_EQ(out.pdl, 228);  // never more than a reply has room for
+}
+
+TEST(DubReplies, DecodedBehindEveryPreamble) {
+  const uint8_t encoded[] = {0xAA, 0xBA, 0x57, 0xBE, 0x75, 0xFE, 0x57, 0xFA, 0x7D,
+                             0xBA, 0xDF, 0xBE, 0xFD, 0xAA, 0x5D, 0xEE, 0x75};
+  for (size_t preamble = 0; preamble <= 7; ++preamble) {
+    std::vector<uint8_t> reply(preamble, 0xFE);
+    reply.insert(reply.end(), encoded, encoded + sizeof(encoded));
+    uint8_t built[kDubMaxReplySize];
+    ASSERT_EQ(EncodeDubReply(kDevice, preamble, built), reply.size());
+    EXPECT_EQ(std::vector<uint8_t>(built, built + reply.size()), reply) << preamble;
+    EXPECT_EQ(DubEncodedOffset(reply.data(), reply.size()), preamble + 1);
+    RdmUid uid = {};
+    EXPECT_EQ(DecodeDubReply(reply.data(), reply.size(), &uid), DubReply::kValid) << preamble;
+    EXPECT_EQ(RdmUidValue(uid), 0x123456789ABCu) << preamble;
+  }
+}
+
+TEST(DubReplies, CollisionsAndFragments) {
+  uint8_t good[kDubMaxReplySize];
+  size_t n = EncodeDubReply(kDevice, 3, good);
+  uint8_t zeroUid[kDubMaxReplySize];
+  size_t z = EncodeDubReply(RdmUidFromValue(1), 0, zeroUid);
+  struct Row {
+    const char* why;
+    std::vector<uint8_t> reply;
+    DubReply expected;
+  };
+  std::vector<uint8_t> flipped(good, good + n);
+  flipped[6] ^= 0x10;  // one UID bit lost on the line
+  std::vector<uint8_t> noSeparator(8, 0xFE);
+  for (size_t i = 4; i < n; ++i) noSeparator.push_back(good[i]);
+  uint8_t wrong[kDubMaxReplySize];
+  size_t w = EncodeDubReply(kDevice, 7, wrong, 1);
+  const Row rows[] = {
+      {"whole reply", {good, good + n}, DubReply::kValid},
+      {"checksum fails", flipped, DubReply::kCollision},
+      {"wrong checksum encoded", {wrong, wrong + w}, DubReply::kCollision},
+      {"one byte short of the checksum", {good, good + n - 1}, DubReply::kNone},
+      {"separator alone", {0xFE, 0xAA}, DubReply::kNone},
+      {"nothing", {}, DubReply::kNone},
+      {"no separator in bytes 0 to 7: encoded bytes from 8", noSeparator, DubReply::kValid},
+      {"no preamble, UID starting with zero bytes", {zeroUid, zeroUid + z}, DubReply::kValid},
+  };
+  for (const Row& r : rows) {
+    RdmUid uid;
+    EXPECT_EQ(DecodeDubReply(r.reply.data(), r.reply.size(), &uid), r.expected) << r.why;
+  }
+}
+
+TEST(MuteReplies, ConfirmedOnlyByTheirOwnSum) {
+  struct Row {
+    const char* why;
+    std::vector<uint8_t> reply;
+    bool confirmed;
+  };
+  const Row rows[] = {
+      {"nothing", {}, false},
+      {"one zero byte", {0x00}, true},
+      {"two zero bytes", {0x00, 0x00}, true},
+      {"one non-zero byte", {0x01}, false},
+      {"two bytes that wrap to zero only in 8 bits", {0x80, 0x80}, false},
+      {"three bytes: 0x05 then its sum", {0x05, 0x00, 0x05}, true},
+      {"three bytes, wrong sum", {0x05, 0x00, 0x06}, false},
+      // Start code and UIDs are not looked at: only the trailing sum.
+      {"any bytes with their sum", {0x01, 0x02, 0x03, 0x00, 0x06}, true},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(IsConfirmedMuteReply(r.reply.data(), r.reply.size()), r.confirmed) << r.why;
+  }
+}
+
+// "QSRD" header: port 2, the given command, UID 12 34 56 78 9A BC, PID 0x00F0
+// little-endian, sub-device 7, the given PDL; `carried` data bytes follow.
+std::vector<uint8_t> Qsrd(uint8_t command, uint8_t pdl, size_t carried) {
+  std::vector<uint8_t> p = {'Q',  'S',  'R',  'D',  2,    command, 0x12, 0x34,
+                            0x56, 0x78, 0x9A, 0xBC, 0xF0, 0x00,    7,    pdl};
+  for (size_t i = 0; i < carried; ++i) p.push_back(static_cast<uint8_t>(0xA0 + i));
+  return p;
+}
+
+TEST(QspRdmRequests, FieldsAndRefusedRequests) {
+  QspRdmRequest r;
+  std::vector<uint8_t> get = Qsrd(kQspRdmGet, 2, 2);
+  ASSERT_TRUE(ParseQspRdmRequest(get.data(), get.size(), &r));
+  EXPECT_EQ(r.port, 2);
+  EXPECT_EQ(r.command, kQspRdmGet);
+  EXPECT_EQ(RdmUidValue(r.uid), 0x123456789ABCu);
+  EXPECT_EQ(r.parameterId, 0x00F0);
+  EXPECT_EQ(r.subDevice, 7);
+  EXPECT_EQ(r.pdl, 2);
+  EXPECT_EQ(r.data, get.data() + 16);
+  struct Row {
+    const char* why;
+    std::vector<uint8_t> packet;
+    bool accepted;
+  };
+  std::vector<uint8_t> fifteen = Qsrd(kQspRdmDiscovery, 0, 0);
+  fifteen.pop_back();
+  const Row rows[] = {
+      {"discovery of 16 bytes", Qsrd(kQspRdmDiscovery, 0, 0), true},
+      {"discovery with a PDL it does not carry", Qsrd(kQspRdmDiscovery, 9, 0), true},
+      {"15 bytes", fifteen, false},
+      {"GET one data byte short", Qsrd(kQspRdmGet, 2, 1), false},
+      {"SET one data byte short", Qsrd(kQspRdmSet, 228, 227), false},
+      {"SET with all its data", Qsrd(kQspRdmSet, 228, 228), true},
+      {"an unknown command is read; the handler ignores it", Qsrd(2, 0, 0), true},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ParseQspRdmRequest(row.packet.data(), row.packet.size(), &r), row.accepted)
+        << row.why;
+  }
+}
+
+TEST(QspRdmReplies, DiscoveryReplyIsByteExact) {
+  std::vector<RdmUid> uids(205);
+  for (size_t i = 0; i < uids.size(); ++i) uids[i] = RdmUidFromValue(0x0A0000000000u + i);
+  std::vector<uint8_t> reply(kQspDiscoveryReplySize, 0x55);
+  EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), 2), 2);
+  std::vector<uint8_t> expected(kQspDiscoveryReplySize, 0);
+  const uint8_t head[] = {'Q', 'S', 'D', 'R', 0, 1, 0, 0, 0, 0, 0, 0, 2, 0,
+                          0x0A, 0, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 1};
+  std::memcpy(expected.data(), head, sizeof(head));
+  EXPECT_EQ(reply, expected);
+  // 205 found: the reply carries 200 and says so.
+  EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), uids.size()), 200);
+  EXPECT_EQ(reply[12], 200);
+  EXPECT_EQ(reply[13], 0);
+  const uint8_t last[] = {0x0A, 0, 0, 0, 0, 199};
+  EXPECT_EQ(0, std::memcmp(reply.data() + 14 + 199 * 6, last, 6));
+}
+
+TEST(QspRdmReplies, RdmReplyCarriesAtMost228DataBytes) {
+  std::vector<uint8_t> data(240, 0x31);
+  std::vector<uint8_t> reply(kQspRdmReplySize, 0x55);
+  BuildQspRdmReply(reply.data(), kQspRdmGet, kRdmAck, kDevice, 240, data.data());
+  EXPECT_EQ(reply[13], 228);
+  EXPECT_EQ(reply[4], 0);  // never stale bytes
+  EXPECT_EQ(std::vector<uint8_t>(reply.begin() + 14, reply.end()), std::vector<uint8_t>(228, 0x31));
+}
+
+}  // namespace

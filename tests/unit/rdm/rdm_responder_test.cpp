@@ -1,0 +1,152 @@
+// The simulated E1.20 responders: what each answers to GET and SET. Their
+// discovery answers, faults and collisions are seen through the
+// discoveries of the port tests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "protocols/rdm_packets.h"
+#include "rdm_responder.h"
+
+namespace {
+
+using xuart_sim::ResponderConfig;
+using xuart_sim::ResponderFault;
+using xuart_sim::ResponderLine;
+
+const RdmUid kController = {{0x57, 0x4B, 0, 0, 0, 9}};
+
+std::vector<uint8_t> Request(uint64_t destination, uint8_t commandClass, uint16_t pid,
+                             std::vector<uint8_t> data = {}, uint16_t subDevice = 0) {
+  RdmRequestBlock block;
+  InitEmptyRdmRequest(&block);
+  BuildRdmFrame(&block, {RdmUidFromValue(destination), kController, 7, 1, 0, subDevice,
+                         commandClass, pid, static_cast<uint8_t>(data.size()), data.data()});
+  std::vector<uint8_t> out(kRdmMaxFrameSize);
+  out.resize(LayRdmFrame(block, out.data()));
+  return out;
+}
+
+std::vector<uint8_t> Dub(uint64_t lower, uint64_t upper) {
+  std::vector<uint8_t> bounds(12);
+  for (int i = 0; i < 6; ++i) {
+    bounds[i] = static_cast<uint8_t>(lower >> (40 - 8 * i));
+    bounds[6 + i] = static_cast<uint8_t>(upper >> (40 - 8 * i));
+  }
+  return Request(0xFFFFFFFFFFFFu, kRdmDiscoveryCommand, kPidDiscUniqueBranch, bounds);
+}
+
+std::vector<uint8_t> Transact(ResponderLine& line, const std::vector<uint8_t>& request) {
+  std::vector<uint8_t> out(258);
+  out.resize(line.Transact(request.data(), request.size(), out.data(), out.size()));
+  return out;
+}
+
+ResponderLine Line(std::initializer_list<const char*> conf) {
+  ResponderLine line;
+  for (const char* l : conf) EXPECT_TRUE(line.Configure(l)) << l;
+  return line;
+}
+
+TEST(ResponderConf, LinesReadAndRefused) {
+  ResponderConfig c;
+  ASSERT_TRUE(xuart_sim::ParseResponderLine(
+      "responder 4a5b00000001 label=Spot_left address=512 footprint=0 preamble=0 fault=nomute",
+      &c));
+  EXPECT_EQ(RdmUidValue(c.uid), 0x4A5B00000001u);
+  EXPECT_EQ(c.label, "Spot left");
+  EXPECT_EQ(c.startAddress, 512);
+  EXPECT_EQ(c.footprint, 0);
+  EXPECT_EQ(c.preamble, 0);
+  EXPECT_EQ(c.fault, ResponderFault::kNoMute);
+  ASSERT_TRUE(xuart_sim::ParseResponderLine("responder 4A5B0000000F\n", &c));
+  EXPECT_EQ(c.label, "");
+  EXPECT_EQ(c.startAddress, 1);
+  EXPECT_EQ(c.footprint, 1);
+  EXPECT_EQ(c.preamble, 7);
+  EXPECT_EQ(c.fault, ResponderFault::kNone);
+  const char* refused[] = {
+      "led",
+      "responder 4a5b0000001",   // 11 digits
+      "responder 4a5b000000g1",  // not hex
+      "responder 4a5b00000001 address=513",
+      "responder 4a5b00000001 preamble=8",
+      "responder 4a5b00000001 fault=loud",
+      "responder 4a5b00000001 label=abcdefghijklmnopqrstuvwxyz0123456",  // 33 characters
+  };
+  for (const char* line : refused) EXPECT_FALSE(xuart_sim::ParseResponderLine(line, &c)) << line;
+  ResponderLine l;
+  EXPECT_TRUE(l.Configure("collisions and"));
+  EXPECT_TRUE(l.Configure("collisions garbled"));
+  EXPECT_FALSE(l.Configure("collisions or"));
+  EXPECT_FALSE(l.Configure(""));
+  EXPECT_TRUE(l.responders().empty());
+}
+
+TEST(Responder, GetAndSetAnswers) {
+  ResponderLine line = Line({"responder 4a5b00000001 label=Par_64 address=17 footprint=6"});
+  const uint64_t me = 0x4A5B00000001u;
+  struct Row {
+    const char* why;
+    std::vector<uint8_t> request;
+    uint8_t type;
+    std::vector<uint8_t> data;
+  };
+  const Row rows[] = {
+      {"DEVICE_LABEL", Request(me, kRdmGetCommand, kPidDeviceLabel), kRdmAck,
+       {'P', 'a', 'r', ' ', '6', '4'}},
+      {"SUPPORTED_PARAMETERS", Request(me, kRdmGetCommand, kPidSupportedParameters), kRdmAck,
+       {0x00, 0x82}},
+      {"DEVICE_INFO", Request(me, kRdmGetCommand, kPidDeviceInfo), kRdmAck,
+       {0x01, 0x00, 0x00, 0x01, 0x01, 0x01, 0, 0, 0, 1, 0, 6, 1, 1, 0, 17, 0, 0, 0}},
+      {"IDENTIFY_DEVICE", Request(me, kRdmGetCommand, kPidIdentifyDevice), kRdmAck, {0}},
+      {"start address of one byte", Request(me, kRdmSetCommand, kPidDmxStartAddress, {1}),
+       kRdmNackReason, {0x00, 0x01}},
+      {"identify on", Request(me, kRdmSetCommand, kPidIdentifyDevice, {1}), kRdmAck, {}},
+      {"identify 2", Request(me, kRdmSetCommand, kPidIdentifyDevice, {2}), kRdmNackReason,
+       {0x00, 0x06}},
+      {"identify read back", Request(me, kRdmGetCommand, kPidIdentifyDevice), kRdmAck, {1}},
+      {"label set", Request(me, kRdmSetCommand, kPidDeviceLabel, {'W', 'a', 's', 'h'}), kRdmAck,
+       {}},
+      {"label read back", Request(me, kRdmGetCommand, kPidDeviceLabel), kRdmAck,
+       {'W', 'a', 's', 'h'}},
+      {"DEVICE_INFO cannot be set", Request(me, kRdmSetCommand, kPidDeviceInfo), kRdmNackReason,
+       {0x00, 0x05}},
+      {"sub-device 1", Request(me, kRdmGetCommand, kPidDeviceLabel, {}, 1), kRdmNackReason,
+       {0x00, 0x09}},
+  };
+  for (const Row& r : rows) {
+    std::vector<uint8_t> reply = Transact(line, r.request);
+    RdmMessage m;
+    ASSERT_TRUE(ParseRdmFrame(reply.data(), reply.size(), &m)) << r.why;
+    EXPECT_EQ(RdmUidValue(m.destination), RdmUidValue(kController)) << r.why;
+    EXPECT_EQ(RdmUidValue(m.source), me) << r.why;
+    EXPECT_EQ(m.transactionNumber, 7) << r.why;
+    EXPECT_EQ(m.portIdOrResponseType, r.type) << r.why;
+    EXPECT_EQ(m.commandClass, r.request[20] + 1) << r.why;
+    EXPECT_EQ(m.parameterId, r.request[21] << 8 | r.request[22]) << r.why;
+    EXPECT_EQ(std::vector<uint8_t>(m.data, m.data + m.pdl), r.data) << r.why;
+  }
+}
+
+TEST(Responder, QuietWhereTheStandardSaysSo) {
+  ResponderLine line = Line({"responder 4a5b00000001 address=17"});
+  std::vector<uint8_t> badSum = Request(0x4A5B00000001u, kRdmGetCommand, kPidDeviceLabel);
+  badSum.back() ^= 1;
+  const std::vector<uint8_t> rows[] = {
+      Request(0x4A5B00000002u, kRdmGetCommand, kPidDeviceLabel),  // someone else
+      badSum,
+      Request(0xFFFFFFFFFFFFu, kRdmSetCommand, kPidDmxStartAddress, {0, 99}),  // broadcast
+      Request(0x4A5BFFFFFFFFu, kRdmDiscoveryCommand, kPidDiscMute),  // maker's broadcast
+      Dub(0x4A5B00000001u, 0x4A5B00000001u),                          // muted now
+  };
+  for (const auto& r : rows) EXPECT_TRUE(Transact(line, r).empty());
+  EXPECT_EQ(line.responders()[0].startAddress(), 99);  // the broadcast SET was obeyed
+  EXPECT_TRUE(line.responders()[0].muted());
+  EXPECT_TRUE(Transact(line, Request(0xFFFFFFFFFFFFu, kRdmDiscoveryCommand, kPidDiscUnMute))
+                  .empty());
+  EXPECT_FALSE(line.responders()[0].muted());
+}
+
+}  // namespace
