@@ -58,12 +58,12 @@ class FatalStartUp(h.EngineTestCase):
             ("Missing serial.dat", dict(serial=None, config=VIRTUAL)),
             ("Missing serial.dat (Board type number)", dict(serial=six, config=VIRTUAL)),
             ("couldn't open config", dict(config=None)),
+            # Every config refusal is pinned in ConfigParse.UnusableLinesAreRefused;
+            # here the way out, once for a plain line and once with ports built.
             ("Unknown Config x123", dict(config=VIRTUAL + "x123\n")),
-            ("Unknown Config ", dict(config=VIRTUAL + "\n")),  # a blank line
             ("Unkown Rule x000", dict(config=VIRTUAL, rules="F000 000\nx000\n")),
             ("Rule 0 refers  to non existent stream, total streams: 1",
              dict(config=VIRTUAL, rules="F000 001\n")),
-            ("Too many Streams in config", dict(config=VIRTUAL * 257)),
             ("Too many Ports in config", dict(config=ports, xuart="/tmp/xuart")),
         ]
         for message, files in cases:
