@@ -64,11 +64,11 @@ class OladPeer(h.EngineTestCase):
             time.sleep(0.01)
         run(["ip", "link", "add", "vengine", "type", "veth", "peer", "name", "volad",
              "netns", str(self.holder.pid)])
-        for side, address, wrap in (("vengine", ENGINE_SIDE, list),
-                                    ("volad", OLAD_SIDE, self.in_olad_net)):
-            run(wrap(["ip", "addr", "add", address + "/24", "brd", "+", "dev", side]))
-            run(wrap(["ip", "link", "set", side, "up"]))
+        run(["ip", "addr", "add", ENGINE_SIDE + "/24", "brd", "+", "dev", "vengine"])
+        run(["ip", "link", "set", "vengine", "up"])
         run(self.in_olad_net(["ip", "link", "set", "lo", "up"]))
+        run(self.in_olad_net(["ip", "addr", "add", OLAD_SIDE + "/24", "brd", "+", "dev", "volad"]))
+        run(self.in_olad_net(["ip", "link", "set", "volad", "up"]))
 
         os.makedirs(OLA_CONFIG)
         for plugin in OTHER_PLUGINS.split():

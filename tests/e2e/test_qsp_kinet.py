@@ -22,8 +22,7 @@ def kinet_header(ptype, sequence, version=1):
     return KINET_MAGIC + struct.pack("<HHI", version, ptype, sequence)
 
 
-def kinet_dmx_out(channels):
-    """A DMX-out to port 1."""
+def kinet_dmx_out_port_1(channels):
     return kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + channels
 
 
@@ -67,10 +66,9 @@ class QspTest(h.EngineTestCase):
         peer.sendto(frame, (h.DEVICE_IP, 3333))
         self.assertIsNotNone(eng.wait_for_stats(0, lambda c: c == [0, 1, 1, 0]),
                              h.read_file("/tmp/stats.dat"))
-        for packet in (frame,                  # unchanged: a write, no change
-                       qsdd(1, bytes(513)),    # too long: refused
-                       qsdd(9, bytes(20))):
-            peer.sendto(packet, (h.DEVICE_IP, 3333))
+        peer.sendto(frame, (h.DEVICE_IP, 3333))  # unchanged: a write, no change
+        peer.sendto(qsdd(1, bytes(513)), (h.DEVICE_IP, 3333))  # too long: refused
+        peer.sendto(qsdd(9, bytes(20)), (h.DEVICE_IP, 3333))
         self.assertIsNotNone(eng.wait_for_stats(0, lambda c: c == [0, 2, 1, 1]),
                              h.read_file("/tmp/stats.dat"))
         unmatched = eng.wait_for_file("/tmp/unmatched_stats.dat", lambda t: t != "")
@@ -97,7 +95,7 @@ class KinetTest(h.EngineTestCase):
 
     def test_dmx_out_reaches_its_stream(self):
         eng = self.start_engine(config=KINET_IN_1, rules="")
-        self.peer().sendto(kinet_dmx_out(bytes([255] * 512)), (h.DEVICE_IP, 6038))
+        self.peer().sendto(kinet_dmx_out_port_1(bytes([255] * 512)), (h.DEVICE_IP, 6038))
         self.assertIsNotNone(eng.wait_for_stats(0, lambda c: c == [0, 1, 1, 0]),
                              h.read_file("/tmp/stats.dat"))
 
@@ -121,7 +119,7 @@ class Routing(h.EngineTestCase):
         self.start_engine(config=KINET_IN_1 + QSP_OUT_7_PEER, rules="F000 001\n")
         cap = self.capture()
         frame = bytes((3 * i + 2) & 0xFF for i in range(512))
-        self.peer().sendto(kinet_dmx_out(frame), (h.DEVICE_IP, 6038))
+        self.peer().sendto(kinet_dmx_out_port_1(frame), (h.DEVICE_IP, 6038))
         out = self.sent_to_peer(cap, b"QSDD", frame)
         self.assertIsNotNone(out, "the frame never left on QSP universe 7")
         self.assertEqual(out[3], 3333)
