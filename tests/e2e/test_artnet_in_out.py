@@ -66,12 +66,12 @@ class ArtDmxIn(h.EngineTestCase):
     def test_frames_reach_the_input_stream_and_others_are_unmatched(self):
         eng = self.start_engine(config=ART_IN_1 + ART_OUT_2, rules="")
         peer = self.peer()
-        peer.sendto(f.art_dmx(1, [(3 * i) & 0xFF for i in range(512)]), (h.DEVICE_IP, 6454))
-        peer.sendto(f.art_dmx(1, [9] * 2), (h.DEVICE_IP, 6454))    # shortest taken
-        peer.sendto(f.art_dmx(1, [9] * 1), (h.DEVICE_IP, 6454))    # too short: dropped
-        peer.sendto(f.art_dmx(2, [1] * 512), (h.DEVICE_IP, 6454))  # an output: unmatched
-        peer.sendto(f.art_dmx(0x0407, [1] * 512), (h.DEVICE_IP, 6454))
-        peer.sendto(f.art_dmx(0x0407, [2] * 512), (h.DEVICE_IP, 6454))
+        for packet in (f.art_dmx(1, [(3 * i) & 0xFF for i in range(512)]),
+                       f.art_dmx(1, [9] * 2),      # shortest taken
+                       f.art_dmx(1, [9] * 1),      # too short: dropped
+                       f.art_dmx(2, [1] * 512),    # an output: unmatched
+                       f.art_dmx(0x0407, [1] * 512), f.art_dmx(0x0407, [2] * 512)):
+            peer.sendto(packet, (h.DEVICE_IP, 6454))
         stats = eng.wait_for_file(
             "/tmp/stats.dat", lambda t: t.startswith(f.stats_line(0, 2, 2) + "\n"))
         self.assertIsNotNone(stats, h.read_file("/tmp/stats.dat"))
@@ -96,33 +96,27 @@ class ArtDmxOut(h.EngineTestCase):
         self.assertEqual(by_dst[h.PEER_IP][4], header + bytes([5, 0, 2, 0]) + bytes(512))
 
 
-
 class Routing(h.EngineTestCase):
     def test_artdmx_in_forward_rule_artdmx_out(self):
         self.start_engine(config=ART_IN_1 + ART_OUT_2 + ART_OUT_5_PEER, rules="F000 002\n")
         cap = self.capture()
         frame = bytes((7 * i + 1) & 0xFF for i in range(512))
-        self.peer().sendto(f.art_dmx(1, frame), (h.DEVICE_IP, 6454))
-        out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == frame)
-        self.assertIsNotNone(out, "the frame never left on universe 5")
-        self.assertEqual(out[4][14:18], bytes([5, 0, 2, 0]))
-
-        # A short frame changes only its channels; the rest is held.
-        cap.drain()
-        self.peer().sendto(f.art_dmx(1, [0] * 24), (h.DEVICE_IP, 6454))
-        expected = bytes(24) + frame[24:]
-        out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == expected)
-        self.assertIsNotNone(out, "the short frame was not merged into the held one")
-
         # Three channels as a standard node sends them: padded to an even
         # count, Length 4, 22 bytes in all.
-        cap.drain()
         three = f.HEADER + bytes([0x00, 0x50, 0, 14, 0, 0, 1, 0, 0, 4, 10, 20, 30, 0])
         self.assertEqual(len(three), 22)
-        self.peer().sendto(three, (h.DEVICE_IP, 6454))
-        expected = bytes([10, 20, 30, 0]) + bytes(20) + frame[24:]
-        out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == expected)
-        self.assertIsNotNone(out, "the 22-byte frame did not reach the output")
+        steps = [(f.art_dmx(1, frame), frame, "the frame never left on universe 5"),
+                 # A short frame changes only its channels; the rest is held.
+                 (f.art_dmx(1, [0] * 24), bytes(24) + frame[24:],
+                  "the short frame was not merged into the held one"),
+                 (three, bytes([10, 20, 30, 0]) + bytes(20) + frame[24:],
+                  "the 22-byte frame did not reach the output")]
+        for packet, expected, why in steps:
+            cap.drain()
+            self.peer().sendto(packet, (h.DEVICE_IP, 6454))
+            out = cap.first(5.0, lambda p: is_artnet(0x5000, h.PEER_IP)(p) and p[4][18:] == expected)
+            self.assertIsNotNone(out, why)
+            self.assertEqual(out[4][14:18], bytes([5, 0, 2, 0]))
 
 
 if __name__ == "__main__":

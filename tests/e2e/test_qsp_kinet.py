@@ -22,6 +22,10 @@ def kinet_header(ptype, sequence, version=1):
     return KINET_MAGIC + struct.pack("<HHI", version, ptype, sequence)
 
 
+def kinet_dmx_out_port_1(channels):
+    return kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + channels
+
+
 class QspTest(h.EngineTestCase):
     def test_stream_data_read_back_goes_to_port_4000(self):
         eng = self.start_engine(config="V\n" + GENERATOR, rules="")
@@ -91,8 +95,7 @@ class KinetTest(h.EngineTestCase):
 
     def test_dmx_out_reaches_its_stream(self):
         eng = self.start_engine(config=KINET_IN_1, rules="")
-        packet = kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + bytes([255] * 512)
-        self.peer().sendto(packet, (h.DEVICE_IP, 6038))
+        self.peer().sendto(kinet_dmx_out_port_1(bytes([255] * 512)), (h.DEVICE_IP, 6038))
         self.assertIsNotNone(eng.wait_for_stats(0, lambda c: c == [0, 1, 1, 0]),
                              h.read_file("/tmp/stats.dat"))
 
@@ -116,8 +119,7 @@ class Routing(h.EngineTestCase):
         self.start_engine(config=KINET_IN_1 + QSP_OUT_7_PEER, rules="F000 001\n")
         cap = self.capture()
         frame = bytes((3 * i + 2) & 0xFF for i in range(512))
-        packet = kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + frame
-        self.peer().sendto(packet, (h.DEVICE_IP, 6038))
+        self.peer().sendto(kinet_dmx_out_port_1(frame), (h.DEVICE_IP, 6038))
         out = self.sent_to_peer(cap, b"QSDD", frame)
         self.assertIsNotNone(out, "the frame never left on QSP universe 7")
         self.assertEqual(out[3], 3333)

@@ -42,21 +42,12 @@ TEST(ArtnetPackets, ArtDmxInputLengths) {
   }
 }
 
-// The header every Art-Net output frame starts with; its datagram on the
-// wire is checked on the real binary.
-TEST(ArtnetPackets, ArtDmxOutputHeader) {
-  const struct {
-    uint32_t universe;
-    std::vector<uint8_t> header;
-  } rows[] = {
-      {300, ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x2C, 0x01, 0x02, 0x00})},
-      {0x1012C, ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x2C, 0x01, 0x02, 0x00})},  // low 16 bits
-  };
-  for (const auto& r : rows) {
-    std::vector<uint8_t> out(kArtDmxHeaderSize, 0xEE);
-    BuildArtDmxHeader(out.data(), r.universe);
-    EXPECT_EQ(out, r.header) << r.universe;
-  }
+// The header of universe 300 is pinned by the stream datagram test; here a
+// universe beyond 16 bits, sent as its low 16.
+TEST(ArtnetPackets, ArtDmxOutputHeaderTakesTheUniversesLow16Bits) {
+  std::vector<uint8_t> out(kArtDmxHeaderSize, 0xEE);
+  BuildArtDmxHeader(out.data(), 0x1012C);
+  EXPECT_EQ(out, ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x2C, 0x01, 0x02, 0x00}));
 }
 
 TEST(ArtnetPackets, ArtTodRequestAddressesBoundedByWhatArrived) {

@@ -26,8 +26,7 @@ std::vector<Handled>& HandledDatagrams() {
 }
 
 void RecordHandled(const uint8_t* packet, size_t length, const struct sockaddr_in& sender,
-                   DatagramSender reply) {
-  (void)reply;
+                   DatagramSender) {
   HandledDatagrams().push_back({std::vector<uint8_t>(packet, packet + length),
                                 ntohs(sender.sin_port), ntohl(sender.sin_addr.s_addr)});
 }
@@ -59,20 +58,13 @@ class ReceiveBatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     HandledDatagrams().clear();
-    receiver_ = LoopbackSocket();
-    senders_[0] = LoopbackSocket();
-    senders_[1] = LoopbackSocket();
-    ASSERT_GE(receiver_, 0);
-    ASSERT_GE(senders_[0], 0);
-    ASSERT_GE(senders_[1], 0);
+    for (int* fd : {&receiver_, &senders_[0], &senders_[1]}) ASSERT_GE(*fd = LoopbackSocket(), 0);
     endpoint_.socket = &receiver_;
     endpoint_.bufferSize = kSlotSize;
     endpoint_.handle = RecordHandled;
   }
   void TearDown() override {
-    close(receiver_);
-    close(senders_[0]);
-    close(senders_[1]);
+    for (int fd : {receiver_, senders_[0], senders_[1]}) close(fd);
   }
 
   void Send(int from, const std::vector<uint8_t>& bytes) {

@@ -74,11 +74,7 @@ TEST_F(StreamSend, SacnSequenceAdvancesPerSend) {
   Stream* s = Filled(kSacnOut);
   for (int i = 0; i < 257; ++i) Send(s, 1);
   ASSERT_EQ(Captured().size(), 257u);
-  EXPECT_EQ(Captured()[0].bytes[111], 1);
-  EXPECT_EQ(Captured()[1].bytes[111], 2);
-  EXPECT_EQ(Captured()[254].bytes[111], 255);
-  EXPECT_EQ(Captured()[255].bytes[111], 0);
-  EXPECT_EQ(Captured()[256].bytes[111], Captured()[0].bytes[111]);
+  for (int i = 0; i < 257; ++i) ASSERT_EQ(Captured()[i].bytes[111], (i + 1) % 256) << i;
 }
 
 // A send that does not go out is not retried: the flag is cleared all the
