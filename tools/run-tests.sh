@@ -61,7 +61,7 @@ for target in build-fuzz/fuzz/fuzz_*; do
   # shellcheck disable=SC2086
   "$target" -max_total_time="$FUZZ_SECONDS" -timeout="$FUZZ_TIMEOUT" \
     -artifact_prefix=build-fuzz/ "$corpus" $seeds \
-    2>"build-fuzz/$name.log" || { tail -50 "build-fuzz/$name.log"; exit 1; }
+    >"build-fuzz/$name.log" 2>&1 || { tail -50 "build-fuzz/$name.log"; exit 1; }
   fuzzed=$((fuzzed + 1))
   grep -aE "^(#[0-9]+ *DONE|Done [0-9]+ runs)" "build-fuzz/$name.log" || true
 done
