@@ -12,6 +12,8 @@ import struct
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The shared modules are read from the checkout, which stays clean.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import artnet_frames as art  # noqa: E402
 
@@ -40,6 +42,10 @@ GM = osc_message("/vpro/gm", ",f", 51.0)
 
 
 def osc_seeds():
+    every_type = (osc_string("/cvmk2/1") + osc_string(",TFNI[ifcrm]hdtsSb")
+                  + struct.pack(">ifiII", 7, 1.5, 65, 0x11223344, 0x90407F00)
+                  + struct.pack(">qdQ", -2, 2.5, 1 << 40) + osc_string("text") + osc_string("sym")
+                  + struct.pack(">i", 5) + b"\1\2\3\4\5\0\0\0")
     go = osc_message("/vpro/cuelist/1/command/go", ",f", 1.0)
     return {
         "gm": GM,
@@ -60,6 +66,12 @@ def osc_seeds():
         "bundle_size_odd": bundle(GM, sizes=[6]),
         "bundle_size_beyond": bundle(GM, sizes=[len(GM) + 4]),
         "bundle_nested_bad": bundle(GM, bundle(b"", sizes=[-4])),
+        # Every argument type the library reads, each well formed, and the
+        # blob whose size pointed far past the datagram.
+        "every_type": every_type,
+        "every_type_in_bundle": bundle(GM, bundle(every_type)),
+        "blob_beyond": bytes.fromhex("2f63766d6b322f35000000002c626200ffff615000194900429b3333"),
+        "string_unterminated": osc_string("/x") + osc_string(",s") + b"abcd",
     }
 
 

@@ -1,5 +1,8 @@
 #include "clock.h"
 
+#include <stdlib.h>
+#include <time.h>
+
 #include <atomic>
 
 namespace {
@@ -15,3 +18,8 @@ struct timeval ClockNow() {
 }
 
 void SetClockForTesting(ClockFunction fn) { TestClock.store(fn); }
+
+void NameLocalTimeZone() {
+  setenv("TZ", ":/etc/localtime", 0);
+  tzset();
+}

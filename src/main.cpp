@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "clock.h"
 #include "config_file.h"
 #include "device_identity.h"
 #include "main_loop.h"
@@ -57,6 +58,7 @@ void StartThread(const char* announcement, void* (*body)(void*)) {
 
 int main(int argc, char** argv) {
   (void)argc;
+  NameLocalTimeZone();
   google::InitGoogleLogging(argv[0]);
   google::InstallFailureSignalHandler();
   google::InstallFailureFunction(&WritePanicFile);

@@ -86,16 +86,18 @@ class ShowAndOsc(h.EngineTestCase):
         self.wait_channels(cap, 2, {5: 77, 6: 12})
 
         # An element size of -4 once held the library's bundle reader on one
-        # element for ever, alone or inside a valid bundle. Both are dropped
-        # and the next message takes effect.
+        # element for ever, alone or inside a valid bundle; a blob size far
+        # past the end once ended the process. All are dropped and the next
+        # message takes effect.
         negative = b"#bundle\x00" + bytes(8) + b"\xff\xff\xff\xfc"
         self.assertEqual(len(negative), 20)
         nested = b"#bundle\x00" + bytes(8) + struct.pack(">i", len(negative)) + negative
-        for bad in (negative, nested):
+        blob = bytes.fromhex("2f63766d6b322f35000000002c626200ffff615000194900429b3333")
+        for bad in (negative, nested, blob):
             self.peer().sendto(bad, (h.DEVICE_IP, 8000))
         osc("/vpro/gm", 51.0)
         self.wait_channels(cap, 1, {0: 40})
-        self.assertGreaterEqual(eng.stderr().count("OSC Exeception"), 3)
+        self.assertGreaterEqual(eng.stderr().count("OSC Exeception"), 4)
 
     def test_missing_show_file_and_taken_osc_port_are_fatal(self):
         eng = self.start_engine(wait=False, config="C001000/tmp/no-show.txt\n", rules="")

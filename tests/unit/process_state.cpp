@@ -43,6 +43,7 @@ class ProcessStateReset : public ::testing::EmptyTestEventListener {
 
 // Registered before main runs the tests; the listener list owns it.
 const bool kRegistered = [] {
+  NameLocalTimeZone();
   ::testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateReset);
   return true;
 }();
