@@ -146,7 +146,7 @@ def kinet_seeds():
 def text_seeds(path_names):
     seeds = {}
     for name in path_names:
-        with open(os.path.join(HERE, "..", "examples", name), "rb") as f:
+        with open(os.path.join(HERE, "..", "examples", "artnet", name), "rb") as f:
             seeds[name.replace(".", "_")] = f.read()
     return seeds
 

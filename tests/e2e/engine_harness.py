@@ -191,9 +191,13 @@ def _parse_udp(data):
 class Engine:
     """One run of the engine with the given files in /tmp."""
 
-    def __init__(self, serial=DEFAULT_SERIAL, config="", rules=None, env=None, xuart=None):
+    def __init__(self, serial=DEFAULT_SERIAL, config="", rules=None, env=None, xuart=None,
+                 command=None):
         """xuart: a folder for the simulated UART driver; the engine then runs
-        with libxuart_sim.so preloaded and its "/dev/xuartN" served there."""
+        with libxuart_sim.so preloaded and its "/dev/xuartN" served there.
+        command: what to run in place of the engine itself, for a script that
+        sets up the files and then becomes the engine (None for a file leaves
+        it to that script)."""
         for name in ("panic.dat", "stats.dat", "unmatched_stats.dat"):
             try:
                 os.unlink("/tmp/" + name)
@@ -219,7 +223,7 @@ class Engine:
             os.makedirs(xuart, exist_ok=True)
         full_env.update(env or {})
         with open(self.stdout_path, "w") as out, open(self.stderr_path, "w") as err:
-            self.proc = subprocess.Popen([ENGINE], stdout=out, stderr=err, env=full_env,
+            self.proc = subprocess.Popen(command or [ENGINE], stdout=out, stderr=err, env=full_env,
                                          cwd="/tmp")
 
     def stderr(self):

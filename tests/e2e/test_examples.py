@@ -1,0 +1,83 @@
+"""The set-ups of examples/, each started by tools/run-example.sh as a user
+starts it, show what their README says they show."""
+
+import os
+import struct
+import subprocess
+
+import artnet_frames as f
+import engine_harness as h
+
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                      "run-example.sh")
+SIM = "/tmp/xuart"
+
+
+def universe_frame(universe, channels):
+    """Matches an ArtDmx frame to 127.0.0.1 for `universe` whose first
+    channels are `channels`."""
+    def match(pkt):
+        payload = pkt[4]
+        return (pkt[2] == "127.0.0.1" and pkt[3] == 6454 and payload[:8] == f.HEADER
+                and payload[8:10] == b"\x00\x50"
+                and payload[14:16] == struct.pack("<H", universe)
+                and payload[18:18 + len(channels)] == bytes(channels))
+    return match
+
+
+def device_wrote(port, hex_start):
+    """Matches xuartN.log once it holds a write that starts with hex_start."""
+    return lambda text: any(line.split(" ")[1:2] == ["write"]
+                            and line.split(" ")[2].startswith(hex_start)
+                            for line in text.splitlines())
+
+
+class Examples(h.EngineTestCase):
+    def run_example(self, name):
+        env = {"CORVANTA_ENGINE": h.ENGINE, "CORVANTA_XUART_SIM": h.XUART_SIM or ""}
+        eng = self.start_engine(serial=None, config=None, rules=None, env=env,
+                                command=[SCRIPT, "--no-build", name])
+        with open(os.path.join(os.path.dirname(SCRIPT), "..", "examples", name,
+                               "README.md")) as readme:
+            self.assertTrue(eng.stdout().startswith(readme.read()), eng.stdout())
+        return eng
+
+    def test_artnet_sends_the_generator_values_on_universe_1(self):
+        cap = self.capture()
+        eng = self.run_example("artnet")
+        self.assertIsNotNone(cap.first(8.0, universe_frame(1, [255, 128, 64])))
+        self.assertEqual(eng.wait_for_stats(0, lambda c: True), [0, 0, 0, 0])
+
+    def test_serial_frames_reach_the_port_the_leds_and_art_net_and_rdm_finds_two(self):
+        if h.XUART_SIM is None:
+            self.skipTest("no libxuart_sim.so given")
+        cap = self.capture()
+        eng = self.run_example("serial")
+        with open(SIM + "/xuart1.rx", "a") as rx:
+            rx.write("00 ff 80 40\n")
+        self.assertIsNotNone(eng.wait_for_file(SIM + "/xuart0.log", device_wrote(0, "00ff8040")))
+        self.assertIsNotNone(eng.wait_for_file(SIM + "/xuart2.log", device_wrote(2, "ff8040")))
+        self.assertIsNotNone(cap.first(5.0, universe_frame(1, [255, 128, 64])))
+
+        listener = self.peer(4000)
+        listener.settimeout(30)
+        self.peer().sendto(b"QSRD\x00\x01" + bytes(10), ("127.0.0.1", 3333))
+        reply = listener.recv(2048)
+        count = struct.unpack("<H", reply[12:14])[0]
+        uids = {reply[14 + 6 * i:20 + 6 * i].hex() for i in range(count)}
+        self.assertEqual(uids, {"4a5b00000001", "4a5b00000002"})
+
+    def test_show_changes_output_after_an_osc_go(self):
+        cap = self.capture()
+        self.run_example("show")
+        self.assertIsNotNone(cap.first(8.0, universe_frame(1, [0, 0, 0, 0])))
+        subprocess.run(["oscsend", "127.0.0.1", "8000", "/vpro/cuelist/0/command/go", "f", "1"],
+                       check=True)
+        self.assertIsNotNone(cap.first(5.0, lambda p: universe_frame(1, [])(p)
+                                       and p[4][20] == 64 and max(p[4][18:20]) > 0))
+        subprocess.run(["oscsend", "127.0.0.1", "8000", "/cvmk2/0", "f", "255"], check=True)
+        self.assertIsNotNone(cap.first(5.0, universe_frame(2, [255])))
+
+
+if __name__ == "__main__":
+    h.main()
