@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 // Room for the longest status file path with the suffix below.
