@@ -13,7 +13,7 @@ namespace fuzz_device {
 inline int AnyOpen(const char*, int) { return 3; }
 inline ssize_t AnyWrite(int, const void*, size_t length) { return static_cast<ssize_t>(length); }
 inline ssize_t NothingRead(int, void*, size_t) { return 0; }
-inline int AnyIoctl(int, unsigned long, void*) { return 0; }
+inline int AnyIoctl(int, unsigned long, void*, size_t) { return 0; }
 
 inline void AcceptEveryDeviceCall() {
   static const XuartBackend kAnyDevice = {AnyOpen, AnyWrite, NothingRead, AnyIoctl};

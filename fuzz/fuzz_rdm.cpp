@@ -29,7 +29,7 @@ int FakeOpen(const char*, int) { return kFakeDescriptor; }
 ssize_t FakeWrite(int, const void*, size_t length) { return static_cast<ssize_t>(length); }
 ssize_t FakeRead(int, void*, size_t) { return 0; }
 
-int FakeIoctl(int, unsigned long request, void* argument) {
+int FakeIoctl(int, unsigned long request, void* argument, size_t) {
   if (request != XUART_IOC_RDM) return 0;
   auto* block = static_cast<XuartRdmBlock*>(argument);
   size_t length = block->requestLength <= sizeof(block->request) ? block->requestLength : 0;

@@ -124,6 +124,10 @@ def qsp_seeds():
         "stream_request": b"\0QDSP\x01\x00",
         "stream_request_far": b"\0QDSP\xff\xff",
         "rdm_request": b"\0QSRD" + bytes([0, 1]) + bytes(30),
+        "rdm_get": b"\0QSRD" + bytes([0, 3]) + bytes.fromhex("4a5b00000001")
+        + struct.pack("<H", 0x0082) + bytes(2),
+        "rdm_set": b"\0QSRD" + bytes([0, 4]) + bytes.fromhex("4a5b00000001")
+        + struct.pack("<H", 0x00F0) + b"\0\2\1\x2c",
     }
 
 

@@ -44,7 +44,7 @@ int LedrunnerPort::Open() {
 void LedrunnerPort::SetConfig(const uint8_t* groupSize) {
   VLOG(3) << "Setting config for Ledrunner port " << devicePath;
   std::lock_guard<std::mutex> lock(mutex);
-  if (fd >= 0) XuartSetParams(fd, groupSize);
+  if (fd >= 0) XuartSetParams(fd, groupSize, sizeof(*groupSize));
 }
 
 int LedrunnerPort::PostFrame(const uint8_t* data) {

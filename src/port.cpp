@@ -131,7 +131,7 @@ int DmxPort::Open() {
 void DmxPort::SetParams(const DmxPortParams& block) {
   VLOG(3) << "Setting params for port " << devicePath;
   std::lock_guard<std::mutex> lock(mutex);
-  if (fd >= 0) XuartSetParams(fd, &block);
+  if (fd >= 0) XuartSetParams(fd, &block, sizeof(block));
 }
 
 int DmxPort::PostFrame(const uint8_t* data) {

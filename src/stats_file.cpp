@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "status_file.h"
 #include "stream_table.h"
 
 void WriteStatsTo(FILE* out) {
@@ -24,9 +25,8 @@ void WriteStatsTo(FILE* out) {
 }
 
 void WriteStats() {
-  FILE* out = std::fopen("/tmp/stats.dat", "w+");
-  if (out == nullptr) LOG(FATAL) << "Can't open Stats Log";
-  VLOG(2) << "Writing Stats.";
-  WriteStatsTo(out);
-  std::fclose(out);
+  RewriteStatusFile("/tmp/stats.dat", "Can't open Stats Log", [](FILE* out) {
+    VLOG(2) << "Writing Stats.";
+    WriteStatsTo(out);
+  });
 }

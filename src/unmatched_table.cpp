@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "status_file.h"
 #include "stream.h"
 
 UnmatchedEntry UnmatchedTable[kUnmatchedTableSize];
@@ -98,9 +99,8 @@ void WriteUnmatchedStatsTo(FILE* out) {
 }
 
 void WriteUnmatchedStats() {
-  FILE* out = std::fopen("/tmp/unmatched_stats.dat", "w+");
-  if (out == nullptr) LOG(FATAL) << "Can't open Unmatched Stats Log";
-  VLOG(2) << "Writing Unmatched Stats.";
-  WriteUnmatchedStatsTo(out);
-  std::fclose(out);
+  RewriteStatusFile("/tmp/unmatched_stats.dat", "Can't open Unmatched Stats Log", [](FILE* out) {
+    VLOG(2) << "Writing Unmatched Stats.";
+    WriteUnmatchedStatsTo(out);
+  });
 }

@@ -11,7 +11,7 @@ namespace {
 int SystemOpen(const char* path, int flags) { return ::open(path, flags); }
 ssize_t SystemWrite(int fd, const void* bytes, size_t length) { return ::write(fd, bytes, length); }
 ssize_t SystemRead(int fd, void* buffer, size_t capacity) { return ::read(fd, buffer, capacity); }
-int SystemIoctl(int fd, unsigned long request, void* argument) {
+int SystemIoctl(int fd, unsigned long request, void* argument, size_t) {
   return ::ioctl(fd, request, argument);
 }
 
@@ -38,8 +38,10 @@ ssize_t XuartRead(int fd, uint8_t* buffer, size_t capacity) {
   return Calls().read(fd, buffer, capacity);
 }
 
-int XuartSetParams(int fd, const void* block) {
-  return Calls().ioctl(fd, XUART_IOC_SET_PARAMS, const_cast<void*>(block));
+int XuartSetParams(int fd, const void* block, size_t length) {
+  return Calls().ioctl(fd, XUART_IOC_SET_PARAMS, const_cast<void*>(block), length);
 }
 
-int XuartRdm(int fd, XuartRdmBlock* block) { return Calls().ioctl(fd, XUART_IOC_RDM, block); }
+int XuartRdm(int fd, XuartRdmBlock* block) {
+  return Calls().ioctl(fd, XUART_IOC_RDM, block, sizeof(*block));
+}

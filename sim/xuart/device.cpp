@@ -1,6 +1,7 @@
 #include "device.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -97,21 +98,46 @@ ssize_t Device::Write(const uint8_t* bytes, size_t length) {
   return static_cast<ssize_t>(length);
 }
 
-bool Device::NextRxFrameLocked(std::vector<uint8_t>* frame) {
-  if (rx_ == nullptr) rx_ = std::fopen(rxPath_.c_str(), "r");
-  if (rx_ == nullptr) return false;  // nobody has sent anything yet
-  std::string line;
-  for (;;) {
-    std::clearerr(rx_);
-    if (std::fseek(rx_, rxOffset_, SEEK_SET) != 0) return false;
-    line.clear();
-    int c;
-    while ((c = std::fgetc(rx_)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
-    // A line still being appended is taken once its line end is there.
-    if (c != '\n') return false;
-    rxOffset_ += static_cast<long>(line.size()) + 1;
-    if (ParseHexLine(line, frame)) return true;
+void Device::FollowRxFileLocked() {
+  struct stat named;
+  bool exists = stat(rxPath_.c_str(), &named) == 0;
+  if (rx_ != nullptr) {
+    struct stat opened;
+    // Gone without a successor yet: what was there stays readable.
+    if (!exists || fstat(fileno(rx_), &opened) != 0) return;
+    if (opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+      if (opened.st_size < rxOffset_) {
+        rxOffset_ = 0;
+        rxPending_.clear();
+      }
+      return;
+    }
+    std::fclose(rx_);
+    rx_ = nullptr;
   }
+  if (!exists) return;  // nobody has sent anything yet
+  rx_ = std::fopen(rxPath_.c_str(), "r");
+  rxOffset_ = 0;
+  rxPending_.clear();
+}
+
+bool Device::NextRxFrameLocked(std::vector<uint8_t>* frame) {
+  FollowRxFileLocked();
+  if (rx_ == nullptr) return false;
+  std::clearerr(rx_);
+  if (std::fseek(rx_, rxOffset_, SEEK_SET) != 0) return false;
+  int c;
+  while ((c = std::getc(rx_)) != EOF) {
+    ++rxOffset_;
+    if (c != '\n') {
+      rxPending_.push_back(static_cast<char>(c));
+      continue;
+    }
+    bool parsed = ParseHexLine(rxPending_, frame);
+    rxPending_.clear();
+    if (parsed) return true;
+  }
+  return false;  // a line still being appended is taken once its end is there
 }
 
 ssize_t Device::Read(uint8_t* buffer, size_t capacity) {
@@ -129,25 +155,36 @@ ssize_t Device::Read(uint8_t* buffer, size_t capacity) {
   return static_cast<ssize_t>(count);
 }
 
-int Device::Ioctl(unsigned long request, void* argument) {
+int Device::Ioctl(unsigned long request, void* argument, size_t length) {
   if (argument == nullptr) {
     errno = EFAULT;
     return -1;
   }
   if (request == XUART_IOC_SET_PARAMS) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (led_) {
-      std::memcpy(&ledGroupSize_, argument, 1);
-      LogLocked("params", ToHex(&ledGroupSize_, 1));
-    } else {
-      std::memcpy(&params_, argument, sizeof(params_));
-      LogLocked("params", ToHex(reinterpret_cast<const uint8_t*>(&params_), sizeof(params_)));
-    }
+    SetParamsLocked(static_cast<const uint8_t*>(argument), length);
     return 0;
   }
   if (request == XUART_IOC_RDM && !led_) return Rdm(static_cast<XuartRdmBlock*>(argument));
   errno = ENOTTY;
   return -1;
+}
+
+void Device::SetParamsLocked(const uint8_t* block, size_t length) {
+  // An LED port takes its group size, a DMX port a DmxPortParams block. A
+  // conf that says the other kind (a forgotten `led`) must not make the
+  // device read past the caller's block: it takes what is there, and says so.
+  uint8_t* target = led_ ? &ledGroupSize_ : reinterpret_cast<uint8_t*>(&params_);
+  size_t wanted = led_ ? sizeof(ledGroupSize_) : sizeof(params_);
+  size_t taken = wanted;
+  if (length != kUnknownLength && length != wanted) {
+    taken = std::min(length, wanted);
+    LogLocked("warning", "params block of " + std::to_string(length) + " bytes on " +
+                             (led_ ? "an led" : "a dmx") + " port, which takes " +
+                             std::to_string(wanted) + "; " + std::to_string(taken) + " taken");
+  }
+  std::memcpy(target, block, taken);
+  LogLocked("params", ToHex(target, wanted));
 }
 
 int Device::Rdm(XuartRdmBlock* block) {

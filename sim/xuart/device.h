@@ -16,6 +16,10 @@
 
 namespace xuart_sim {
 
+// The length of a call's block when the caller cannot say it (a system call
+// under the preload library): the device takes the block of its own kind.
+constexpr size_t kUnknownLength = 0;
+
 // Time as the driver sees it. The preload library uses CLOCK_MONOTONIC and
 // real sleeps; unit tests put their own in.
 struct Hooks {
@@ -36,7 +40,8 @@ class Device {
 
   ssize_t Write(const uint8_t* bytes, size_t length);
   ssize_t Read(uint8_t* buffer, size_t capacity);
-  int Ioctl(unsigned long request, void* argument);
+  // `length`: the bytes `argument` holds, or kUnknownLength.
+  int Ioctl(unsigned long request, void* argument, size_t length);
 
   bool IsLed() const { return led_; }
 
@@ -47,6 +52,10 @@ class Device {
   void LogLocked(const char* word, const std::string& data);
   // The next complete, well-formed rx line; false when there is none yet.
   bool NextRxFrameLocked(std::vector<uint8_t>* frame);
+  // Follows xuartN.rx as `tail -F` does: a file replaced under the same name
+  // is read from its start, and so is one cut shorter than what was read.
+  void FollowRxFileLocked();
+  void SetParamsLocked(const uint8_t* block, size_t length);
   int Rdm(XuartRdmBlock* block);
 
   const int accessMode_;
@@ -58,7 +67,10 @@ class Device {
   std::mutex mutex_;  // the log, the parameters in force, the rx position
   FILE* log_ = nullptr;
   FILE* rx_ = nullptr;  // opened once the file exists
-  long rxOffset_ = 0;   // start of the first line not yet returned
+  long rxOffset_ = 0;   // bytes of the open rx file read so far
+  // What has come of a line whose end has not: a long line still being
+  // written is read once, not again on every poll.
+  std::string rxPending_;
   DmxPortParams params_ = {};
   uint8_t ledGroupSize_ = 0;
 };

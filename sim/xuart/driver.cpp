@@ -66,13 +66,13 @@ ssize_t Driver::Write(int fd, const void* bytes, size_t length) {
   return device->Write(static_cast<const uint8_t*>(bytes), length);
 }
 
-int Driver::Ioctl(int fd, unsigned long request, void* argument) {
+int Driver::Ioctl(int fd, unsigned long request, void* argument, size_t length) {
   Device* device = Find(fd);
   if (device == nullptr) {
     errno = EBADF;
     return -1;
   }
-  return device->Ioctl(request, argument);
+  return device->Ioctl(request, argument, length);
 }
 
 int Driver::Close(int fd) {

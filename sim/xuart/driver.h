@@ -33,7 +33,8 @@ class Driver {
   int Open(const char* path, int flags);
   ssize_t Read(int fd, void* buffer, size_t capacity);
   ssize_t Write(int fd, const void* bytes, size_t length);
-  int Ioctl(int fd, unsigned long request, void* argument);
+  // `length`: the bytes `argument` holds, or kUnknownLength.
+  int Ioctl(int fd, unsigned long request, void* argument, size_t length);
   int Close(int fd);
 
   const std::string& folder() const { return folder_; }

@@ -18,8 +18,8 @@ ssize_t Write(int fd, const void* bytes, size_t length) {
 ssize_t Read(int fd, void* buffer, size_t capacity) {
   return Serving.load()->Read(fd, buffer, capacity);
 }
-int Ioctl(int fd, unsigned long request, void* argument) {
-  return Serving.load()->Ioctl(fd, request, argument);
+int Ioctl(int fd, unsigned long request, void* argument, size_t length) {
+  return Serving.load()->Ioctl(fd, request, argument, length);
 }
 
 const XuartBackend kSimulated = {Open, Write, Read, Ioctl};

@@ -180,7 +180,10 @@ XUART_SIM_EXPORT int ioctl(int fd, unsigned long request, ...) noexcept {
   va_start(arguments, request);
   void* argument = va_arg(arguments, void*);
   va_end(arguments);
-  if (Driver* driver = DriverForDescriptor(fd)) return driver->Ioctl(fd, request, argument);
+  // A system call does not say how large its block is.
+  if (Driver* driver = DriverForDescriptor(fd)) {
+    return driver->Ioctl(fd, request, argument, kUnknownLength);
+  }
   return Real_ioctl()(fd, request, argument);
 }
 

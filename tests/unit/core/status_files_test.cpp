@@ -2,13 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "stats_file.h"
+#include "status_file.h"
 #include "stream.h"
+#include "temp_folder.h"
 #include "unmatched_table.h"
 
 namespace {
@@ -96,6 +101,48 @@ TEST_F(StatusFiles, ConcurrentAddsNeverOverrunTheTable) {
   }
   for (auto& r : receivers) r.join();
   EXPECT_LE(UnmatchedCount, 50u);
+}
+
+// Two versions of a file past one page, as 256 streams make it; the rewrite
+// below alternates them.
+std::string Version(char digit) {
+  std::string text;
+  for (int i = 0; i < 256; ++i) text += std::to_string(i) + "," + std::string(20, digit) + " Kb\n";
+  return text;
+}
+const std::string kVersions[2] = {Version('1'), Version('2')};
+int Rewrites = 0;
+
+TEST_F(StatusFiles, APollingReaderSeesTheOldOrTheNewFileWhole) {
+  TempFolder folder;
+  const std::string path = folder.Path("stats.dat");
+  auto rewrite = [&path] {
+    RewriteStatusFile(path.c_str(), "cannot write", [](FILE* out) {
+      std::fputs(kVersions[Rewrites++ % 2].c_str(), out);
+    });
+  };
+  rewrite();
+  std::atomic<bool> done{false};
+  std::atomic<bool> cut{false};
+  std::string seen;
+  std::thread reader([&] {
+    while (!done.load() && !cut.load()) {
+      std::stringstream text;
+      text << std::ifstream(path).rdbuf();
+      seen = text.str();
+      if (seen != kVersions[0] && seen != kVersions[1]) cut = true;
+    }
+  });
+  for (int i = 0; i < 2000 && !cut.load(); ++i) rewrite();
+  done = true;
+  reader.join();
+  EXPECT_FALSE(cut.load()) << "a read of " << seen.size() << " bytes";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path(""))) {
+    EXPECT_EQ(entry.path().filename(), "stats.dat") << "left behind";
+    ++files;
+  }
+  EXPECT_EQ(files, 1);
 }
 
 }  // namespace

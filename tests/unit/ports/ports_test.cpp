@@ -233,6 +233,14 @@ TEST(LedText, FieldsAndGroupSize) {
               "params " + xuart_sim::ToHex(&row.groupSize, 1))
         << row.text;
   }
+  // A conf without `led` makes a DMX device of it: it takes the one byte the
+  // port hands it over the first of its power-on block, and nothing past it.
+  LedrunnerPort port;
+  port.Init("009000000044");
+  EXPECT_EQ(uart.Log(9), (std::vector<std::string>{
+                             "open wronly",
+                             "warning params block of 1 bytes on a dmx port, which takes 12; 1 taken",
+                             "params 2c0002000000000001000000"}));
 }
 
 TEST_F(Ports, LedPortWritesAZeroFrameThenWhatTheStreamHolds) {

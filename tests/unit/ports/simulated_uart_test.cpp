@@ -114,7 +114,7 @@ TEST_F(SimulatedDevice, OutputLogsOpenParamsAndWritesPacedByTheParamsInForce) {
   EXPECT_EQ(uart.driver().Write(fd, frame, sizeof(frame)), 4);
   EXPECT_EQ(uart.PacedMicros(), 88u + 8u + 4u * 44u);  // before any params: power-on timing
   DmxPortParams params = {50, 10, 2, {}, 0};
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, &params), 0);
+  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, &params, sizeof(params)), 0);
   EXPECT_EQ(uart.driver().Write(fd, frame, 2), 2);
   EXPECT_EQ(uart.PacedMicros(), 272u + 200u + 40u + 2u * (44u + 8u));
   Bytes got;
@@ -157,21 +157,66 @@ TEST_F(SimulatedDevice, InputReturnsEachCompleteRxLineOnce) {
   EXPECT_EQ(log[4], "read 00");
 }
 
+// A person edits, cuts and replaces an rx file while the port reads it; the
+// device follows it as `tail -F` does.
+TEST_F(SimulatedDevice, InputFollowsAnRxFileThatIsRewrittenCutOrReplaced) {
+  enum Change { kAppend, kScribbleOverAll, kCutTo, kReplaceWith };
+  const struct {
+    Change change;
+    const char* text;
+    Bytes frame;  // empty: no frame
+  } steps[] = {
+      {kAppend, "00 01\n00 0", {0, 1}},
+      {kScribbleOverAll, "", {}},  // what was read of a line is not read again
+      {kAppend, "2\n", {0, 2}},
+      {kAppend, "00 0", {}},
+      {kCutTo, "aa\n", {0xAA}},  // from the start; the line begun before is dropped
+      {kReplaceWith, "00 07\n", {0, 7}},
+      {kAppend, "00 08\n", {0, 8}},
+  };
+  int fd = Open(1, O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const std::string rx = uart.PortFile(1, ".rx");
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const auto& step = steps[i];
+    switch (step.change) {
+      case kAppend:
+        uart.AppendRx(1, step.text);
+        break;
+      case kScribbleOverAll:
+        std::fstream(rx, std::ios::in | std::ios::out)
+            << std::string(std::filesystem::file_size(rx), 'z');
+        break;
+      case kCutTo:
+        std::ofstream(rx) << step.text;
+        break;
+      case kReplaceWith:
+        std::filesystem::remove(rx);
+        uart.AppendRx(1, step.text);
+        break;
+    }
+    Bytes got;
+    EXPECT_EQ(Read(fd, &got), static_cast<ssize_t>(step.frame.size())) << "step " << i;
+    EXPECT_EQ(got, step.frame) << "step " << i;
+  }
+}
+
 TEST_F(SimulatedDevice, LedPortTakesOneParamByteAndNoRdm) {
   uart.WriteConf(4, "# a comment nobody knows\n  led \r\nresponder 1\n");
   int fd = Open(4, O_WRONLY);
   ASSERT_GE(fd, 0);
-  uint8_t groupSize[12] = {44, 0xFF, 0xFF};
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, groupSize), 0);
+  uint8_t groupSize[12] = {44, 0xFF, 0xFF};  // a DMX port's block, as a wrong conf gives it
+  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, groupSize, sizeof(groupSize)), 0);
   Bytes pixels(1020, 0x11);
   EXPECT_EQ(uart.driver().Write(fd, pixels.data(), pixels.size()), 1020);
   EXPECT_EQ(uart.PacedMicros(), 0u) << "an LED strip is not a DMX line";
   XuartRdmBlock block = {};
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block), -1);
+  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), -1);
   std::vector<std::string> log = uart.Log(4);
-  ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[1], "params 2c");
-  EXPECT_EQ(log[2], "write " + std::string(2040, '1'));
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[1], "warning params block of 12 bytes on an led port, which takes 1; 1 taken");
+  EXPECT_EQ(log[2], "params 2c");
+  EXPECT_EQ(log[3], "write " + std::string(2040, '1'));
 }
 
 TEST_F(SimulatedDevice, RdmWithNobodyOnTheLineIsATransactionWithoutAnswer) {
@@ -183,10 +228,10 @@ TEST_F(SimulatedDevice, RdmWithNobodyOnTheLineIsATransactionWithoutAnswer) {
   block.request[1] = 0x01;
   block.request[2] = 0x18;
   block.responseLength = 77;
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block), 1);
+  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), 1);
   EXPECT_EQ(block.responseLength, 0);
   block.requestLength = 9999;  // never read past the block
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block), 1);
+  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), 1);
   std::vector<std::string> log = uart.Log(2);
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[1], "rdm cc0118 -");
@@ -197,9 +242,9 @@ TEST_F(SimulatedDevice, CallsItCannotServeFail) {
   int fd = Open(2, O_WRONLY);
   ASSERT_GE(fd, 0);
   uint8_t argument[12] = {};
-  EXPECT_EQ(uart.driver().Ioctl(fd, 0x5401, argument), -1);
+  EXPECT_EQ(uart.driver().Ioctl(fd, 0x5401, argument, sizeof(argument)), -1);
   EXPECT_EQ(errno, ENOTTY);
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr), -1);
+  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr, 12), -1);
   EXPECT_EQ(errno, EFAULT);
   EXPECT_EQ(uart.driver().Open("/dev/ttyS0", O_WRONLY), -1);
   EXPECT_EQ(uart.driver().Close(fd), 0);
