@@ -44,7 +44,11 @@ int LedrunnerPort::Open() {
 void LedrunnerPort::SetConfig(const uint8_t* groupSize) {
   VLOG(3) << "Setting config for Ledrunner port " << devicePath;
   std::lock_guard<std::mutex> lock(mutex);
-  if (fd >= 0) XuartSetParams(fd, groupSize, sizeof(*groupSize));
+  // The call takes one byte here, but a device set up as a DMX port reads a
+  // whole DmxPortParams block through the same ioctl number: it must read
+  // zeros past the group size, never this port's neighbouring fields.
+  uint8_t block[sizeof(DmxPortParams)] = {*groupSize};
+  if (fd >= 0) XuartSetParams(fd, block, sizeof(*groupSize));
 }
 
 int LedrunnerPort::PostFrame(const uint8_t* data) {
