@@ -11,8 +11,8 @@ namespace xuart_sim {
 
 namespace {
 
-constexpr uint16_t kMaxStartAddress = 512;
-constexpr uint16_t kMaxFootprint = 512;
+constexpr uint16_t kMaxStartAddress = kDmxChannels;
+constexpr uint16_t kMaxFootprint = kDmxChannels;
 constexpr uint8_t kMuteControlField[2] = {0x00, 0x00};
 constexpr uint16_t kRdmProtocolVersion = 0x0100;
 constexpr uint16_t kDeviceModelId = 0x0001;
