@@ -17,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   engine.LoadShow(std::string(reinterpret_cast<const char*>(data), size));
 
   for (int32_t id = 0; id < engine.GetCuelistCount() && id < 8; ++id) {
-    engine.GoCuelist(id, static_cast<uint8_t>(id & 1), 65535);
+    engine.GoCuelist(id, static_cast<uint8_t>(id & 1), kFullLevel);
   }
   for (int32_t id = 0; id < engine.GetCueCount() && id < 8; ++id) {
-    engine.GoCue(id, static_cast<uint8_t>(id & 1), 65535);
+    engine.GoCue(id, static_cast<uint8_t>(id & 1), kFullLevel);
   }
   for (int frame = 0; frame < 40; ++frame) engine.CalculateFrame();
   engine.SetSpeed(size > 0 ? data[0] * 200u : 40000u);

@@ -38,7 +38,9 @@ void CopyText(char* dest, size_t destSize, std::string_view src, size_t max) {
   }
 }
 
-// Two hexadecimal characters at `pos`; false when they hold no hex digit.
+// The two characters at `pos` by strtol's rules, which the identity bytes
+// keep: a leading blank or sign is taken ("-4" gives -4) and one digit is
+// enough. False when no digit is read.
 bool ParseHexPair(const char* text, size_t pos, long* value) {
   char pair[3] = {text[pos], text[pos] ? text[pos + 1] : '\0', '\0'};
   char* end = nullptr;

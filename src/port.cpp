@@ -23,7 +23,6 @@ constexpr int64_t kFrameSlotMicros = 513 * 40;
 constexpr uint8_t kMaxInterSlot = 255;
 // RDM runs one-shot with a 200 us break and a 40 us mark after break.
 constexpr DmxPortParams kRdmParams = {50, 10, 0, {0, 0, 0}, 0};
-constexpr uint16_t kOwnManufacturerId = 0x574B;  // "WK"
 constexpr uint32_t kModeContinuous = 1;
 constexpr uint32_t kModeOneShot = 0;
 
@@ -97,7 +96,7 @@ void DmxPort::Init(std::string_view text) {
   paramsContinuous = TimingBlock(settings, kModeContinuous);
   paramsRdm = kRdmParams;
 
-  std::memset(broadcastUid.bytes, 0xFF, sizeof(broadcastUid.bytes));
+  broadcastUid = kRdmBroadcastUid;
   ownUid.bytes[0] = static_cast<uint8_t>(kOwnManufacturerId >> 8);
   ownUid.bytes[1] = static_cast<uint8_t>(kOwnManufacturerId);
   ownUid.bytes[2] = static_cast<uint8_t>(SerialNumber >> 24);

@@ -63,7 +63,7 @@ class DmxPort {
   char devicePath[80] = {};
   int fd = -1;
   uint32_t channels = kDmxFrameSlots;
-  RdmUid broadcastUid = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+  RdmUid broadcastUid = kRdmBroadcastUid;
   RdmUid ownUid = {};
   uint8_t transactionNumber = 0;
   std::mutex mutex;

@@ -97,8 +97,8 @@ Rule::Rule(uint32_t ruleKind, std::string_view text) : kind(ruleKind) {
       break;
   }
   if (!valid) {
-    // Both texts end in two blanks; they are kept as the engine has always
-    // written them, for whoever reads the log.
+    // Both texts end in two blanks, kept byte for byte for whoever reads
+    // the log.
     LOG(INFO) << (kind == kRuleLedrunnerA ? "Invalid Ledrunner A Rule, removed  "
                                           : "Invalid Rule, removed  ");
     kind = kRuleDisabled;

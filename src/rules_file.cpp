@@ -11,8 +11,8 @@
 
 namespace {
 
-// The front end keeps its lines well inside this; a longer line goes on as
-// a line of its own, as it always has.
+// The front end keeps its lines well inside this; past it, the rest of a
+// line is read as a line of its own, as on the device.
 constexpr size_t kRulesLineBuffer = 80;
 
 void ApplyKlockLine(const RulesRecord& record) {

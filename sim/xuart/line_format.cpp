@@ -2,15 +2,10 @@
 
 #include <cstring>
 
+#include "protocols/hex_digits.h"
+
 namespace xuart_sim {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -31,7 +26,7 @@ bool ParseHexLine(std::string_view line, std::vector<uint8_t>* out) {
   int high = -1;
   for (char c : line) {
     if (IsBlank(c)) continue;  // a person may group the digits
-    int value = HexValue(c);
+    int value = HexDigitValue(c);
     if (value < 0) return false;
     if (high < 0) {
       high = value;

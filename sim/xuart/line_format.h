@@ -7,12 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "dmx_types.h"
 #include "xuart.h"
 
 namespace xuart_sim {
 
 // Largest frame a read hands back: start code and 512 slots.
-constexpr size_t kMaxReadFrame = 513;
+constexpr size_t kMaxReadFrame = kDmxFrameSlots;
 
 // Line parameters of a port that nobody has set up yet: the shortest legal
 // break and mark after break, no idle time between slots, sending

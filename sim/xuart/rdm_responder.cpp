@@ -5,13 +5,14 @@
 #include <sstream>
 
 #include "protocols/byte_order.h"
+#include "protocols/hex_digits.h"
 
 namespace xuart_sim {
 
 namespace {
 
-constexpr uint16_t kMaxStartAddress = 512;
-constexpr uint16_t kMaxFootprint = 512;
+constexpr uint16_t kMaxStartAddress = kDmxChannels;
+constexpr uint16_t kMaxFootprint = kDmxChannels;
 constexpr uint8_t kMuteControlField[2] = {0x00, 0x00};
 constexpr uint16_t kRdmProtocolVersion = 0x0100;
 constexpr uint16_t kDeviceModelId = 0x0001;
@@ -34,18 +35,11 @@ bool IsBroadcastTo(const RdmUid& destination, const RdmUid& me) {
          (destination.bytes[0] == me.bytes[0] && destination.bytes[1] == me.bytes[1]);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool ParseUidText(const std::string& text, RdmUid* uid) {
   if (text.size() != 12) return false;
   for (size_t i = 0; i < 6; ++i) {
-    int high = HexDigit(text[2 * i]);
-    int low = HexDigit(text[2 * i + 1]);
+    int high = HexDigitValue(text[2 * i]);
+    int low = HexDigitValue(text[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     uid->bytes[i] = static_cast<uint8_t>(high << 4 | low);
   }

@@ -176,14 +176,14 @@ void ExamplePacketListener::ProcessPacket(const char* data, int size,
   if (const char* fault = OscStructureFault(data, static_cast<size_t>(size))) {
     // Dropped as the library drops a datagram it cannot parse, with the
     // same line, so log readers see one kind of refusal.
-    VLOG(1) << "OSC Exeception";
+    VLOG(1) << kOscExceptionLine;
     VLOG(2) << "OSC: dropped datagram: " << fault;
     return;
   }
   try {
     osc::OscPacketListener::ProcessPacket(data, size, sender);
   } catch (const osc::Exception&) {
-    VLOG(1) << "OSC Exeception";  // spelt as the device's logs have always read
+    VLOG(1) << kOscExceptionLine;
   }
 }
 

@@ -10,6 +10,10 @@
 #include <oscpack/osc/OscPacketListener.h>
 #include <oscpack/osc/OscReceivedElements.h>
 
+// Logged for a datagram dropped and for a receive loop that throws. Misspelt
+// on purpose: the front end's log readers match these bytes.
+inline constexpr char kOscExceptionLine[] = "OSC Exeception";
+
 class ExamplePacketListener : public osc::OscPacketListener {
  public:
   // One datagram: a message, or a bundle of them handled in order. A

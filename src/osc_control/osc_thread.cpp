@@ -37,7 +37,7 @@ void* OscThread(void* unused) {
       socket->Run();
     } catch (...) {
       // Whatever left the loop, the socket stays open and listens again.
-      VLOG(1) << "OSC Exeception";
+      VLOG(1) << kOscExceptionLine;
     }
   }
 }

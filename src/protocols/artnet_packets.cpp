@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "protocols/byte_order.h"
+#include "protocols/rdm_packets.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ void BuildArtPollReply(uint8_t* out, uint32_t bindIndex, const NodeIdentity& nod
   PutU16Be(out + 20, 0x7A31);  // OEM code
   out[22] = 0;     // UbeaVersion
   out[23] = 2;     // Status1
-  PutU16Le(out + 24, 0x574B);  // ESTA manufacturer "WK"
+  PutU16Le(out + 24, kOwnManufacturerId);  // ESTA manufacturer
 
   // Controllers list every reply after the first as a virtual node, so those
   // carry a suffix on both names. ShortName is cut to its field; LongName has

@@ -71,6 +71,9 @@ enum RdmNackReason : uint16_t {
 };
 
 constexpr RdmUid kRdmBroadcastUid = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+// This gateway's manufacturer id: the top of its own UIDs, and the ESTA code
+// its Art-Net replies give.
+constexpr uint16_t kOwnManufacturerId = 0x574B;  // "WK"
 
 // A request as a port builds it: the header, room for the parameter data and
 // the checksum, then what came back for a DISC_UNIQUE_BRANCH sent from it.

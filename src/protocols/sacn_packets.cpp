@@ -5,6 +5,7 @@
 
 #include "dmx_types.h"
 #include "protocols/byte_order.h"
+#include "protocols/hex_digits.h"
 
 namespace {
 
@@ -18,13 +19,6 @@ constexpr uint16_t kFullValueCount = kDmxFrameSlots;
 // Flags 0x7 in the top nibble, then the PDU length from `offset` to the end.
 uint16_t FlagsAndLength(uint32_t offset) {
   return static_cast<uint16_t>(0x7000 | (kSacnDataPacketSize - offset));
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -75,7 +69,7 @@ bool ParseSacnCidText(std::string_view text, uint8_t* cid) {
     // The separators sit at fixed places and are not looked at: the groups
     // are read where they stand, whatever divides them.
     if (pos == 8 || pos == 13 || pos == 18 || pos == 23) continue;
-    int v = HexValue(text[pos]);
+    int v = HexDigitValue(text[pos]);
     if (v < 0) return false;
     if (digit % 2 == 0) {
       bytes[digit / 2] = static_cast<uint8_t>(v << 4);

@@ -52,7 +52,7 @@ SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine) {
   uint8_t scaled[kEngineChannels];
   auto mix = [&](const DmxEngineLayer& layer, auto step) {
     const uint8_t* driven = layer.DrivenChannels();
-    if (layer.level == 65535) {
+    if (layer.level == kFullLevel) {
       const uint8_t* values = layer.values;
       const int16_t* offsets = layer.offsets;
       for (uint32_t c = 0; c < kEngineChannels; ++c) {

@@ -16,8 +16,8 @@ int32_t DmxEngineLayer::HasChannel(uint32_t channel) {
 // Level given as anything a caller stored; products are taken wide.
 int32_t DmxEngineLayer::ScaledValue(uint32_t channel, int32_t offset) const {
   if (channel >= kEngineChannels) return 0;
-  const int64_t f = engine->IsIntensityChannel(channel) ? level : 65535;
-  const int64_t sum = int64_t{offset} * f / 65535 + int64_t{values[channel]} * f / 65535;
+  const int64_t f = engine->IsIntensityChannel(channel) ? level : kFullLevel;
+  const int64_t sum = int64_t{offset} * f / kFullLevel + int64_t{values[channel]} * f / kFullLevel;
   return static_cast<int32_t>(std::clamp<int64_t>(sum, 0, 255));
 }
 
@@ -27,7 +27,7 @@ void DmxEngineLayer::OutputValues(const uint8_t* intensity, uint8_t* out) const 
   // At full level, and on channels that are not intensity, the level scales
   // by 65535 / 65535.
   for (uint32_t c = 0; c < kEngineChannels; ++c) out[c] = OffsetValue(values[c], offsets[c]);
-  if (level == 65535) return;
+  if (level == kFullLevel) return;
   for (uint32_t c = 0; c < kEngineChannels; ++c) {
     if (intensity[c] && inChannelList_[c])
       out[c] = static_cast<uint8_t>(ScaledValue(c, offsets[c]));
@@ -219,14 +219,14 @@ void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueT
 
   if (timings.empty()) {
     if (fadeTime == 0) {
-      level = 65535;
+      level = kFullLevel;
     } else {
       level = 0;
       if (levelFade) {
         level = levelFade->GetValue();
         levelFade.reset();
       }
-      if (level != 65535) levelFade.emplace(level, 65535, SaturateToInt32(fadeTime), 0);
+      if (level != kFullLevel) levelFade.emplace(level, kFullLevel, SaturateToInt32(fadeTime), 0);
     }
   }
 

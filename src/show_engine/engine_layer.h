@@ -9,13 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "dmx_types.h"
+#include "show_engine/engine_globals.h"
 #include "show_engine/fades.h"
 #include "show_engine/oscillators.h"
 #include "show_engine/show.h"
 
 class DmxEngine;
 
-constexpr uint32_t kEngineChannels = 512;
+constexpr uint32_t kEngineChannels = kDmxChannels;
 
 enum LayerState : int32_t {
   kLayerStopped = 0,
@@ -102,7 +104,7 @@ class DmxEngineLayer {
   OscillatorMap oscillators;
   std::optional<LevelFade> levelFade;
   ChannelFadeSet channelFades;
-  int32_t level = 65535;
+  int32_t level = kFullLevel;
   int32_t state = kLayerStopped;
   int32_t currentEntry = 0;
   int32_t nextEntry = 0;

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr uint32_t kChannels = 512;
-
 // from + (to - from) x part / whole, truncating toward zero, without overflow
 // for any times the fields can hold.
 int32_t Ramp(int32_t from, int32_t to, int64_t part, int64_t whole) {
@@ -110,7 +108,7 @@ void ChannelFadeSet::Commit() {
   // Fades that share no channel give the same values whatever their order,
   // so they can be kept per timing; otherwise creation order is kept, with
   // one group per run of one timing.
-  uint8_t used[kChannels] = {};
+  uint8_t used[kDmxChannels] = {};
   bool distinct = true;
   for (const Staged& s : staged_) {
     distinct &= used[s.channel] == 0;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "dmx_types.h"
+
 constexpr uint16_t kNoFineChannel = 65535;
 
 class LevelFade {
@@ -55,8 +57,8 @@ class ChannelFadeSet {
   void Stage(uint16_t channel, uint16_t fineChannel, uint16_t from, uint16_t to, int32_t timingKey,
              int32_t rise, int32_t hold, int32_t fall) {
     // The arrays written each frame have 512 channels and no room beyond.
-    if (channel >= 512) return;
-    if (fineChannel >= 512) fineChannel = kNoFineChannel;
+    if (channel >= kDmxChannels) return;
+    if (fineChannel >= kDmxChannels) fineChannel = kNoFineChannel;
     // Written field by field in place: a record built aside and copied in
     // stalls on every fade of a cue step.
     Staged& s = staged_.emplace_back();
@@ -126,7 +128,7 @@ class ChannelFadeSet {
   // firstWriter_ holds for the first markedFades_ fades, and hasWriter_
   // marks the channels they write; rescan_ says both must start over.
   size_t markedFades_ = 0;
-  uint8_t hasWriter_[512] = {};
+  uint8_t hasWriter_[kDmxChannels] = {};
   bool rescan_ = false;
   std::vector<Staged> staged_;
   std::vector<uint32_t> staging_;  // the group of each staged fade

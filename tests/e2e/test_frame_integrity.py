@@ -27,7 +27,7 @@ SO_RCVBUFFORCE = 33  # Linux; the socket module does not name it
 
 def config_and_rules():
     # Outputs come first in the table: their sends run between the rule pass
-    # and the end of the pass, where a late input frame used to lose its flag.
+    # and the end of the pass, where a late input frame must keep its flag.
     lines = [PEER % (OUT_BASE + k) for k in range(UNIVERSES)] + [PEER % PROBE_OUT]
     lines += [INPUT % (1 + k) for k in range(UNIVERSES)] + [INPUT % PROBE_IN]
     first_input = UNIVERSES + 1

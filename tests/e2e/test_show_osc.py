@@ -85,9 +85,9 @@ class ShowAndOsc(h.EngineTestCase):
         osc("/cvmk2/6", 12.0)
         self.wait_channels(cap, 2, {5: 77, 6: 12})
 
-        # An element size of -4 once held the library's bundle reader on one
-        # element for ever, alone or inside a valid bundle; a blob size far
-        # past the end once ended the process. All are dropped and the next
+        # Left to the library, an element size of -4 holds its bundle reader on
+        # one element for ever, alone or inside a valid bundle, and a blob size
+        # far past the end ends the process. All are dropped and the next
         # message takes effect.
         negative = b"#bundle\x00" + bytes(8) + b"\xff\xff\xff\xfc"
         self.assertEqual(len(negative), 20)

@@ -94,7 +94,7 @@ std::vector<Row> Rows() {
     rows.push_back({Bundle(Cat({Element(kGm), Element(Bundle(Element(m.datagram)))})), m.fault});
   }
   const std::vector<Row> bundles = {
-      // The datagram that used to keep the library's reader on one element.
+      // Left to the library, this one keeps its reader on one element.
       {Bundle(Size(-4)), "element size not positive"},
       {Bundle(Cat({Element(kGm), Size(-4)})), "element size not positive"},
       {Bundle(Element(Bundle(Size(-4)))), "element size not positive"},

@@ -1,0 +1,11 @@
+#pragma once
+// One hexadecimal digit, either case: the wire code reads CIDs with it, and
+// the simulated driver its files and UIDs.
+
+// The digit's value, or -1 for any other character.
+constexpr int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
