@@ -17,7 +17,7 @@ void WriteStatsTo(FILE* out) {
       writes = s.writeCount;
       changes = s.changeCount;
     }
-    // Kilobytes wrap with the product, as the front end has always seen them.
+    // Kilobytes are the 32-bit product, wrapped: the front end reads them so.
     uint32_t kb = (s.bufferSize * writes) >> 10;
     std::fprintf(out, "%d,%d,%d,%d Kb\n", static_cast<int>(s.statsId), static_cast<int>(writes),
                  static_cast<int>(changes), static_cast<int>(kb));
