@@ -23,15 +23,22 @@ void ForEachStream(Fn fn) {
 }
 
 // The first stream, in table order, that takes(index, stream) accepts, or
-// nullptr. Every stream visited is offered, so a receiver can trace its walk
-// there; later streams never see the data the first one took.
+// nullptr. Every stream visited is offered, so a caller can trace its walk
+// there.
 template <typename Takes>
-Stream* FindInputStream(Takes takes) {
+Stream* FindStream(Takes takes) {
   for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
     Stream* s = StreamTable[i];
     if (s != nullptr && takes(i, static_cast<const Stream&>(*s))) return s;
   }
   return nullptr;
+}
+
+// The stream a receiver hands its data to: later streams never see the data
+// the first one took.
+template <typename Takes>
+Stream* FindInputStream(Takes takes) {
+  return FindStream(takes);
 }
 
 // A network stream that receives `protocol`: what every receiver looks for.

@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 
-#include "config_file.h"
 #include "show_engine/locked_engine.h"
 #include "stream.h"
 #include "stream_table.h"
@@ -43,34 +43,30 @@ bool IsOscDrivenStream(const Stream& stream) {
 }
 
 DmxEngine* ShowPlayingEngine() {
-  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
-    const Stream* stream = StreamTable[i];
-    if (stream != nullptr && IsShowPlayingStream(*stream)) return stream->generator.engine;
-  }
-  return nullptr;
+  const Stream* s = FindStream([](uint32_t, const Stream& t) { return IsShowPlayingStream(t); });
+  return s != nullptr ? s->generator.engine : nullptr;
 }
 
 void PlayShowFrame() {
   bool advanced = false;
   // StreamCount is read afresh at every step: the configuration may still be
   // adding streams while the player runs.
-  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
-    Stream* stream = StreamTable[i];
-    if (stream == nullptr || !IsShowPlayingStream(*stream)) continue;
+  ForEachStream([&advanced](uint32_t, Stream& s) {
+    if (!IsShowPlayingStream(s)) return;
     if (!advanced) {
-      stream->CalculateFrame();
+      s.CalculateFrame();
       advanced = true;
     } else {
-      WriteShowFrame(*stream, false);
+      WriteShowFrame(s, false);
     }
-  }
+  });
 }
 
-void* VistroProThread(void* unused) {
-  (void)unused;
+void* VistroProThread(void* configurationRead) {
+  const auto* done = static_cast<const std::atomic<bool>*>(configurationRead);
   for (;;) {
     // Read before the walk, so that the walk saw every stream there will be.
-    const bool configured = ConfigFileProcessed.load(std::memory_order_acquire);
+    const bool configured = done->load(std::memory_order_acquire);
     PlayShowFrame();
     // Nothing can start playing later, so a player without a show stops
     // waking: 24 empty walks a second were a third of the idle engine's time.

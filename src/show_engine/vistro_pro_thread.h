@@ -22,5 +22,6 @@ void WriteShowFrame(Stream& stream, bool advance);
 void PlayShowFrame();
 
 // Thread body: PlayShowFrame, then 41666 us, for ever; once the
-// configuration is read without a show-playing stream, it sleeps for good.
-void* VistroProThread(void* unused);
+// std::atomic<bool> it is handed says the configuration is read, and no
+// stream plays a show, it sleeps for good.
+void* VistroProThread(void* configurationRead);
