@@ -40,8 +40,3 @@ template <typename Takes>
 Stream* FindInputStream(Takes takes) {
   return FindStream(takes);
 }
-
-// A network stream that receives `protocol`: what every receiver looks for.
-inline bool IsNetworkInput(const Stream& s, uint32_t protocol) {
-  return s.kind == kStreamNetwork && s.protocol == protocol && s.input == 1;
-}

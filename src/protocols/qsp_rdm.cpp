@@ -6,6 +6,7 @@
 #include "protocols/qsp_packets.h"
 #include "protocols/qsp_rdm_packets.h"
 #include "protocols/qsp_receive.h"
+#include "port.h"
 #include "stream.h"
 #include "stream_table.h"
 
@@ -19,11 +20,12 @@ DmxPort* FindRdmPort(uint8_t portNumber) {
   Stream* s = FindStream([portNumber](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for correct PORT stream: " << i
             << " port rqst: " << static_cast<int>(portNumber);
-    if (t.kind != kStreamPort || t.dmxPort.portNumber != portNumber) return false;
+    const DmxPort* port = t.As<DmxPort>();
+    if (port == nullptr || port->portNumber != portNumber) return false;
     VLOG(2) << "QSP Stream: " << i << " is a match to incoming packet";
     return true;
   });
-  return s != nullptr ? &s->dmxPort : nullptr;
+  return s != nullptr ? s->As<DmxPort>() : nullptr;
 }
 
 void ReplyTo(const struct sockaddr_in& sender, const uint8_t* reply, size_t length,
@@ -95,12 +97,13 @@ void HandleQspRdmRequest(const uint8_t* packet, size_t length, const struct sock
 void DiscoverPort(uint32_t* counts, RdmUid* const* uidBuffers, size_t capacity) {
   for (uint32_t p = 0; p < kDiscoverPortNumbers; ++p) {
     Stream* s = FindStream([p](uint32_t, const Stream& t) {
-      return t.kind == kStreamPort && t.dmxPort.portNumber == p && t.dmxPort.input == 0;
+      const DmxPort* port = t.As<DmxPort>();
+      return port != nullptr && port->portNumber == p && port->input == 0;
     });
     if (s == nullptr) continue;
     VLOG(2) << "Doing automated discovery on port: " << p;
     uint16_t found = 0;
-    s->dmxPort.Discover(&found, uidBuffers[p], capacity);
+    s->As<DmxPort>()->Discover(&found, uidBuffers[p], capacity);
     counts[p] = found;
     VLOG(2) << "Got: " << found;
   }

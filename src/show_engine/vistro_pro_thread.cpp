@@ -3,10 +3,9 @@
 #include <glog/logging.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 
-#include "show_engine/locked_engine.h"
+#include "dmx_generator.h"
 #include "stream.h"
 #include "stream_table.h"
 
@@ -14,37 +13,22 @@ namespace {
 
 constexpr useconds_t kFramePeriodUs = 41666;
 
+bool IsGeneratorOfType(const Stream& stream, uint32_t type) {
+  const DmxGenerator* generator = stream.As<DmxGenerator>();
+  return generator != nullptr && generator->type == type;
+}
+
 }  // namespace
 
-// The frame is copied out under the engine lock and written after it is
-// released, so the stream's own mutex is never held together with it.
-void WriteShowFrame(Stream& stream, bool advance) {
-  DmxEngine* engine = stream.generator.engine;
-  if (engine == nullptr) return;
-  uint8_t frame[kEngineChannels];
-  {
-    LockedEngine locked(*engine);
-    if (advance) locked.CalculateFrame();
-    locked.CopyOutputFrame(frame);
-  }
-  stream.Write(frame, kDmxChannels, 0);
-  VLOG(4) << "V-pro [1]:" << static_cast<char>(stream.data[0])
-          << "[2]:" << static_cast<char>(stream.data[1])
-          << "[3]:" << static_cast<char>(stream.data[2])
-          << "[4]:" << static_cast<char>(stream.data[3]);
-}
-
 bool IsShowPlayingStream(const Stream& stream) {
-  return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorShowPlayer;
+  return IsGeneratorOfType(stream, kGeneratorShowPlayer);
 }
 
-bool IsOscDrivenStream(const Stream& stream) {
-  return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorOsc;
-}
+bool IsOscDrivenStream(const Stream& stream) { return IsGeneratorOfType(stream, kGeneratorOsc); }
 
 DmxEngine* ShowPlayingEngine() {
   const Stream* s = FindStream([](uint32_t, const Stream& t) { return IsShowPlayingStream(t); });
-  return s != nullptr ? s->generator.engine : nullptr;
+  return s != nullptr ? s->As<DmxGenerator>()->engine : nullptr;
 }
 
 void PlayShowFrame() {
@@ -57,7 +41,7 @@ void PlayShowFrame() {
       s.CalculateFrame();
       advanced = true;
     } else {
-      WriteShowFrame(s, false);
+      s.As<DmxGenerator>()->WriteShowFrame(s, false);
     }
   });
 }
