@@ -33,8 +33,10 @@ class LedrunnerPort : public XuartPort {
   // Transmit thread: writes pixelFrame. 0 when the device is not open.
   int WriteFrame() override;
 
-  uint8_t pixelFrame[kLedrunnerFrameSize] = {};
+  // The group size leads the settings: a device not set up for pixels takes
+  // a whole serial parameter block from its address.
   uint8_t pixelGroupSize = 0;
   uint32_t pixelOrder = 0;
   uint32_t stripProtocol = 0;
+  uint8_t pixelFrame[kLedrunnerFrameSize] = {};
 };
