@@ -1,6 +1,6 @@
 #pragma once
-// Port streams open their devices when they are built, and a device that
-// does not open ends the process: fuzzers that build port streams give them
+// Port streams open their devices when they are started, and a device that
+// does not open ends the process: fuzzers that start port streams give them
 // a device that opens and takes any call.
 #include <sys/types.h>
 

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "config_file.h"
+#include "dmx_generator.h"
 #include "osc_control/osc_datagram.h"
 #include "osc_control/osc_listener.h"
 #include "show_engine/locked_engine.h"
@@ -24,14 +26,14 @@ const char kShow[] =
     "Timing 3 0 0 1000 500 0 0 0 0 0 0 0 0 500 0 0 Cues 1 Cue 1 Vals 1 3 77 Oscs 0 "
     "Timing 3 0 0 0 -1 100 0 0 0 -1 100 0 0 0 -1 100 DefVals 0 ChTypes 4 2 0 7 0 ChSubtypes 0";
 
-// Streams: a show player (its file stands in for the engine's own load), an
+// Streams: a show player (the show above stands in for its file), an
 // OSC-driven stream, fixed values.
 void BuildStreams() {
-  const char* lines[] = {"002\n", "002\n", "000255255\n"};
-  for (uint32_t i = 0; i < 3; ++i) StreamTable[i] = new Stream(i, kStreamGenerator, lines[i]);
-  StreamTable[0]->generator.type = kGeneratorShowPlayer;
-  StreamTable[0]->generator.engine = DmxEngine::GetInstance();
-  StreamCount = 3;
+  DmxGenerator::readShow = [](const std::string&, std::string* text) {
+    *text = kShow;
+    return true;
+  };
+  ProcessConfigText("C001000show\nC002\nC000255255\n");
 }
 
 void WalkArguments(const osc::ReceivedMessage& message) {

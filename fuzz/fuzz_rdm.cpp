@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "config_file.h"
 #include "device_identity.h"
+#include "port.h"
 #include "protocols/qsp_rdm_packets.h"
 #include "protocols/qsp_receive.h"
 #include "protocols/rdm_packets.h"
@@ -56,8 +58,8 @@ void SetUp() {
   for (const char* line : conf) Line().Configure(line);
   SetXuartBackendForTesting(&kBackend);
   DmxPort::rdmPause = [](unsigned int) {};
-  StreamTable[0] = new Stream(0, kStreamPort, "000O");
-  StreamTable[1] = new Stream(1, kStreamPort, "001I");
+  StreamTable[0] = StartConfiguredStream({1, 0, kStreamPort, "000O"});
+  StreamTable[1] = StartConfiguredStream({2, 1, kStreamPort, "001I"});
   StreamCount = 2;
 }
 

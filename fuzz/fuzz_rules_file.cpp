@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "any_device.h"
+#include "config_file.h"
 #include "main_loop.h"
 #include "rule.h"
 #include "rules_file.h"
@@ -22,7 +23,7 @@ void MakeStreams() {
   for (uint32_t i = 0; i < kFuzzStreams; ++i) {
     // Every third stream is a pixel port, so 1020-byte buffers are met too.
     uint32_t kind = i % 3 == 2 ? kStreamLedrunnerPort : kStreamVirtual;
-    StreamTable[i] = new Stream(i, kind, "000000000000\n");
+    StreamTable[i] = StartConfiguredStream({1, i, kind, "000000000000\n"});
   }
   StreamCount = kFuzzStreams;
 }

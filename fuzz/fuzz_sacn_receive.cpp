@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "config_file.h"
 #include "protocols/sacn_receive.h"
 #include "stream.h"
 #include "unmatched_table.h"
@@ -18,11 +19,7 @@ void BuildStreams() {
       "S002050000000000000" "00000000-0000-0000-0000-000000000000" " \n",
       "S256200000000000000" "00000000-0000-0000-0000-000000000000" "I\n",
   };
-  for (const char* line : lines) {
-    uint32_t i = StreamCount;
-    StreamTable[i] = new Stream(i, kStreamNetwork, -1, line);
-    StreamCount = i + 1;
-  }
+  for (const char* line : lines) ProcessConfigText(line);
 }
 
 }  // namespace

@@ -2,7 +2,13 @@
 
 #include <glog/logging.h>
 
+#include <memory>
+
+#include "dmx_generator.h"
+#include "ledrunner_port.h"
 #include "line_reader.h"
+#include "network_streams.h"
+#include "port.h"
 #include "port_threads/port_threads.h"
 #include "protocols/sockets.h"
 #include "stream.h"
@@ -44,6 +50,36 @@ bool StreamKindOfLetter(char letter, uint32_t* kind) {
 
 bool IsPortKind(uint32_t kind) { return kind == kStreamPort || kind == kStreamLedrunnerPort; }
 
+// A virtual stream is a buffer only: rules write it and read it.
+class VirtualEndpoint : public StreamEndpoint {
+ public:
+  VirtualEndpoint() : StreamEndpoint(kStreamVirtual) {}
+  void LogStarted(const std::string& text) const override {
+    LOG(INFO) << "Initialised Virtual  with " << text;
+  }
+};
+
+// The kind's part of a stream, from the text after the line's letter.
+std::unique_ptr<StreamEndpoint> NewEndpoint(const ConfigRecord& record) {
+  switch (record.kind) {
+    case kStreamNetwork:
+      return std::make_unique<NetworkEndpoint>(ArtnetRxSocket, record.text);
+    case kStreamPort:
+      return std::make_unique<DmxPort>(record.text);
+    case kStreamVirtual:
+      return std::make_unique<VirtualEndpoint>();
+    case kStreamNxb:
+      return std::make_unique<NxbEndpoint>(record.text);
+    case kStreamGenerator:
+      return std::make_unique<DmxGenerator>(record.text);
+    case kStreamLedrunnerPort:
+      return std::make_unique<LedrunnerPort>(record.text);
+    default:
+      LOG(INFO) << "Unsupported Config Type" << record.text;
+      return std::make_unique<StreamEndpoint>(record.kind);
+  }
+}
+
 void StartPortThread(void* (*body)(void*), uint32_t index, const char* failure) {
   if (pthread_create(&PortThreads[PortCount], nullptr, body,
                      reinterpret_cast<void*>(static_cast<uintptr_t>(index))) != 0) {
@@ -56,17 +92,17 @@ void StartPortThread(void* (*body)(void*), uint32_t index, const char* failure) 
 // first read), and only then counts it.
 void BuildStream(const ConfigRecord& record) {
   const uint32_t i = record.id;
-  Stream* stream = NewConfiguredStream(record);
+  Stream* stream = StartConfiguredStream(record);
   StreamTable[i] = stream;
   if (record.kind == kStreamPort && !stream->IsInput()) {
-    StartPortThread(DmxTxThread, i, "Could not create DMX TX Thread");
+    StartPortThread(PortTxThread, i, "Could not create DMX TX Thread");
     PortStreams[PortCount] = static_cast<int32_t>(i);
   } else if (record.kind == kStreamPort) {
     VLOG(1) << "Starting DMX RX thread for: " << i;
     StartPortThread(DmxRxThread, i, "Could not create DMX RX Thread");
     PortStreams[PortCount] = -1;
   } else if (record.kind == kStreamLedrunnerPort) {
-    StartPortThread(LedrunnerTxThread, i, "Could not create Ledrunner TX Thread");
+    StartPortThread(PortTxThread, i, "Could not create Ledrunner TX Thread");
     PortStreams[PortCount] = static_cast<int32_t>(i);
   }
   StreamCount.store(i + 1, std::memory_order_release);
@@ -105,10 +141,15 @@ StartupFile<ConfigRecord> ParseConfigText(std::string_view text, uint32_t stream
 }
 
 Stream* NewConfiguredStream(const ConfigRecord& record) {
-  if (record.kind == kStreamNetwork) {
-    return new Stream(record.id, kStreamNetwork, ArtnetRxSocket, record.text);
-  }
-  return new Stream(record.id, record.kind, record.text);
+  VLOG(1) << "Initialised Stream " << record.id;
+  return new Stream(record.id, NewEndpoint(record));
+}
+
+Stream* StartConfiguredStream(const ConfigRecord& record) {
+  Stream* stream = NewConfiguredStream(record);
+  stream->Endpoint().Start();
+  stream->Endpoint().LogStarted(record.text);
+  return stream;
 }
 
 void ProcessConfigText(std::string_view text) {

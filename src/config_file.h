@@ -35,9 +35,13 @@ struct ConfigRecord {
 StartupFile<ConfigRecord> ParseConfigText(std::string_view text, uint32_t streamsBefore = 0,
                                           uint32_t portsBefore = 0);
 
-// The stream of one record, built but neither stored nor started: the port
-// and generator parts set themselves up from the text (devices, show file).
+// The stream of one record, built from its text but neither stored nor
+// started: no device is opened and no show file read.
 Stream* NewConfiguredStream(const ConfigRecord& record);
+// Start-up of one record: builds its stream, opens its device or loads its
+// show and logs it; the stream is neither stored nor given a port thread.
+// Whatever the stream cannot run without ends the process.
+Stream* StartConfiguredStream(const ConfigRecord& record);
 
 // Reads /tmp/config.dat; every failure ends the process.
 void ProcessConfigFile();

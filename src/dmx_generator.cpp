@@ -3,6 +3,7 @@
 #include <glog/logging.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "fixed_field.h"
@@ -48,7 +49,9 @@ bool ReadShowFile(const std::string& path, std::string* text) {
 
 }  // namespace
 
-DmxGenerator::DmxGenerator(std::string_view text) {
+bool (*DmxGenerator::readShow)(const std::string& path, std::string* text) = ReadShowFile;
+
+DmxGenerator::DmxGenerator(std::string_view text) : StreamEndpoint(kStreamGenerator) {
   long typeNumber = ReadFixedField(text, 0, 3);
   input = 0;
   switch (typeNumber) {
@@ -62,7 +65,9 @@ DmxGenerator::DmxGenerator(std::string_view text) {
               << static_cast<int>(values[1]) << " " << static_cast<int>(values[2]) << " ...";
       break;
     case kGeneratorShowPlayer:
-      StartShowPlayer(text);
+      type = kGeneratorShowPlayer;
+      cueList = static_cast<uint32_t>(ReadFixedField(text, 3, 3));
+      showPath = ShowPath(text);
       break;
     case kGeneratorOsc:
       type = kGeneratorOsc;
@@ -75,13 +80,19 @@ DmxGenerator::DmxGenerator(std::string_view text) {
   }
 }
 
-void DmxGenerator::StartShowPlayer(std::string_view text) {
-  cueList = static_cast<uint32_t>(ReadFixedField(text, 3, 3));
+void DmxGenerator::Fill(uint8_t* data) const { std::memcpy(data, values, kDmxChannels); }
+
+void DmxGenerator::LogStarted(const std::string& text) const {
+  (void)text;
+  LOG(INFO) << "Initialised DMX Generator";
+}
+
+void DmxGenerator::Start() {
+  if (type != kGeneratorShowPlayer) return;
   engine = DmxEngine::GetInstance();
-  const std::string path = ShowPath(text);
   std::string show;
-  if (!ReadShowFile(path, &show)) {
-    LOG(FATAL) << "Generator Vistro Engine can't open file[" << path << "]";
+  if (!readShow(showPath, &show)) {
+    LOG(FATAL) << "Generator Vistro Engine can't open file[" << showPath << "]";
   }
   {
     // A second show-playing line loads while the player already runs frames.
@@ -90,9 +101,8 @@ void DmxGenerator::StartShowPlayer(std::string_view text) {
     VLOG(1) << "Vistro Pro Show has: " << locked.GetCueCount() << " cues ";
     VLOG(1) << "Vistro Pro Show has: " << locked.GetCuelistCount() << " cue lists ";
   }
-  type = kGeneratorShowPlayer;
   input = 0;
-  VLOG(2) << "Created DMX Generator Type 1 (Vistro) with show: " << path;
+  VLOG(2) << "Created DMX Generator Type 1 (Vistro) with show: " << showPath;
   if (cueList >= kNoAutoStart) {
     cueList = 0;
     VLOG(1) << "Vistro Pro Show not auto start cuelist ";
@@ -100,4 +110,27 @@ void DmxGenerator::StartShowPlayer(std::string_view text) {
   }
   LockedEngine(*engine).GoCuelist(static_cast<int32_t>(cueList), 0, kFullLevel);
   VLOG(1) << "Vistro Pro Show running cue list " << cueList;
+}
+
+void DmxGenerator::CalculateFrame(Stream& stream) {
+  if (type != kGeneratorShowPlayer) return;
+  VLOG(3) << "Vistro Pro Calculate Frame ";
+  WriteShowFrame(stream, true);
+}
+
+// The frame is copied out under the engine lock and written after it is
+// released, so the stream's own mutex is never held together with it.
+void DmxGenerator::WriteShowFrame(Stream& stream, bool advance) {
+  if (engine == nullptr) return;
+  uint8_t frame[kEngineChannels];
+  {
+    LockedEngine locked(*engine);
+    if (advance) locked.CalculateFrame();
+    locked.CopyOutputFrame(frame);
+  }
+  stream.Write(frame, kDmxChannels, 0);
+  VLOG(4) << "V-pro [1]:" << static_cast<char>(stream.data[0])
+          << "[2]:" << static_cast<char>(stream.data[1])
+          << "[3]:" << static_cast<char>(stream.data[2])
+          << "[4]:" << static_cast<char>(stream.data[3]);
 }

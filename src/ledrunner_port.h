@@ -1,25 +1,27 @@
 #pragma once
 // An LED pixel output on one of the board's "/dev/xuart%d" devices: the
 // device part of a Ledrunner PORT stream. Output only.
-#include <semaphore.h>
-
 #include <cstdint>
-#include <mutex>
+#include <string>
 #include <string_view>
 
-constexpr uint32_t kLedrunnerFrameSize = 1020;
+#include "stream.h"
+#include "xuart_port.h"
 
-class LedrunnerPort {
+class LedrunnerPort : public XuartPort {
  public:
-  LedrunnerPort() = default;
-  ~LedrunnerPort();
-  LedrunnerPort(const LedrunnerPort&) = delete;
-  LedrunnerPort& operator=(const LedrunnerPort&) = delete;
+  static constexpr uint32_t kKind = kStreamLedrunnerPort;
+  // Builds the port from the text after the "L" of a configuration line;
+  // its device stays closed until Start.
+  explicit LedrunnerPort(std::string_view text);
 
-  // Builds the port from the text after the "L" of a configuration line and
-  // opens its device. A device that cannot be opened ends the process.
-  void Init(std::string_view text);
+  uint32_t Channels() const override { return kLedrunnerFrameSize; }
+  // Opens the device. A device that cannot be opened ends the process.
+  void Start() override { Open(); }
   int Open();
+  void LogStarted(const std::string& text) const override;
+  bool SendsData() const override { return true; }
+  bool Send(Stream& stream, SendFunction send) override;
 
   // Hands the pixel group size, the one setting the driver takes, to it.
   void SetConfig(const uint8_t* groupSize);
@@ -29,18 +31,10 @@ class LedrunnerPort {
   int PostFrame(const uint8_t* data);
 
   // Transmit thread: writes pixelFrame. 0 when the device is not open.
-  int WriteFrame();
+  int WriteFrame() override;
 
-  uint32_t portNumber = 0;
-  sem_t txSemaphore;
-  uint8_t pixelFrame[kLedrunnerFrameSize] = {};
-  char devicePath[80] = {};
-  int fd = -1;
-  std::mutex mutex;
   uint8_t pixelGroupSize = 0;
   uint32_t pixelOrder = 0;
   uint32_t stripProtocol = 0;
-
- private:
-  bool semaphoreReady_ = false;
+  uint8_t pixelFrame[kLedrunnerFrameSize] = {};
 };

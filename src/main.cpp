@@ -48,10 +48,10 @@ void LogDefaultStackSize() {
 
 // Threads run for the life of the process and are never joined; one that
 // cannot start is not reported, and start-up goes on without it.
-void StartThread(const char* announcement, void* (*body)(void*)) {
+void StartThread(const char* announcement, void* (*body)(void*), void* argument = nullptr) {
   VLOG(1) << announcement;
   pthread_t thread;
-  pthread_create(&thread, nullptr, body, nullptr);
+  pthread_create(&thread, nullptr, body, argument);
 }
 
 }  // namespace
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
   StartThread("Starting QSP thread ", QspThread);
   StartThread("Starting Jumbo DMX Over Ethernet thread ", JumboThread);
   StartThread("Starting KiNet thread ", KinetThread);
-  StartThread("Starting Vistro Pro thread ", VistroProThread);
+  StartThread("Starting Vistro Pro thread ", VistroProThread, &ConfigFileProcessed);
   StartThread("Starting Vistro Pro Socket Comms thread ", OscThread);
 
   CreateSacnSendSocket();

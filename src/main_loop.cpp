@@ -5,6 +5,7 @@
 
 #include "rule.h"
 #include "stats_file.h"
+#include "network_streams.h"
 #include "stream_table.h"
 #include "unmatched_table.h"
 
@@ -64,7 +65,8 @@ uint32_t RunMainLoopPass(MainLoopState* st, const MainLoopOutputs& outputs) {
     outputs.writeStats();
     if (st->force == 0) {
       ForEachStream([](uint32_t, Stream& s) {
-        if (s.kind == kStreamNetwork && s.protocol == kProtocolSacn) s.Send(1, 0);
+        const NetworkEndpoint* n = s.As<NetworkEndpoint>();
+        if (n != nullptr && n->protocol == kProtocolSacn) s.Send(1, 0);
       });
     }
     st->statsCounter = 0;

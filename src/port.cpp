@@ -2,12 +2,10 @@
 
 #include <glog/logging.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "device_identity.h"
 #include "fixed_field.h"
-#include "port_frame_copy.h"
 #include "xuart_device.h"
 
 namespace {
@@ -78,16 +76,12 @@ DmxPortSettings ParseDmxPortText(std::string_view text) {
   return settings;
 }
 
-DmxPort::~DmxPort() {
-  if (semaphoreReady_) sem_destroy(&txSemaphore);
-}
+DmxPort::DmxPort(std::string_view text) : DmxPort(ParseDmxPortText(text)) {}
 
-void DmxPort::Init(std::string_view text) {
-  DmxPortSettings settings = ParseDmxPortText(text);
-  portNumber = settings.portNumber;
-  input = settings.input;
-  channels = settings.channels;
-  std::snprintf(devicePath, sizeof(devicePath), "/dev/xuart%d", static_cast<int>(portNumber));
+DmxPort::DmxPort(const DmxPortSettings& settings)
+    : XuartPort(kStreamPort, settings.portNumber, "DMX"),
+      input(settings.input),
+      channels(settings.channels) {
   VLOG(2) << "DMX port " << devicePath << "Refresh: " << settings.refreshRate
           << "Id: " << static_cast<uint32_t>(settings.interSlot) << " B: " << settings.breakTime
           << " MaB: " << settings.markAfterBreak << " Channels: " << channels;
@@ -96,35 +90,47 @@ void DmxPort::Init(std::string_view text) {
   paramsContinuous = TimingBlock(settings, kModeContinuous);
   paramsRdm = kRdmParams;
 
-  broadcastUid = kRdmBroadcastUid;
   ownUid.bytes[0] = static_cast<uint8_t>(kOwnManufacturerId >> 8);
   ownUid.bytes[1] = static_cast<uint8_t>(kOwnManufacturerId);
   ownUid.bytes[2] = static_cast<uint8_t>(SerialNumber >> 24);
   ownUid.bytes[3] = static_cast<uint8_t>(SerialNumber >> 16);
   ownUid.bytes[4] = static_cast<uint8_t>(SerialNumber >> 8);
   ownUid.bytes[5] = static_cast<uint8_t>(SerialNumber);
-
-  std::memset(txFrame, 0, sizeof(txFrame));
-  if (sem_init(&txSemaphore, 0, 0) != 0) LOG(FATAL) << "Couldn't create Semaphore for TX UART ";
-  semaphoreReady_ = true;
-  Open();
 }
 
 int DmxPort::Open() {
   VLOG(2) << "Opening DMX port " << devicePath;
   if (input == 1) {
     VLOG(2) << "Input Port: Read Only " << devicePath;
-    fd = XuartOpen(devicePath, true);
-    if (fd < 0) LOG(FATAL) << "Failed to open RX port" << devicePath;
+    OpenDevice(true, "Couldn't create Semaphore for TX UART ", "Failed to open RX port");
     SetParams(paramsContinuous);
   } else {
     VLOG(2) << "Output Port: Write Only " << devicePath;
-    fd = XuartOpen(devicePath, false);
-    if (fd < 0) LOG(FATAL) << "Failed to open Send port" << devicePath;
+    OpenDevice(false, "Couldn't create Semaphore for TX UART ", "Failed to open Send port");
     SetParams(paramsContinuous);
     PostFrame(nullptr);
   }
   return 1;
+}
+
+void DmxPort::LogStarted(const std::string& text) const {
+  LOG(INFO) << "Initialised PORT with " << text;
+}
+
+bool DmxPort::Send(Stream& stream, SendFunction send) {
+  (void)send;
+  if (input == 1) return true;
+  stream.LogSend();
+  uint8_t frame[kDmxChannels];
+  stream.TakeForSend(frame, kDmxChannels);
+  PostFrame(frame);
+  return true;
+}
+
+void DmxPort::SetOneShot(const Stream& stream) {
+  if (input == 1) return;
+  VLOG(2) << "Setting One shot sending on stream : " << stream.id;
+  SetParams(paramsOneShot);
 }
 
 void DmxPort::SetParams(const DmxPortParams& block) {
@@ -135,27 +141,14 @@ void DmxPort::SetParams(const DmxPortParams& block) {
 
 int DmxPort::PostFrame(const uint8_t* data) {
   if (input == 1 || fd < 0) return 0;
-  VLOG(3) << "Posting Semaphore to XUART buffer for " << devicePath << " bytes: " << channels;
   // The start code at index 0 stays 0; channels - 1 slots follow it.
-  if (data != nullptr) CopyFrameBytes(txFrame + 1, data, channels - 1);
-  sem_post(&txSemaphore);
-  VLOG(3) << "Post Done";
-  return 1;
+  return Post(txFrame + 1, data, channels - 1, channels);
 }
 
 int DmxPort::WriteFrame() {
   if (input == 1 || fd < 0) return 0;
-  VLOG(3) << "Writing to XUART file " << devicePath << " bytes: " << channels;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    uint8_t frame[kDmxFrameSlots];
-    CopyFrameBytes(frame, txFrame, channels);
-    XuartWrite(fd, frame, channels);
-  }
-  VLOG(3) << "Writing Done";
-  return 1;
+  return Write(txFrame, channels);
 }
-
 int DmxPort::ReadFrame(uint8_t* buffer) {
   if (input != 1) return 0;
   VLOG(4) << "DMX RX frame: " << devicePath;

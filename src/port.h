@@ -1,15 +1,15 @@
 #pragma once
 // A serial DMX512 port on one of the board's "/dev/xuart%d" devices: the
 // device part of a PORT stream.
-#include <semaphore.h>
-
 #include <cstdint>
-#include <mutex>
+#include <string>
 #include <string_view>
 
 #include "dmx_types.h"
 #include "protocols/rdm_packets.h"
+#include "stream.h"
 #include "xuart.h"
+#include "xuart_port.h"
 
 // What the text after the "P" of a configuration line sets, defaults and
 // clamps applied.
@@ -30,17 +30,22 @@ DmxPortSettings ParseDmxPortText(std::string_view text);
 uint8_t ComputeInterSlot(int32_t refreshRate, uint32_t breakTime, uint32_t markAfterBreak,
                          uint32_t channels);
 
-class DmxPort {
+class DmxPort : public XuartPort {
  public:
-  DmxPort() = default;
-  ~DmxPort();
-  DmxPort(const DmxPort&) = delete;
-  DmxPort& operator=(const DmxPort&) = delete;
+  static constexpr uint32_t kKind = kStreamPort;
+  // Builds the port from the text after the "P" of a configuration line;
+  // its device stays closed until Start.
+  explicit DmxPort(std::string_view text);
 
-  // Builds the port from the text after the "P" of a configuration line and
-  // opens its device. A device that cannot be opened ends the process.
-  void Init(std::string_view text);
+  // Opens the device. A device that cannot be opened ends the process.
+  void Start() override { Open(); }
   int Open();
+  void LogStarted(const std::string& text) const override;
+  bool IsInput() const override { return input == 1; }
+  bool SendsData() const override { return input != 1; }
+  bool Send(Stream& stream, SendFunction send) override;
+  // One-shot sending (Klock mode), for an output port.
+  void SetOneShot(const Stream& stream) override;
 
   // Applies one of the port's parameter blocks to the UART.
   void SetParams(const DmxPortParams& block);
@@ -50,33 +55,24 @@ class DmxPort {
   int PostFrame(const uint8_t* data);
 
   // Transmit thread: writes txFrame. 0 for an input or unopened port.
-  int WriteFrame();
+  int WriteFrame() override;
 
   // Receive thread: reads one frame into 513 bytes. 0 for an output port.
   int ReadFrame(uint8_t* buffer);
 
-  uint32_t portNumber = 0;
   uint32_t input = 0;
-  sem_t txSemaphore;
   uint8_t txFrame[kDmxFrameSlots] = {};
   int32_t lastRxCount = 0;
-  char devicePath[80] = {};
-  int fd = -1;
   uint32_t channels = kDmxFrameSlots;
   RdmUid broadcastUid = kRdmBroadcastUid;
   RdmUid ownUid = {};
   uint8_t transactionNumber = 0;
-  std::mutex mutex;
   DmxPortParams paramsContinuous = {};
   DmxPortParams paramsRdm = {};
   DmxPortParams paramsOneShot = {};
   uint16_t discoveredCount = 0;
   RdmUid discoveredUids[399] = {};
 
- private:
-  bool semaphoreReady_ = false;
-
- public:
   // RDM on this port's line, run on QspThread: single transactions, then
   // discovery. Every request takes the next transactionNumber. Response
   // buffers hold kRdmMaxReplySize bytes, response data buffers kRdmMaxPdl.
@@ -121,6 +117,8 @@ class DmxPort {
   uint32_t discTransactionsLeft = UINT32_MAX;
 
  private:
+  explicit DmxPort(const DmxPortSettings& settings);
+
   // The RDM ioctl under the mutex; the low byte of its result, 0 for a
   // failed call.
   int RdmIoctl(XuartRdmBlock* x, uint8_t* response, uint8_t* responseLength, bool traced);

@@ -8,6 +8,7 @@
 #include "line_reader.h"
 #include "main_loop.h"
 #include "stream.h"
+#include "stream_table.h"
 
 namespace {
 
@@ -26,10 +27,7 @@ void ApplyKlockLine(const RulesRecord& record) {
     KlockTimeout = 0;
   }
   // Even a stream number of -1 (Klock off) switches the ports.
-  uint32_t streams = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < streams && i < kStreamTableSize; ++i) {
-    if (StreamTable[i] != nullptr) StreamTable[i]->SetOneShot();
-  }
+  ForEachStream([](uint32_t, Stream& s) { s.SetOneShot(); });
 }
 
 // The kind a line's first character selects and where its fields begin;

@@ -3,22 +3,16 @@
 // source or destination. All data enters a stream through the write
 // operations here, which keep its counters and its changed flag; the main
 // loop sends each changed stream once per pass.
-#include <netinet/in.h>
 #include <sys/time.h>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string_view>
 
-#include "acn.h"
 #include "dmx_types.h"
-#include "dmx_generator.h"
-#include "ledrunner_port.h"
-#include "port.h"
 #include "protocols/datagram_sender.h"
-#include "protocols/qsp_packets.h"
+#include "stream_endpoint.h"
 
 enum StreamKind : uint32_t {
   kStreamPort = 0,
@@ -37,19 +31,10 @@ enum NetProtocol : uint32_t {
   kProtocolKinet = 4,
 };
 
-constexpr uint32_t kStreamPacketSize = 800;
-constexpr uint32_t kNxbPacketSize = kQsooPacketSize;
-
-struct NxbOutputPacket {
-  uint8_t bytes[kNxbPacketSize];
-};
-
 class Stream {
  public:
-  // Network form: a "S" configuration line.
-  Stream(uint32_t id, uint32_t kind, int sendSocket, std::string_view text);
-  // Local form: every other line.
-  Stream(uint32_t id, uint32_t kind, std::string_view text);
+  // The stream takes its kind from the endpoint it owns.
+  Stream(uint32_t id, std::unique_ptr<StreamEndpoint> endpoint);
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
@@ -65,7 +50,18 @@ class Stream {
   // Highest-takes-precedence merge of two buffers into channels 0..count-1.
   void MergeHtp(const uint8_t* source1, const uint8_t* source2, uint32_t count);
 
-  bool IsInput() const;
+  // The endpoint of this stream when it is of kind Kind::kKind, else null.
+  template <typename Kind>
+  Kind* As() {
+    return kind == Kind::kKind ? static_cast<Kind*>(endpoint_.get()) : nullptr;
+  }
+  template <typename Kind>
+  const Kind* As() const {
+    return kind == Kind::kKind ? static_cast<const Kind*>(endpoint_.get()) : nullptr;
+  }
+  StreamEndpoint& Endpoint() { return *endpoint_; }
+
+  bool IsInput() const { return endpoint_->IsInput(); }
 
   // Sends the stream when it changed or when forced. A stream that really
   // sends clears its flag together with taking its data. Datagrams leave
@@ -73,12 +69,18 @@ class Stream {
   void Send(uint32_t force, uint32_t klock, SendFunction send = SendDatagram);
   // Whether Send ever transmits for this stream (an output of a kind that
   // has a destination). The main loop clears the flag of the others.
-  bool SendsData() const;
+  bool SendsData() const { return endpoint_->SendsData(); }
   // Switches an output port to one-shot sending (Klock mode).
-  void SetOneShot();
+  void SetOneShot() { endpoint_->SetOneShot(*this); }
 
-  // Show player frame step: see the show-player thread.
-  void CalculateFrame();
+  // Show player frame step: only a show-playing generator has one.
+  void CalculateFrame() { endpoint_->CalculateFrame(*this); }
+
+  // The line a kind's Send leaves before it takes the data.
+  void LogSend() const;
+  // Clears the flag and copies `length` bytes of data into `out` as one step,
+  // so that a write landing during the send is sent on the next pass.
+  void TakeForSend(uint8_t* out, uint32_t length);
 
   void ClearChanged();
   bool IsChanged() const { return changed.load(std::memory_order_acquire) != 0; }
@@ -112,25 +114,8 @@ class Stream {
   uint32_t bufferSize = kDmxChannels;
   uint32_t changeCount = 0;
   uint32_t statsId = 0;
-  DmxPort dmxPort;
-  uint32_t artnetUniverse = 0;
-  struct sockaddr_in artnetAddress = {};
-  uint32_t qspUniverse = 0;
-  struct sockaddr_in qspAddress = {};
-  uint8_t kinetPort = 0;
-  AcnPacket acn;
-  int sendSocket = -1;
-  uint32_t protocol = kProtocolNone;
-  uint32_t input = 0;
-  struct sockaddr_in nxbAddress = {};
-  NxbOutputPacket nxbPacket = {};
-  uint32_t nxbInput = 0;
-  DmxGenerator generator;
-  LedrunnerPort ledrunnerPort;
-  // The channel buffer, and the send buffer of a network stream (null for
-  // the other kinds); both are the stream's own storage below.
+  // The channel buffer: the stream's own storage below.
   uint8_t* data = nullptr;
-  uint8_t* packet = nullptr;
   // Set and cleared under changedMutex, which also covers `data`, the
   // counters and lastChange, so a frame is always written and read whole.
   std::atomic<uint8_t> changed{0};
@@ -144,17 +129,13 @@ class Stream {
   uint32_t dataSize = kDmxChannels;
 
  private:
+  std::unique_ptr<StreamEndpoint> endpoint_;
   std::unique_ptr<uint8_t[]> dataStorage_;
-  std::unique_ptr<uint8_t[]> packetStorage_;
 
-  void InitCommon(uint32_t id, uint32_t kind, uint32_t size);
   void CopyLocked(uint8_t* out, uint32_t length) const;
   // Counts the write and copies the bytes (clipped to the buffer) when they
   // differ; true when something changed.
   bool CopyIfChanged(const uint8_t* bytes, uint32_t length);
-  // Clears the flag and copies `length` bytes of data into `out` as one step,
-  // so that a write landing during the send is sent on the next pass.
-  void TakeForSend(uint8_t* out, uint32_t length);
 
   RuleView ruleView;
 };

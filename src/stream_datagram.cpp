@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "network_streams.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/qsp_packets.h"
 #include "protocols/sacn_packets.h"
@@ -25,25 +26,26 @@ StreamDatagram Finish(uint8_t* out, uint32_t headerSize, const uint8_t* channels
 
 }  // namespace
 
-StreamDatagram BuildStreamDatagram(const Stream& s, const uint8_t* channels, uint8_t* out) {
-  if (s.kind == kStreamNxb) {
-    BuildQsooHeader(out, s.nxbInput == 1);
+StreamDatagram BuildStreamDatagram(const Stream& stream, const uint8_t* channels, uint8_t* out) {
+  if (const NxbEndpoint* nxb = stream.As<NxbEndpoint>()) {
+    BuildQsooHeader(out, nxb->nxbInput == 1);
     // Any engine socket reaches the node; the Art-Net one is always open.
-    return Finish(out, kQsooDataOffset, channels, ArtnetRxSocket, s.nxbAddress);
+    return Finish(out, kQsooDataOffset, channels, ArtnetRxSocket, nxb->nxbAddress);
   }
-  if (s.kind != kStreamNetwork) return {};
-  switch (s.protocol) {
+  const NetworkEndpoint* s = stream.As<NetworkEndpoint>();
+  if (s == nullptr) return {};
+  switch (s->protocol) {
     case kProtocolArtnet:
-      BuildArtDmxHeader(out, s.artnetUniverse);
-      return Finish(out, kArtDmxHeaderSize, channels, s.sendSocket,
-                    WithPort(s.artnetAddress, kArtnetPort));
+      BuildArtDmxHeader(out, s->artnetUniverse);
+      return Finish(out, kArtDmxHeaderSize, channels, s->sendSocket,
+                    WithPort(s->artnetAddress, kArtnetPort));
     case kProtocolQsp:
-      BuildQspDataHeader(out, s.qspUniverse);
-      return Finish(out, kQspDataOffset, channels, s.sendSocket, s.qspAddress);
+      BuildQspDataHeader(out, s->qspUniverse);
+      return Finish(out, kQspDataOffset, channels, s->sendSocket, s->qspAddress);
     case kProtocolSacn:
-      std::memcpy(out, s.acn.packet, kSacnHeaderSize);
-      return Finish(out, kSacnHeaderSize, channels, s.sendSocket,
-                    WithPort(s.acn.destination, kSacnPort));
+      std::memcpy(out, s->acn.packet, kSacnHeaderSize);
+      return Finish(out, kSacnHeaderSize, channels, s->sendSocket,
+                    WithPort(s->acn.destination, kSacnPort));
     default:
       return {};  // KiNet output and unknown protocols send nothing
   }

@@ -23,10 +23,10 @@ void ForEachStream(Fn fn) {
 }
 
 // The first stream, in table order, that takes(index, stream) accepts, or
-// nullptr. Every stream visited is offered, so a receiver can trace its walk
-// there; later streams never see the data the first one took.
+// nullptr. Every stream visited is offered, so a caller can trace its walk
+// there.
 template <typename Takes>
-Stream* FindInputStream(Takes takes) {
+Stream* FindStream(Takes takes) {
   for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
     Stream* s = StreamTable[i];
     if (s != nullptr && takes(i, static_cast<const Stream&>(*s))) return s;
@@ -34,7 +34,9 @@ Stream* FindInputStream(Takes takes) {
   return nullptr;
 }
 
-// A network stream that receives `protocol`: what every receiver looks for.
-inline bool IsNetworkInput(const Stream& s, uint32_t protocol) {
-  return s.kind == kStreamNetwork && s.protocol == protocol && s.input == 1;
+// The stream a receiver hands its data to: later streams never see the data
+// the first one took.
+template <typename Takes>
+Stream* FindInputStream(Takes takes) {
+  return FindStream(takes);
 }

@@ -115,7 +115,7 @@ void ApplyCuelistCommand(CuelistCommand command, int32_t id, uint32_t level) {
                                                          : "OSC: changing level on cuelist: ";
   // One line per stream of the table, whatever its kind: the front end's log
   // readers count them.
-  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) VLOG(2) << text << id;
+  ForEachStream([&](uint32_t, Stream&) { VLOG(2) << text << id; });
 }
 
 void ControlCuelist(const osc::ReceivedMessage& message, std::string_view address) {
@@ -159,12 +159,9 @@ void SetChannel(const osc::ReceivedMessage& message, std::string_view address, i
   if (!ReadFiniteArgument(message, address, &value)) return;
   if (value > 255.0f) value = 255.0f;
   const uint8_t level = static_cast<uint8_t>(WholePart(value));
-  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
-    Stream* stream = StreamTable[i];
-    if (stream != nullptr && IsOscDrivenStream(*stream)) {
-      stream->WriteAt(static_cast<uint32_t>(channel), level);
-    }
-  }
+  ForEachStream([&](uint32_t, Stream& s) {
+    if (IsOscDrivenStream(s)) s.WriteAt(static_cast<uint32_t>(channel), level);
+  });
   VLOG(2) << "OSC:received " << address << " message with arguments: " << value;
 }
 

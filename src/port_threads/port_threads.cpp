@@ -3,6 +3,8 @@
 #include <glog/logging.h>
 #include <unistd.h>
 
+#include "ledrunner_port.h"
+#include "port.h"
 #include "stream.h"
 
 namespace {
@@ -11,6 +13,11 @@ uint32_t IndexOf(void* arg) { return static_cast<uint32_t>(reinterpret_cast<uint
 
 // A device with nothing to give is asked again after this long.
 constexpr useconds_t kRxPollMicros = 500;
+
+XuartPort& PortOf(Stream& stream) {
+  if (DmxPort* port = stream.As<DmxPort>()) return *port;
+  return *stream.As<LedrunnerPort>();
+}
 
 }  // namespace
 
@@ -22,36 +29,18 @@ bool HandleReceivedDmxFrame(Stream* stream, const unsigned char* frame, int coun
   return true;
 }
 
-void DmxTxStep(uint32_t index) {
-  DmxPort& port = StreamTable[index]->dmxPort;
-  sem_wait(&port.txSemaphore);
-  VLOG(4) << "DMX Tx Thread Sent: " << index;
-  port.WriteFrame();
-}
-
-void LedrunnerTxStep(uint32_t index) {
-  LedrunnerPort& port = StreamTable[index]->ledrunnerPort;
-  sem_wait(&port.txSemaphore);
-  VLOG(4) << "Ledrunner Tx Thread Sent: " << index;
-  port.WriteFrame();
-}
+void PortTxStep(uint32_t index) { PortOf(*StreamTable[index]).TransmitStep(index); }
 
 bool DmxRxStep(uint32_t index, uint8_t* frame) {
   Stream* stream = StreamTable[index];
   VLOG(4) << "DMX Rx Thread:" << index;
-  int n = stream->dmxPort.ReadFrame(frame);
+  int n = stream->As<DmxPort>()->ReadFrame(frame);
   return HandleReceivedDmxFrame(stream, frame, n);
 }
 
-void* DmxTxThread(void* arg) {
+void* PortTxThread(void* arg) {
   uint32_t index = IndexOf(arg);
-  for (;;) DmxTxStep(index);
-  return nullptr;
-}
-
-void* LedrunnerTxThread(void* arg) {
-  uint32_t index = IndexOf(arg);
-  for (;;) LedrunnerTxStep(index);
+  for (;;) PortTxStep(index);
   return nullptr;
 }
 

@@ -3,14 +3,13 @@
 // or read. The argument is the stream's index in StreamTable.
 #include <cstdint>
 
-void* DmxTxThread(void* index);
+// Transmit thread of a DMX output port or a Ledrunner port.
+void* PortTxThread(void* index);
 void* DmxRxThread(void* index);
-void* LedrunnerTxThread(void* index);
 
 // One turn of each loop, the stream looked up afresh by its index.
 // Transmit: one wait on the port's semaphore, then one write of the frame.
-void DmxTxStep(uint32_t index);
-void LedrunnerTxStep(uint32_t index);
+void PortTxStep(uint32_t index);
 // Receive: one read into `frame` (513 bytes); true when it was a DMX frame
 // and the next read follows at once.
 bool DmxRxStep(uint32_t index, uint8_t* frame);

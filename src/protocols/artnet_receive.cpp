@@ -7,13 +7,15 @@
 
 #include "device_identity.h"
 #include "protocols/artnet_packets.h"
+#include "network_streams.h"
 #include "stream_table.h"
 #include "unmatched_table.h"
 
 namespace {
 
-bool IsArtnetStream(const Stream& s) {
-  return s.kind == kStreamNetwork && s.protocol == kProtocolArtnet;
+const NetworkEndpoint* ArtnetStream(const Stream& s) {
+  const NetworkEndpoint* n = s.As<NetworkEndpoint>();
+  return n != nullptr && n->protocol == kProtocolArtnet ? n : nullptr;
 }
 
 // Nothing in the engine keeps RDM UIDs per Art-Net port (discovery keeps its
@@ -27,7 +29,8 @@ void HandleArtTodRequest(const uint8_t* packet, size_t length) {
     uint8_t address = request.addresses[i];
     VLOG(2) << "Checking universe: " << static_cast<uint32_t>(address);
     const Stream* s = FindInputStream([address](uint32_t, const Stream& t) {
-      return IsNetworkInput(t, kProtocolArtnet) && t.artnetUniverse == address;
+      const NetworkEndpoint* n = NetworkInput(t, kProtocolArtnet);
+      return n != nullptr && n->artnetUniverse == address;
     });
     if (s != nullptr) {
       VLOG(2) << "Stream: " << s->id << " is a match to incoming rdm packet with univ"
@@ -43,7 +46,8 @@ void MatchArtnetInputStream(const uint8_t* packet, int length, struct in_addr se
   if (length < 0 || !ParseArtDmx(packet, static_cast<size_t>(length), &dmx)) return;
   Stream* s = FindInputStream([&dmx](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching Input Artnet stream: " << i << " universe " << dmx.universe;
-    return IsNetworkInput(t, kProtocolArtnet) && t.artnetUniverse == dmx.universe;
+    const NetworkEndpoint* n = NetworkInput(t, kProtocolArtnet);
+    return n != nullptr && n->artnetUniverse == dmx.universe;
   });
   if (s == nullptr) {
     AddUnmatchedStream(kProtocolArtnet, dmx.universe, nullptr);
@@ -99,12 +103,13 @@ void SendArtPollReplies(const struct sockaddr_in& sender, DatagramSender send) {
 
   uint32_t bindIndex = 0, ports = 0, inputs = 0, outputs = 0;
   ForEachStream([&](uint32_t, const Stream& s) {
-    if (!IsArtnetStream(s)) return;
-    VLOG(3) << "Found artnet universe " << s.artnetUniverse;
-    uint8_t universe = static_cast<uint8_t>(s.artnetUniverse & 0xFF);
+    const NetworkEndpoint* n = ArtnetStream(s);
+    if (n == nullptr) return;
+    VLOG(3) << "Found artnet universe " << n->artnetUniverse;
+    uint8_t universe = static_cast<uint8_t>(n->artnetUniverse & 0xFF);
     // A stream fed from Art-Net is where the node outputs to; one it sends
     // from is an input of the node.
-    if (s.input == 1) {
+    if (n->input == 1) {
       reply[kPollReplyPortTypes + ports] = 0x80;
       reply[kPollReplyGoodOutput + outputs] = 0x80;
       reply[kPollReplySwOut + outputs] = universe;

@@ -4,6 +4,7 @@
 
 #include "device_identity.h"
 #include "protocols/kinet_packets.h"
+#include "network_streams.h"
 #include "stream_table.h"
 
 namespace {
@@ -22,9 +23,8 @@ void AnswerPortDiscovery(const KinetHeader& request, const struct sockaddr_in& s
   uint8_t ports[kKinetMaxReportedPorts];
   uint32_t found = 0;
   ForEachStream([&](uint32_t, const Stream& s) {
-    if (found < kKinetMaxReportedPorts && IsNetworkInput(s, kProtocolKinet)) {
-      ports[found++] = s.kinetPort;
-    }
+    const NetworkEndpoint* n = NetworkInput(s, kProtocolKinet);
+    if (found < kKinetMaxReportedPorts && n != nullptr) ports[found++] = n->kinetPort;
   });
   uint8_t reply[kKinetPortDiscoveryReplyMaxSize];
   uint32_t size =
@@ -36,7 +36,8 @@ void AnswerPortDiscovery(const KinetHeader& request, const struct sockaddr_in& s
 void MatchKinetStream(const KinetDmx& frame) {
   Stream* s = FindInputStream([&frame](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching Kinet stream: " << i;
-    return IsNetworkInput(t, kProtocolKinet) && t.kinetPort == frame.port;
+    const NetworkEndpoint* n = NetworkInput(t, kProtocolKinet);
+    return n != nullptr && n->kinetPort == frame.port;
   });
   if (s == nullptr) return;
   VLOG(2) << "Kinet Stream:" << s->id << " is a match to incoming packet";

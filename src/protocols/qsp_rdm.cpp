@@ -6,7 +6,9 @@
 #include "protocols/qsp_packets.h"
 #include "protocols/qsp_rdm_packets.h"
 #include "protocols/qsp_receive.h"
+#include "port.h"
 #include "stream.h"
+#include "stream_table.h"
 
 namespace {
 
@@ -15,16 +17,15 @@ constexpr uint32_t kDiscoverPortNumbers = 8;
 // The port of the first PORT stream with this port number, input or output;
 // nullptr when there is none.
 DmxPort* FindRdmPort(uint8_t portNumber) {
-  uint32_t count = StreamCount.load(std::memory_order_acquire);
-  for (uint32_t i = 0; i < count; ++i) {
+  Stream* s = FindStream([portNumber](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for correct PORT stream: " << i
             << " port rqst: " << static_cast<int>(portNumber);
-    Stream* s = StreamTable[i];
-    if (s == nullptr || s->kind != kStreamPort || s->dmxPort.portNumber != portNumber) continue;
+    const DmxPort* port = t.As<DmxPort>();
+    if (port == nullptr || port->portNumber != portNumber) return false;
     VLOG(2) << "QSP Stream: " << i << " is a match to incoming packet";
-    return &s->dmxPort;
-  }
-  return nullptr;
+    return true;
+  });
+  return s != nullptr ? s->As<DmxPort>() : nullptr;
 }
 
 void ReplyTo(const struct sockaddr_in& sender, const uint8_t* reply, size_t length,
@@ -95,19 +96,15 @@ void HandleQspRdmRequest(const uint8_t* packet, size_t length, const struct sock
 
 void DiscoverPort(uint32_t* counts, RdmUid* const* uidBuffers, size_t capacity) {
   for (uint32_t p = 0; p < kDiscoverPortNumbers; ++p) {
-    uint32_t count = StreamCount.load(std::memory_order_acquire);
-    for (uint32_t i = 0; i < count; ++i) {
-      Stream* s = StreamTable[i];
-      if (s == nullptr || s->kind != kStreamPort || s->dmxPort.portNumber != p ||
-          s->dmxPort.input != 0) {
-        continue;
-      }
-      VLOG(2) << "Doing automated discovery on port: " << p;
-      uint16_t found = 0;
-      s->dmxPort.Discover(&found, uidBuffers[p], capacity);
-      counts[p] = found;
-      VLOG(2) << "Got: " << found;
-      break;
-    }
+    Stream* s = FindStream([p](uint32_t, const Stream& t) {
+      const DmxPort* port = t.As<DmxPort>();
+      return port != nullptr && port->portNumber == p && port->input == 0;
+    });
+    if (s == nullptr) continue;
+    VLOG(2) << "Doing automated discovery on port: " << p;
+    uint16_t found = 0;
+    s->As<DmxPort>()->Discover(&found, uidBuffers[p], capacity);
+    counts[p] = found;
+    VLOG(2) << "Got: " << found;
   }
 }

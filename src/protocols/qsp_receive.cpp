@@ -4,6 +4,7 @@
 
 #include "device_identity.h"
 #include "protocols/qsp_packets.h"
+#include "network_streams.h"
 #include "stream_table.h"
 #include "unmatched_table.h"
 
@@ -73,7 +74,8 @@ void MatchQspStream(const uint8_t* packet, size_t length) {
   // The universe byte reads 0 to 255: a stream configured above never takes.
   Stream* s = FindInputStream([&frame](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching QSP stream: " << i;
-    return IsNetworkInput(t, kProtocolQsp) && t.qspUniverse == frame.universe;
+    const NetworkEndpoint* n = NetworkInput(t, kProtocolQsp);
+    return n != nullptr && n->qspUniverse == frame.universe;
   });
   if (s == nullptr) {
     AddUnmatchedStream(kProtocolQsp, frame.universe, nullptr);

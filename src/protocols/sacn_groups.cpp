@@ -7,6 +7,7 @@
 
 #include "device_identity.h"
 #include "protocols/sacn_packets.h"
+#include "network_streams.h"
 #include "stream_table.h"
 
 namespace {
@@ -62,11 +63,14 @@ void JoinSacnInputGroups(int fd) {
   SetMulticastOptions(fd);
   GroupJoiner joiner(fd);
   ForEachStream([&joiner](uint32_t, const Stream& s) {
-    if (!IsNetworkInput(s, kProtocolSacn)) return;
+    const NetworkEndpoint* n = NetworkInput(s, kProtocolSacn);
+    if (n == nullptr) return;
     // One membership per universe: the first input of the universe joins.
-    const Stream* first = FindInputStream([&s](uint32_t, const Stream& t) {
-      return IsNetworkInput(t, kProtocolSacn) && t.acn.universe == s.acn.universe;
+    const uint32_t universe = n->acn.universe;
+    const Stream* first = FindInputStream([universe](uint32_t, const Stream& t) {
+      const NetworkEndpoint* other = NetworkInput(t, kProtocolSacn);
+      return other != nullptr && other->acn.universe == universe;
     });
-    if (first == &s) joiner.Join(s.acn.universe);
+    if (first == &s) joiner.Join(universe);
   });
 }

@@ -2,6 +2,7 @@
 
 #include <glog/logging.h>
 
+#include "network_streams.h"
 #include "stream_table.h"
 #include "unmatched_table.h"
 
@@ -22,8 +23,8 @@ void HandleSacnDatagram(const uint8_t* bytes, size_t length, const struct sockad
 void MatchSacnStream(const SacnDataFrame& frame) {
   Stream* s = FindInputStream([&frame](uint32_t i, const Stream& t) {
     VLOG(3) << "Checking for matching sACN stream: " << i << " universe: " << frame.universe;
-    return IsNetworkInput(t, kProtocolSacn) && t.acn.universe == frame.universe &&
-           t.acn.AcceptsCid(frame.cid);
+    const NetworkEndpoint* n = NetworkInput(t, kProtocolSacn);
+    return n != nullptr && n->acn.universe == frame.universe && n->acn.AcceptsCid(frame.cid);
   });
   if (s == nullptr) {
     AddUnmatchedStream(kProtocolSacn, frame.universe, frame.cid);
@@ -31,5 +32,5 @@ void MatchSacnStream(const SacnDataFrame& frame) {
   }
   VLOG(2) << "sACN Stream:" << s->id << " is a match to incoming packet";
   // A refused source is neither written nor recorded as unmatched.
-  if (s->acn.AcceptSource(frame.priority)) s->Write(frame.slots, frame.slotCount, 0);
+  if (s->As<NetworkEndpoint>()->acn.AcceptSource(frame.priority)) s->Write(frame.slots, frame.slotCount, 0);
 }

@@ -3,10 +3,9 @@
 #include <glog/logging.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <atomic>
 
-#include "config_file.h"
-#include "show_engine/locked_engine.h"
+#include "dmx_generator.h"
 #include "stream.h"
 #include "stream_table.h"
 
@@ -14,66 +13,47 @@ namespace {
 
 constexpr useconds_t kFramePeriodUs = 41666;
 
+bool IsGeneratorOfType(const Stream& stream, uint32_t type) {
+  const DmxGenerator* generator = stream.As<DmxGenerator>();
+  return generator != nullptr && generator->type == type;
+}
+
 }  // namespace
 
-// The frame is copied out under the engine lock and written after it is
-// released, so the stream's own mutex is never held together with it.
-void WriteShowFrame(Stream& stream, bool advance) {
-  DmxEngine* engine = stream.generator.engine;
-  if (engine == nullptr) return;
-  uint8_t frame[kEngineChannels];
-  {
-    LockedEngine locked(*engine);
-    if (advance) locked.CalculateFrame();
-    locked.CopyOutputFrame(frame);
-  }
-  stream.Write(frame, kDmxChannels, 0);
-  VLOG(4) << "V-pro [1]:" << static_cast<char>(stream.data[0])
-          << "[2]:" << static_cast<char>(stream.data[1])
-          << "[3]:" << static_cast<char>(stream.data[2])
-          << "[4]:" << static_cast<char>(stream.data[3]);
-}
-
 bool IsShowPlayingStream(const Stream& stream) {
-  return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorShowPlayer;
+  return IsGeneratorOfType(stream, kGeneratorShowPlayer);
 }
 
-bool IsOscDrivenStream(const Stream& stream) {
-  return stream.kind == kStreamGenerator && stream.generator.type == kGeneratorOsc;
-}
+bool IsOscDrivenStream(const Stream& stream) { return IsGeneratorOfType(stream, kGeneratorOsc); }
 
 DmxEngine* ShowPlayingEngine() {
-  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
-    const Stream* stream = StreamTable[i];
-    if (stream != nullptr && IsShowPlayingStream(*stream)) return stream->generator.engine;
-  }
-  return nullptr;
+  const Stream* s = FindStream([](uint32_t, const Stream& t) { return IsShowPlayingStream(t); });
+  return s != nullptr ? s->As<DmxGenerator>()->engine : nullptr;
 }
 
 void PlayShowFrame() {
   bool advanced = false;
   // StreamCount is read afresh at every step: the configuration may still be
   // adding streams while the player runs.
-  for (uint32_t i = 0; i < VisibleStreamCount(); ++i) {
-    Stream* stream = StreamTable[i];
-    if (stream == nullptr || !IsShowPlayingStream(*stream)) continue;
+  ForEachStream([&advanced](uint32_t, Stream& s) {
+    if (!IsShowPlayingStream(s)) return;
     if (!advanced) {
-      stream->CalculateFrame();
+      s.CalculateFrame();
       advanced = true;
     } else {
-      WriteShowFrame(*stream, false);
+      s.As<DmxGenerator>()->WriteShowFrame(s, false);
     }
-  }
+  });
 }
 
-void* VistroProThread(void* unused) {
-  (void)unused;
+void* VistroProThread(void* configurationRead) {
+  const auto* done = static_cast<const std::atomic<bool>*>(configurationRead);
   for (;;) {
     // Read before the walk, so that the walk saw every stream there will be.
-    const bool configured = ConfigFileProcessed.load(std::memory_order_acquire);
+    const bool configured = done->load(std::memory_order_acquire);
     PlayShowFrame();
     // Nothing can start playing later, so a player without a show stops
-    // waking: 24 empty walks a second were a third of the idle engine's time.
+    // waking: 24 empty walks a second would be a third of the idle engine's time.
     if (configured && ShowPlayingEngine() == nullptr) {
       for (;;) pause();
     }

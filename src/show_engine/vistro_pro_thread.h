@@ -11,10 +11,6 @@ bool IsOscDrivenStream(const Stream& stream);
 // (yet): OSC playback commands then have nothing to act on.
 DmxEngine* ShowPlayingEngine();
 
-// Writes the engine's frame into a show-playing stream, after computing the
-// next one when `advance` (Stream::CalculateFrame).
-void WriteShowFrame(Stream& stream, bool advance);
-
 // One walk of the player over StreamTable. All show-playing streams share one
 // engine, so the engine advances one frame per walk, on the first such
 // stream, and the others receive that same frame: show time runs at 24
@@ -22,5 +18,6 @@ void WriteShowFrame(Stream& stream, bool advance);
 void PlayShowFrame();
 
 // Thread body: PlayShowFrame, then 41666 us, for ever; once the
-// configuration is read without a show-playing stream, it sleeps for good.
-void* VistroProThread(void* unused);
+// std::atomic<bool> it is handed says the configuration is read, and no
+// stream plays a show, it sleeps for good.
+void* VistroProThread(void* configurationRead);

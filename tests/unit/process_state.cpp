@@ -11,6 +11,18 @@
 #include "stream.h"
 #include "unmatched_table.h"
 
+std::unique_ptr<Stream> BuildStream(uint32_t kind, std::string_view text) {
+  const ConfigRecord record{1, StreamCount, kind, std::string(text)};
+  return std::unique_ptr<Stream>(NewConfiguredStream(record));
+}
+
+Stream* AddStream(uint32_t kind, std::string_view text) {
+  const uint32_t id = StreamCount;
+  StreamTable[id] = StartConfiguredStream({1, id, kind, std::string(text)});
+  StreamCount = id + 1;
+  return StreamTable[id];
+}
+
 void ClearStreamTable() {
   for (uint32_t i = 0; i < kStreamTableSize; ++i) {
     delete StreamTable[i];

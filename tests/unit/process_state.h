@@ -11,3 +11,16 @@ void ClearStreamTable();
 
 // All of the process-wide state back to its start.
 void ResetProcessState();
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+class Stream;
+
+// A stream as the configuration reader builds it from the text after a
+// line's letter: neither started nor stored.
+std::unique_ptr<Stream> BuildStream(uint32_t kind, std::string_view text);
+// The same, started (device opened, show loaded) and stored at the end of
+// the table, without a port thread.
+Stream* AddStream(uint32_t kind, std::string_view text);

@@ -9,6 +9,8 @@
 #include "config_file.h"
 #include "device_identity.h"
 #include "fixed_field.h"
+#include "network_streams.h"
+#include "process_state.h"
 #include "stream.h"
 
 namespace {
@@ -38,7 +40,8 @@ TEST_F(ConfigLines, NetworkLineFields) {
       {"", kProtocolNone, 0, "0.0.0.0", 0, false},
   };
   for (const auto& r : rows) {
-    Stream s(0, kStreamNetwork, 7, r.line);
+    const std::unique_ptr<Stream> built = BuildStream(kStreamNetwork, r.line);
+    const NetworkEndpoint& s = *built->As<NetworkEndpoint>();
     const bool qsp = s.protocol == kProtocolQsp;
     const sockaddr_in& a = qsp ? s.qspAddress : s.artnetAddress;
     EXPECT_EQ(s.protocol, r.protocol) << r.line;
@@ -47,28 +50,30 @@ TEST_F(ConfigLines, NetworkLineFields) {
     EXPECT_EQ(ntohs(a.sin_port), r.port) << r.line;
     EXPECT_EQ(s.IsInput(), r.input) << r.line;
   }
-  Stream kinet(0, kStreamNetwork, 7, "K260000000000001000000000000I\n");
-  EXPECT_EQ(kinet.kinetPort, 4);  // low 8 bits of 260
+  const std::unique_ptr<Stream> kinet = BuildStream(kStreamNetwork, "K260000000000001000000000000I\n");
+  EXPECT_EQ(kinet->As<NetworkEndpoint>()->kinetPort, 4);  // low 8 bits of 260
 }
 
 TEST_F(ConfigLines, NxbAndPortDirections) {
-  Stream out(0, kStreamNxb, "xO255255255255\n");
+  const std::unique_ptr<Stream> outStream = BuildStream(kStreamNxb, "xO255255255255\n");
+  const NxbEndpoint& out = *outStream->As<NxbEndpoint>();
   EXPECT_STREQ(inet_ntoa(out.nxbAddress.sin_addr), "255.255.255.255");  // no substitution
   EXPECT_EQ(ntohs(out.nxbAddress.sin_port), 3333);
   const uint8_t head[5] = {'Q', 'S', 'O', 'O', 1};
   EXPECT_EQ(0, memcmp(out.nxbPacket.bytes, head, 5));
-  Stream in(1, kStreamNxb, "xI010000000001\n");
-  EXPECT_EQ(in.nxbPacket.bytes[4], 2);
-  EXPECT_FALSE(in.IsInput());  // NXB input is not matched like a network input
-  EXPECT_TRUE(Stream(2, kStreamPort, "001I\n").IsInput());
-  EXPECT_FALSE(Stream(3, kStreamPort, "001O\n").IsInput());
+  const std::unique_ptr<Stream> in = BuildStream(kStreamNxb, "xI010000000001\n");
+  EXPECT_EQ(in->As<NxbEndpoint>()->nxbPacket.bytes[4], 2);
+  EXPECT_FALSE(in->IsInput());  // NXB input is not matched like a network input
+  EXPECT_TRUE(BuildStream(kStreamPort, "001I\n")->IsInput());
+  EXPECT_FALSE(BuildStream(kStreamPort, "001O\n")->IsInput());
 }
 
 // A full fixed line, and the OSC kind, are covered on the real binary.
 TEST_F(ConfigLines, FixedValueGenerators) {
-  Stream shortLine(1, kStreamGenerator, "000300001\n");  // 300 keeps its low 8 bits
-  EXPECT_EQ(std::string(shortLine.data, shortLine.data + 3), std::string("\x2C\x01\x00", 3));
-  EXPECT_EQ(shortLine.data[511], 0);
+  const std::unique_ptr<Stream> shortLine = BuildStream(kStreamGenerator, "000300001\n");
+  // 300 keeps its low 8 bits
+  EXPECT_EQ(std::string(shortLine->data, shortLine->data + 3), std::string("\x2C\x01\x00", 3));
+  EXPECT_EQ(shortLine->data[511], 0);
 }
 
 // Each letter selects its kind; ids and ports number on from what the tables

@@ -15,6 +15,10 @@
 
 #include "config_file.h"
 #include "device_identity.h"
+#include "dmx_generator.h"
+#include "ledrunner_port.h"
+#include "network_streams.h"
+#include "port.h"
 #include "ports/simulated_uart.h"
 #include "rdm_responder.h"
 #include "rules_file.h"
@@ -106,11 +110,12 @@ class DocumentedShow {
   std::string path_;
 };
 
-Fields DescribeNetwork(const Stream& s) {
+Fields DescribeNetwork(const Stream& stream) {
   static const char* const kProtocols[] = {"none", "artnet", "qsp", "sacn", "kinet"};
+  const NetworkEndpoint& s = *stream.As<NetworkEndpoint>();
   Fields f = {{"kind", "network"},
               {"protocol", kProtocols[s.protocol]},
-              {"input", std::to_string(s.IsInput())}};
+              {"input", std::to_string(stream.IsInput())}};
   const struct sockaddr_in* to = nullptr;
   if (s.protocol == kProtocolArtnet) {
     f["universe"] = std::to_string(s.artnetUniverse);
@@ -135,7 +140,7 @@ Fields DescribeNetwork(const Stream& s) {
 }
 
 Fields DescribeGenerator(const Stream& s, const std::string& documentedPath) {
-  const DmxGenerator& g = s.generator;
+  const DmxGenerator& g = *s.As<DmxGenerator>();
   if (g.type == kGeneratorOsc) return {{"kind", "generator"}, {"type", "osc"}};
   if (g.type == kGeneratorShowPlayer) {
     std::string running = "none";
@@ -165,7 +170,7 @@ std::vector<Fields> DescribeConfig(const Block& block, const DocumentedShow& sho
       record.text = record.text.substr(0, 6) + show.path() + "\n";
     }
     if (record.kind == kStreamLedrunnerPort) uart.WriteConf(std::stoi(record.text.substr(0, 3)), "led\n");
-    std::unique_ptr<Stream> s(NewConfiguredStream(record));
+    std::unique_ptr<Stream> s(StartConfiguredStream(record));
     Fields f;
     switch (record.kind) {
       case kStreamNetwork:
@@ -173,29 +178,34 @@ std::vector<Fields> DescribeConfig(const Block& block, const DocumentedShow& sho
         break;
       case kStreamPort: {
         const DmxPortSettings p = ParseDmxPortText(record.text);
-        f = {{"kind", "port"},          {"device", s->dmxPort.devicePath},
-             {"input", std::to_string(s->dmxPort.input)},
+        const DmxPort& port = *s->As<DmxPort>();
+        f = {{"kind", "port"},          {"device", port.devicePath},
+             {"input", std::to_string(port.input)},
              {"refresh", std::to_string(p.refreshRate)},
-             {"break", std::to_string(s->dmxPort.paramsContinuous.breakTime)},
-             {"mab", std::to_string(s->dmxPort.paramsContinuous.markAfterBreak)},
-             {"channels", std::to_string(s->dmxPort.channels)},
-             {"interslot", std::to_string(s->dmxPort.paramsContinuous.interSlot)}};
+             {"break", std::to_string(port.paramsContinuous.breakTime)},
+             {"mab", std::to_string(port.paramsContinuous.markAfterBreak)},
+             {"channels", std::to_string(port.channels)},
+             {"interslot", std::to_string(port.paramsContinuous.interSlot)}};
         break;
       }
-      case kStreamLedrunnerPort:
-        f = {{"kind", "led"}, {"device", s->ledrunnerPort.devicePath},
-             {"strip", std::to_string(s->ledrunnerPort.stripProtocol)},
-             {"order", std::to_string(s->ledrunnerPort.pixelOrder)},
-             {"group", std::to_string(s->ledrunnerPort.pixelGroupSize)}};
+      case kStreamLedrunnerPort: {
+        const LedrunnerPort& led = *s->As<LedrunnerPort>();
+        f = {{"kind", "led"}, {"device", led.devicePath},
+             {"strip", std::to_string(led.stripProtocol)},
+             {"order", std::to_string(led.pixelOrder)},
+             {"group", std::to_string(led.pixelGroupSize)}};
         break;
+      }
       case kStreamVirtual:
         f = {{"kind", "virtual"}};
         break;
-      case kStreamNxb:
-        f = {{"kind", "node"}, {"address", Address(s->nxbAddress.sin_addr)},
-             {"port", std::to_string(ntohs(s->nxbAddress.sin_port))},
-             {"input", std::to_string(s->nxbInput)}};
+      case kStreamNxb: {
+        const NxbEndpoint& node = *s->As<NxbEndpoint>();
+        f = {{"kind", "node"}, {"address", Address(node.nxbAddress.sin_addr)},
+             {"port", std::to_string(ntohs(node.nxbAddress.sin_port))},
+             {"input", std::to_string(node.nxbInput)}};
         break;
+      }
       case kStreamGenerator:
         f = DescribeGenerator(*s, documentedPath);
         break;

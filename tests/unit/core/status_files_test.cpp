@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "stats_file.h"
+#include "process_state.h"
 #include "status_file.h"
 #include "stream.h"
 #include "temp_folder.h"
@@ -34,8 +35,7 @@ class StatusFiles : public ::testing::Test {};
 // The lines themselves, and one unmatched entry per source, are covered on
 // the real binary; what stays here is the arithmetic and the table's bound.
 TEST_F(StatusFiles, StatsKilobytesWrapWithThe32BitProduct) {
-  StreamTable[0] = new Stream(0, kStreamVirtual, "\n");
-  StreamCount = 1;
+  AddStream(kStreamVirtual, "\n");
   StreamTable[0]->writeCount = 8388609;  // 512 * this = 2^32 + 512
   EXPECT_EQ(Capture(WriteStatsTo), "0,8388609,0,0 Kb\n");
 }

@@ -1,5 +1,6 @@
 // The datagram of every stream kind that sends one, byte for byte, with the
 // socket it leaves from and where it goes: no socket is opened.
+#include "network_streams.h"
 #include "stream_datagram.h"
 
 #include <arpa/inet.h>

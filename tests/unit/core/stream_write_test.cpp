@@ -24,7 +24,7 @@ class StreamWrite : public ::testing::Test {
   }
   Counters Counts() const { return {s.writeCount, s.changeCount, s.IsChanged()}; }
 
-  Stream s{0, kStreamVirtual, "\n"};
+  Stream s{0, std::make_unique<StreamEndpoint>(kStreamVirtual)};
 };
 
 // A short frame that changes only its channels is covered on the real binary.

@@ -32,12 +32,7 @@ class Generators : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
-  Stream* Add(const std::string& text) {
-    uint32_t id = StreamCount;
-    StreamTable[id] = new Stream(id, kStreamGenerator, text);
-    StreamCount = id + 1;
-    return StreamTable[id];
-  }
+  Stream* Add(const std::string& text) { return AddStream(kStreamGenerator, text); }
   Stream* AddPlayer(const char* cueList = "000") {
     return Add(std::string("001") + cueList + ShowFile("show.txt", kShow) + "\n");
   }
@@ -97,8 +92,8 @@ TEST_F(Generators, OnlyShowPlayersCalculateFrames) {
   Stream* fixed = Add("000009\n");
   Stream* osc = Add("002\n");
   Stream* other = Add("005\n");
-  Stream virtualStream(9, kStreamVirtual, "\n");
-  for (Stream* s : {fixed, osc, other, &virtualStream}) {
+  Stream* virtualStream = AddStream(kStreamVirtual, "\n");
+  for (Stream* s : {fixed, osc, other, virtualStream}) {
     const uint32_t writes = s->writeCount;
     const uint8_t first = s->data[0];
     s->CalculateFrame();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "osc_control/osc_listener.h"
+#include "process_state.h"
 #include "stream.h"
 
 namespace {
@@ -128,8 +129,7 @@ std::vector<Row> Rows() {
 }
 
 TEST(OscDatagram, HostileDatagramsAreRefusedAndOscKeepsWorking) {
-  StreamTable[0] = new Stream(0, kStreamGenerator, "002\n");  // an OSC-driven generator
-  StreamCount = 1;
+  AddStream(kStreamGenerator, "002\n");  // an OSC-driven generator
   ExamplePacketListener listener;
   uint8_t level = 0;
   for (const Row& r : Rows()) {

@@ -14,6 +14,9 @@
 #include "port_threads/port_threads.h"
 #include "ports/simulated_uart.h"
 #include "rules_file.h"
+#include "ledrunner_port.h"
+#include "port.h"
+#include "process_state.h"
 #include "stream.h"
 
 namespace {
@@ -30,13 +33,6 @@ class Ports : public ::testing::Test {
  protected:
   // The process-wide tables are reset around every test.
   void TearDown() override { uart.ReleaseWrites(); }
-
-  static Stream* Add(uint32_t kind, const std::string& text) {
-    uint32_t id = StreamCount;
-    StreamTable[id] = new Stream(id, kind, text);
-    StreamCount = id + 1;
-    return StreamTable[id];
-  }
 
   static int Pending(sem_t* semaphore) {
     int value = -1;
@@ -102,9 +98,9 @@ TEST_F(Ports, OutputStartUpOpensSetsParamsAndWritesOneZeroFrame) {
       {"001I", 1, {"open rdonly", kDefaultParams}},
   };
   for (const auto& row : rows) {
-    Stream* stream = Add(kStreamPort, row.text);
-    EXPECT_EQ(Pending(&stream->dmxPort.txSemaphore), stream->IsInput() ? 0 : 1) << row.text;
-    if (!stream->IsInput()) DmxTxStep(stream->id);
+    Stream* stream = AddStream(kStreamPort, row.text);
+    EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), stream->IsInput() ? 0 : 1) << row.text;
+    if (!stream->IsInput()) PortTxStep(stream->id);
     EXPECT_EQ(uart.Log(row.port), row.log) << row.text;
   }
 }
@@ -118,12 +114,12 @@ TEST_F(Ports, StreamDataReachesTheDeviceAsOneFrameOfItsChannels) {
   Bytes data(512);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
   for (const auto& row : rows) {
-    Stream* stream = Add(kStreamPort, row.text);
-    DmxTxStep(stream->id);  // the start-up frame
+    Stream* stream = AddStream(kStreamPort, row.text);
+    PortTxStep(stream->id);  // the start-up frame
     stream->Write(data.data(), 512, 0);
     stream->Send(0, 0);
-    EXPECT_EQ(Pending(&stream->dmxPort.txSemaphore), 1);
-    DmxTxStep(stream->id);
+    EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), 1);
+    PortTxStep(stream->id);
     Bytes frame(1, 0);
     frame.insert(frame.end(), data.begin(), data.begin() + (row.channels - 1));
     EXPECT_EQ(LastLine(row.port), "write " + xuart_sim::ToHex(frame.data(), frame.size()));
@@ -132,7 +128,7 @@ TEST_F(Ports, StreamDataReachesTheDeviceAsOneFrameOfItsChannels) {
 }
 
 TEST_F(Ports, ReceivedFramesReachTheirStreamOnlyWithStartCodeZero) {
-  Stream* stream = Add(kStreamPort, "001I\n");
+  Stream* stream = AddStream(kStreamPort, "001I\n");
   const struct {
     const char* rx;  // nullptr: nothing arrives
     bool dmx;
@@ -157,22 +153,22 @@ TEST_F(Ports, ReceivedFramesReachTheirStreamOnlyWithStartCodeZero) {
   EXPECT_TRUE(DmxRxStep(stream->id, frame));
   EXPECT_EQ(stream->data[0], 0x7F);
   EXPECT_EQ(stream->data[511], 0x7F);
-  EXPECT_EQ(stream->dmxPort.PostFrame(frame), 0) << "an input port sends nothing";
-  EXPECT_EQ(stream->dmxPort.WriteFrame(), 0);
-  Stream* output = Add(kStreamPort, "002O");
-  EXPECT_EQ(output->dmxPort.ReadFrame(frame), 0) << "an output port reads nothing";
+  EXPECT_EQ(stream->As<DmxPort>()->PostFrame(frame), 0) << "an input port sends nothing";
+  EXPECT_EQ(stream->As<DmxPort>()->WriteFrame(), 0);
+  Stream* output = AddStream(kStreamPort, "002O");
+  EXPECT_EQ(output->As<DmxPort>()->ReadFrame(frame), 0) << "an output port reads nothing";
 }
 
 TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
-  Stream* stream = Add(kStreamPort, "002O035008800080024");
+  Stream* stream = AddStream(kStreamPort, "002O035008800080024");
   uart.HoldWrites();
   std::thread transmit([&] {
-    for (int i = 0; i < 4; ++i) DmxTxStep(stream->id);
+    for (int i = 0; i < 4; ++i) PortTxStep(stream->id);
   });
   ASSERT_TRUE(uart.WaitForHeldWrite());  // the start-up frame is on the line
   for (uint8_t value : {1, 2, 3}) {
     Bytes data(512, value);
-    EXPECT_EQ(stream->dmxPort.PostFrame(data.data()), 1);
+    EXPECT_EQ(stream->As<DmxPort>()->PostFrame(data.data()), 1);
   }
   uart.ReleaseWrites();
   transmit.join();
@@ -181,15 +177,15 @@ TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
   std::string latest = "write " + xuart_sim::ToHex(frame.data(), frame.size());
   EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "params 160002005200000001000000",
                                 "write " + Zeros(24), latest, latest, latest}));
-  EXPECT_EQ(Pending(&stream->dmxPort.txSemaphore), 0);
+  EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), 0);
 }
 
 TEST_F(Ports, KLineSwitchesOnlyOutputPortsToOneShot) {
-  Add(kStreamPort, "002O040008800080513");
-  Add(kStreamPort, "001I");
+  AddStream(kStreamPort, "002O040008800080513");
+  AddStream(kStreamPort, "001I");
   uart.WriteConf(3, "led\n");
-  Add(kStreamLedrunnerPort, "003000000004");
-  Add(kStreamVirtual, "\n");
+  AddStream(kStreamLedrunnerPort, "003000000004");
+  AddStream(kStreamVirtual, "\n");
   LoadRulesText("K001005\n");
   EXPECT_EQ(LastLine(2), "params 160002000200000000000000");
   EXPECT_EQ(uart.Log(1), (Lines{"open rdonly", kDefaultParams}));
@@ -198,12 +194,12 @@ TEST_F(Ports, KLineSwitchesOnlyOutputPortsToOneShot) {
 
 TEST_F(Ports, OwnUidIsTheMakerIdThenTheSerialNumber) {
   SerialNumber = 0x01020304;
-  Stream* stream = Add(kStreamPort, "002O");
+  Stream* stream = AddStream(kStreamPort, "002O");
   const uint8_t own[6] = {0x57, 0x4B, 0x01, 0x02, 0x03, 0x04};
   const uint8_t broadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_EQ(0, std::memcmp(stream->dmxPort.ownUid.bytes, own, 6));
-  EXPECT_EQ(0, std::memcmp(stream->dmxPort.broadcastUid.bytes, broadcast, 6));
-  const DmxPortParams& rdm = stream->dmxPort.paramsRdm;
+  EXPECT_EQ(0, std::memcmp(stream->As<DmxPort>()->ownUid.bytes, own, 6));
+  EXPECT_EQ(0, std::memcmp(stream->As<DmxPort>()->broadcastUid.bytes, broadcast, 6));
+  const DmxPortParams& rdm = stream->As<DmxPort>()->paramsRdm;
   const uint8_t rdmBlock[12] = {50, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // one-shot
   EXPECT_EQ(0, std::memcmp(&rdm, rdmBlock, sizeof(rdmBlock)));
 }
@@ -223,8 +219,8 @@ TEST(LedText, FieldsAndGroupSize) {
   };
   for (const auto& row : rows) {
     uart.WriteConf(static_cast<int>(row.port), "led\n");
-    LedrunnerPort port;
-    port.Init(row.text);
+    LedrunnerPort port(row.text);
+    port.Open();
     EXPECT_EQ(port.portNumber, row.port) << row.text;
     EXPECT_EQ(port.stripProtocol, row.strip) << row.text;
     EXPECT_EQ(port.pixelOrder, row.order) << row.text;
@@ -235,8 +231,7 @@ TEST(LedText, FieldsAndGroupSize) {
   }
   // A conf without `led` makes a DMX device of it: it takes the one byte the
   // port hands it over the first of its power-on block, and nothing past it.
-  LedrunnerPort port;
-  port.Init("009000000044");
+  LedrunnerPort("009000000044").Open();
   EXPECT_EQ(uart.Log(9), (std::vector<std::string>{
                              "open wronly",
                              "warning params block of 1 bytes on a dmx port, which takes 12; 1 taken",
@@ -245,17 +240,17 @@ TEST(LedText, FieldsAndGroupSize) {
 
 TEST_F(Ports, LedPortWritesAZeroFrameThenWhatTheStreamHolds) {
   uart.WriteConf(3, "led\n");
-  Stream* stream = Add(kStreamLedrunnerPort, "003001002300\n");
-  LedrunnerTxStep(stream->id);
+  Stream* stream = AddStream(kStreamLedrunnerPort, "003001002300\n");
+  PortTxStep(stream->id);
   EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 2c", "write " + Zeros(1020)}));
   Bytes pixels(kLedrunnerFrameSize);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
   stream->Write(pixels.data(), kLedrunnerFrameSize, 0);
   stream->Send(0, 0);
-  LedrunnerTxStep(stream->id);
+  PortTxStep(stream->id);
   EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
-  EXPECT_EQ(stream->ledrunnerPort.PostFrame(nullptr), 1) << "the frame as it stands";
-  LedrunnerTxStep(stream->id);
+  EXPECT_EQ(stream->As<LedrunnerPort>()->PostFrame(nullptr), 1) << "the frame as it stands";
+  PortTxStep(stream->id);
   EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
 }
 
@@ -273,7 +268,7 @@ TEST(PortOpen, ADeviceThatDoesNotOpenEndsStartUp) {
     EXPECT_DEATH(
         {
           SimulatedUart nowhere(false);
-          Stream stream(0, row.kind, row.text);
+          AddStream(row.kind, row.text);
         },
         row.fatal)
         << row.text;

@@ -10,6 +10,7 @@
 #include "device_identity.h"
 #include "ports/simulated_uart.h"
 #include "protocols/rdm_packets.h"
+#include "port.h"
 #include "stream.h"
 #include "process_state.h"
 
@@ -42,10 +43,7 @@ class RdmPort : public ::testing::Test {
   // A PORT stream on port 5 whose line holds the responders of `conf`.
   DmxPort& Port(const std::string& conf, const char* text = "005O") {
     uart.WriteConf(5, conf);
-    uint32_t id = StreamCount;
-    StreamTable[id] = new Stream(id, kStreamPort, text);
-    StreamCount = id + 1;
-    return StreamTable[id]->dmxPort;
+    return *AddStream(kStreamPort, text)->As<DmxPort>();
   }
 
   std::vector<Transaction> Transactions() const {
@@ -172,7 +170,7 @@ TEST_F(RdmPort, AnswersAsTheyCome) {
 }
 
 TEST_F(RdmPort, TransactionNumbersCountEveryRequestAndWrap) {
-  DmxPort port;
+  DmxPort port("");
   const uint8_t expected[] = {1, 2, 255, 0, 1};
   RdmRequestBlock block;
   for (size_t i = 0; i < sizeof(expected); ++i) {
@@ -202,7 +200,7 @@ TEST_F(RdmPort, InputAndUnopenedPortsMakeNoTransaction) {
   EXPECT_TRUE(Transactions().empty());
   // A device call that fails is no transaction, whatever its result's low
   // byte says: no response is read.
-  DmxPort unopened;
+  DmxPort unopened("");
   RdmRequestBlock block;
   unopened.InitEmptyRequest(&block);
   EXPECT_EQ(unopened.RdmExchange(&block, response, &pdl), 0);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "port.h"
 #include "ports/simulated_uart.h"
 #include "protocols/qsp_packets.h"
 #include "protocols/qsp_rdm_packets.h"
@@ -29,11 +30,7 @@ class QspRdm : public ArtnetTest {
     ArtnetTest::TearDown();
   }
 
-  static void AddPort(const char* text) {
-    uint32_t id = StreamCount;
-    StreamTable[id] = new Stream(id, kStreamPort, text);
-    StreamCount = id + 1;
-  }
+  static void AddPort(const char* text) { AddStream(kStreamPort, text); }
 
   void Handle(const Bytes& p) {
     HandleQspPacket(p.data(), p.size(), From("10.1.2.9", 5555), CaptureDatagram);

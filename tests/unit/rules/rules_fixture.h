@@ -17,12 +17,7 @@
 
 class RulesTest : public ::testing::Test {
  protected:
-  Stream* AddStream(uint32_t kind = kStreamVirtual) {
-    uint32_t id = StreamCount;
-    StreamTable[id] = new Stream(id, kind, "000000000000\n");
-    StreamCount = id + 1;
-    return StreamTable[id];
-  }
+  Stream* AddStream(uint32_t kind = kStreamVirtual) { return ::AddStream(kind, "000000000000\n"); }
 
   void AddStreams(uint32_t n) { while (n-- > 0) AddStream(); }
 

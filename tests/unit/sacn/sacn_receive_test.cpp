@@ -9,6 +9,7 @@
 
 #include "receiver_test_support.h"
 #include "clock.h"
+#include "network_streams.h"
 #include "protocols/sacn_receive.h"
 
 namespace {
@@ -93,7 +94,7 @@ TEST_F(SacnInput, PriorityHoldAndTakeover) {
     Receive(5, s.priority, s.cid, s.value);
     EXPECT_EQ(in->data[0], s.expected) << s.why;
   }
-  EXPECT_EQ(in->acn.priority, 100);
+  EXPECT_EQ(in->As<NetworkEndpoint>()->acn.priority, 100);
   EXPECT_EQ(UnmatchedCount, 0u);  // refused packets are not unmatched
 }
 
