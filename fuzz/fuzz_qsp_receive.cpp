@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "any_device.h"
+#include "config_file.h"
+#include "port.h"
 #include "protocols/qsp_receive.h"
 #include "receiver_fuzz_support.h"
 #include "stream.h"
@@ -21,7 +23,7 @@ void AddRdmPort() {
   fuzz_device::AcceptEveryDeviceCall();
   DmxPort::rdmPause = [](unsigned int) {};
   uint32_t i = StreamCount.load();
-  StreamTable[i] = new Stream(i, kStreamPort, "000O");
+  StreamTable[i] = StartConfiguredStream({1, i, kStreamPort, "000O"});
   StreamCount = i + 1;
 }
 
