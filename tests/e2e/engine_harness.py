@@ -17,6 +17,7 @@ Use:
         h.main()
 """
 
+import contextlib
 import os
 import select
 import signal
@@ -111,6 +112,25 @@ def xuart_env(folder):
     return env
 
 
+def poll(check, timeout=10.0):
+    """The first result of check() that is neither None nor False, or None
+    once timeout has passed: every wait on the engine goes through here, so
+    that a slow run (sanitizers, a loaded CI) only ever costs time."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = check()
+        if value is not None and value is not False:
+            return value
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(0.02)
+
+
+def remove_file(path):
+    with contextlib.suppress(FileNotFoundError):
+        os.unlink(path)
+
+
 def write_file(path, text):
     with open(path, "w") as f:
         f.write(text)
@@ -122,16 +142,6 @@ def read_file(path):
             return f.read()
     except FileNotFoundError:
         return None
-
-
-def peer_socket(port=0, broadcast=False):
-    """A UDP socket of a test peer, bound to 127.0.0.3."""
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if broadcast:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-    s.bind((PEER_IP, port))
-    return s
 
 
 class Capture:
@@ -199,22 +209,12 @@ class Engine:
         sets up the files and then becomes the engine (None for a file leaves
         it to that script)."""
         for name in ("panic.dat", "stats.dat", "unmatched_stats.dat"):
-            try:
-                os.unlink("/tmp/" + name)
-            except FileNotFoundError:
-                pass
-        if serial is not None:
-            write_file("/tmp/serial.dat", serial)
-        elif os.path.exists("/tmp/serial.dat"):
-            os.unlink("/tmp/serial.dat")
-        if config is not None:
-            write_file("/tmp/config.dat", config)
-        elif os.path.exists("/tmp/config.dat"):
-            os.unlink("/tmp/config.dat")
-        if rules is not None:
-            write_file("/tmp/rules.dat", rules)
-        elif os.path.exists("/tmp/rules.dat"):
-            os.unlink("/tmp/rules.dat")
+            remove_file("/tmp/" + name)
+        for name, text in (("serial", serial), ("config", config), ("rules", rules)):
+            if text is None:
+                remove_file("/tmp/%s.dat" % name)
+            else:
+                write_file("/tmp/%s.dat" % name, text)
         self.stderr_path = "/tmp/engine.stderr"
         self.stdout_path = "/tmp/engine.stdout"
         full_env = dict(os.environ)
@@ -232,18 +232,10 @@ class Engine:
     def stdout(self):
         return read_file(self.stdout_path) or ""
 
-    def wait_for_log(self, text, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if text in self.stderr():
-                return True
-            if self.proc.poll() is not None:
-                return text in self.stderr()
-            time.sleep(0.02)
-        return False
-
     def wait_started(self, timeout=10.0):
-        if not self.wait_for_log("Found:", timeout):
+        # An engine that exits stops the wait at once.
+        poll(lambda: "Found:" in self.stderr() or self.proc.poll() is not None, timeout)
+        if "Found:" not in self.stderr():
             raise AssertionError("engine did not start:\n" + self.stderr())
 
     def wait_exit(self, timeout=10.0):
@@ -254,13 +246,10 @@ class Engine:
 
     def wait_for_file(self, path, predicate=lambda text: True, timeout=10.0):
         """Contents of path once predicate holds, or None."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
+        def ready():
             text = read_file(path)
-            if text is not None and predicate(text):
-                return text
-            time.sleep(0.02)
-        return None
+            return text if text is not None and predicate(text) else None
+        return poll(ready, timeout)
 
     def stats(self, index):
         """The counters [id, writes, changes, kb] of stream `index` in
@@ -272,13 +261,10 @@ class Engine:
 
     def wait_for_stats(self, index, predicate, timeout=10.0):
         """Counters of stream `index` once predicate holds for them, or None."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
+        def ready():
             counters = self.stats(index)
-            if counters is not None and predicate(counters):
-                return counters
-            time.sleep(0.02)
-        return None
+            return counters if counters is not None and predicate(counters) else None
+        return poll(ready, timeout)
 
     def interrupt(self):
         if self.proc.poll() is None:
@@ -297,6 +283,7 @@ class EngineTestCase(unittest.TestCase):
     def setUp(self):
         self._engines = []
         self._closers = []
+        self._sender = None
 
     def tearDown(self):
         for e in self._engines:
@@ -316,10 +303,33 @@ class EngineTestCase(unittest.TestCase):
         self._closers.append(c.close)
         return c
 
-    def peer(self, port=0, broadcast=False):
-        s = peer_socket(port, broadcast)
+    def peer(self, port=0):
+        """A UDP socket of a test peer, bound to 127.0.0.3."""
+        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self._closers.append(s.close)
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        s.bind((PEER_IP, port))
         return s
+
+    def send(self, packet, port, to=DEVICE_IP):
+        """Sends from one peer socket kept for the whole test."""
+        if self._sender is None:
+            self._sender = self.peer()
+        self._sender.sendto(packet, (to, port))
+
+    def assert_file(self, path, expected, timeout=10.0):
+        """Waits for path to hold exactly `expected`."""
+        if not poll(lambda: read_file(path) == expected, timeout):
+            self.assertEqual(read_file(path), expected, path)
+
+    def assert_fatal(self, message, **files):
+        """Start-up must end with status 1, the message and an empty panic
+        file, never reaching the main loop."""
+        eng = self.start_engine(wait=False, **files)
+        self.assertEqual(eng.wait_exit(), 1, eng.stderr())
+        self.assertIn(message, eng.stderr())
+        self.assertNotIn("Found:", eng.stderr())
+        self.assertEqual(read_file("/tmp/panic.dat"), "")
 
 
 def main():
