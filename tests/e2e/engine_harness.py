@@ -5,16 +5,8 @@ Every test script re-executes itself in its own network and mount namespace
 the engine's fixed paths and ports never collide between parallel tests or
 with the host. Inside, 127.0.0.2 plays the device's address (its packets
 leave from it, as on the board) and 127.255.255.255 its broadcast address;
-test peers send from 127.0.0.3.
-
-Use:
-    import engine_harness as h
-    class MyTest(h.EngineTestCase):
-        def test_x(self):
-            eng = self.start_engine(config="...", rules="...")
-            ...
-    if __name__ == "__main__":
-        h.main()
+test peers send from 127.0.0.3. A script's test cases derive from
+EngineTestCase and it ends by calling main().
 """
 
 import contextlib
@@ -34,15 +26,10 @@ PEER_IP = "127.0.0.3"
 ENGINE = None  # path of corvanta-engine, set by main()
 XUART_SIM = None  # path of libxuart_sim.so, set by main() when given
 
-DEFAULT_SERIAL = (
-    "12345678\n"
-    "127.0.0.2\n"
-    "00:1a:2b:3c:4d:5e\n"
-    "127.255.255.255\n"
-    "Test Gateway\n"
-    "0123456789abcdef0123456789abcdef\n"
-    "1\n"
-)
+# Serial, address, MAC, broadcast address, name, sACN CID, board type.
+DEFAULT_SERIAL = "".join(line + "\n" for line in (
+    "12345678", DEVICE_IP, "00:1a:2b:3c:4d:5e", BROADCAST_IP, "Test Gateway",
+    "0123456789abcdef0123456789abcdef", "1"))
 
 _NS_MARK = "CORVANTA_E2E_NAMESPACE"
 
@@ -124,6 +111,16 @@ def poll(check, timeout=10.0):
         if time.monotonic() >= deadline:
             return None
         time.sleep(0.02)
+
+
+# Art-Net, jumbo, QSP, sACN, KiNet, OSC.
+RECEIVE_PORTS = {6454, 3332, 3333, 5568, 6038, 8000}
+
+
+def bound_udp_ports():
+    """The local ports of every UDP socket of this network namespace."""
+    lines = ((read_file("/proc/net/udp") or "") + (read_file("/proc/net/udp6") or "")).splitlines()
+    return {int(line.split()[1].split(":")[1], 16) for line in lines if ":" in line.split()[1]}
 
 
 def remove_file(path):
@@ -233,23 +230,21 @@ class Engine:
         return read_file(self.stdout_path) or ""
 
     def wait_started(self, timeout=10.0):
-        # An engine that exits stops the wait at once.
-        poll(lambda: "Found:" in self.stderr() or self.proc.poll() is not None, timeout)
-        if "Found:" not in self.stderr():
-            raise AssertionError("engine did not start:\n" + self.stderr())
+        # The receive threads open their sockets while start-up goes on, and a
+        # datagram that comes first is lost: started means every one is bound.
+        def started():
+            return ("Found:" in self.stderr() and RECEIVE_PORTS <= bound_udp_ports()
+                    or self.proc.poll() is not None)
+        poll(started, timeout)
+        if "Found:" not in self.stderr() or self.proc.poll() is not None:
+            raise AssertionError("engine did not start (UDP ports bound: %s):\n%s"
+                                 % (sorted(bound_udp_ports()), self.stderr()))
 
     def wait_exit(self, timeout=10.0):
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             return None
-
-    def wait_for_file(self, path, predicate=lambda text: True, timeout=10.0):
-        """Contents of path once predicate holds, or None."""
-        def ready():
-            text = read_file(path)
-            return text if text is not None and predicate(text) else None
-        return poll(ready, timeout)
 
     def stats(self, index):
         """The counters [id, writes, changes, kb] of stream `index` in
@@ -258,13 +253,6 @@ class Engine:
         if index >= len(lines):
             return None
         return [int(v) for v in lines[index].split(" ")[0].split(",")]
-
-    def wait_for_stats(self, index, predicate, timeout=10.0):
-        """Counters of stream `index` once predicate holds for them, or None."""
-        def ready():
-            counters = self.stats(index)
-            return counters if counters is not None and predicate(counters) else None
-        return poll(ready, timeout)
 
     def interrupt(self):
         if self.proc.poll() is None:
@@ -322,14 +310,17 @@ class EngineTestCase(unittest.TestCase):
         if not poll(lambda: read_file(path) == expected, timeout):
             self.assertEqual(read_file(path), expected, path)
 
-    def assert_fatal(self, message, **files):
+    def assert_fatal(self, message, beside_start_up=False, **files):
         """Start-up must end with status 1, the message and an empty panic
-        file, never reaching the main loop."""
+        file, never reaching the main loop unless the failing thread runs
+        beside start-up."""
         eng = self.start_engine(wait=False, **files)
         self.assertEqual(eng.wait_exit(), 1, eng.stderr())
         self.assertIn(message, eng.stderr())
-        self.assertNotIn("Found:", eng.stderr())
+        if not beside_start_up:
+            self.assertNotIn("Found:", eng.stderr())
         self.assertEqual(read_file("/tmp/panic.dat"), "")
+        return eng
 
 
 def main():

@@ -8,7 +8,7 @@ import threading
 
 import artnet_frames as f
 import engine_harness as h
-from test_ports import SIM, PortsCase, log_lines
+from test_ports import PortsCase, log_lines
 
 PORT = 2
 CONFIG = "SA001000000000000I\nP002O\n"  # Art-Net universe 1 forwarded to port 2
@@ -71,11 +71,10 @@ class QspRdm(PortsCase):
                          b"QSRP\x00\x04\x00" + PAR + bytes(242 - 13))
         # DMX goes on after the last transaction: wait for a frame written
         # after it before the sender stops.
-        def written_after_last_rdm(text):
-            kinds = [line.split(" ")[1] for line in text.splitlines()]
+        def written_after_last_rdm():
+            kinds = [line[0] for line in log_lines(PORT)]
             return "write" in kinds[len(kinds) - kinds[::-1].index("rdm"):]
-        self.assertIsNotNone(eng.wait_for_file("%s/xuart%d.log" % (SIM, PORT),
-                                               written_after_last_rdm))
+        self.assertTrue(h.poll(written_after_last_rdm))
         frames.close()
         self.assertIn("Response Received ... 0 bytes", eng.stdout())
 

@@ -120,7 +120,7 @@ class Input(SacnTestCase):
         eng = self.start_engine(config=config, rules="")
         for universe in (40, 21, 1):
             fed = self.feed_until(universe, e131_packet(universe, 100, b"\x80" * 512),
-                                  lambda: eng.wait_for_stats(universe - 1, lambda c: c[2] >= 1, 0))
+                                  lambda: (eng.stats(universe - 1) or [0, 0, 0])[2] >= 1)
             self.assertTrue(fed, "universe %d not received\n%s" % (universe, eng.stderr()))
         self.assertIsNone(eng.proc.poll())
         self.assertFalse(os.path.exists("/tmp/panic.dat"))
