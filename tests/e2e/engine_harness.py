@@ -184,15 +184,20 @@ class Capture:
         return got[0] if got else None
 
 
+class Datagram(tuple):
+    """(src, sport, dst, dport, payload), with the IPv4 datagram as it
+    crossed lo in .raw, for tools that dissect it."""
+
+
 def _parse_udp(data):
     if len(data) < 28 or data[0] >> 4 != 4 or data[9] != 17:
         return None
     ihl = (data[0] & 0x0F) * 4
-    src = socket.inet_ntoa(data[12:16])
-    dst = socket.inet_ntoa(data[16:20])
     sport, dport, length = struct.unpack("!HHH", data[ihl:ihl + 6])
-    payload = data[ihl + 8:ihl + length]
-    return (src, sport, dst, dport, payload)
+    pkt = Datagram((socket.inet_ntoa(data[12:16]), sport, socket.inet_ntoa(data[16:20]), dport,
+                    data[ihl + 8:ihl + length]))
+    pkt.raw = data
+    return pkt
 
 
 class Engine:

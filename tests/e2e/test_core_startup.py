@@ -28,7 +28,8 @@ class StartUp(h.EngineTestCase):
         six = "".join(h.DEFAULT_SERIAL.splitlines(True)[:6])
         ports = "".join("P%03dO\n" % n for n in range(33))
         # The preload without its folder serves no device, as on a board
-        # without the driver.
+        # without the driver; the death tests of the port opens leave no
+        # coverage behind, so each open's way out runs here.
         no_folder = {k: v for k, v in h.xuart_env("/tmp/none").items() if k != "XUART_SIM_DIR"}
         cases = [
             ("Missing serial.dat", dict(serial=None, config=VIRTUAL)),
@@ -42,6 +43,8 @@ class StartUp(h.EngineTestCase):
              dict(config=VIRTUAL, rules="F000 001\n")),
             ("Too many Ports in config", dict(config=ports, xuart="/tmp/xuart")),
             ("Failed to open Send port/dev/xuart0", dict(config="P000O\n", env=no_folder)),
+            ("Failed to open RX port/dev/xuart4", dict(config="P004I\n", env=no_folder)),
+            ("Failed to open Send port /dev/xuart2", dict(config="L002\n", env=no_folder)),
         ]
         for message, files in cases:
             with self.subTest(message):

@@ -25,25 +25,13 @@ def qsrd(command, pid=0, data=b""):
     return b"QSRD" + bytes([PORT, command]) + PAR + struct.pack("<HBB", pid, 0, len(data)) + data
 
 
-class ArtDmxStream:
-    """Changing ArtDmx frames for universe 1, so that the port has frames to
-    write while RDM runs."""
-
-    def __init__(self, sock):
-        self.sock = sock
-        self.stop = threading.Event()
-        self.thread = threading.Thread(target=self.run)
-        self.thread.start()
-
-    def run(self):
-        n = 0
-        while not self.stop.wait(0.01):
-            n += 1
-            self.sock.sendto(f.art_dmx(1, [n & 0xFF] * 512), (h.DEVICE_IP, 6454))
-
-    def close(self):
-        self.stop.set()
-        self.thread.join()
+def stream_artdmx(sock, stop):
+    """Sends changing ArtDmx frames for universe 1 until stop is set, so that
+    the port has frames to write while RDM runs."""
+    n = 0
+    while not stop.wait(0.01):
+        n += 1
+        sock.sendto(f.art_dmx(1, [n & 0xFF] * 512), (h.DEVICE_IP, 6454))
 
 
 class QspRdm(PortsCase):
@@ -57,8 +45,11 @@ class QspRdm(PortsCase):
         eng = self.start_ports(CONFIG, RULES, {PORT: RESPONDERS})
         listener = self.peer(4000)
         listener.settimeout(30)
-        frames = ArtDmxStream(self.peer())
-        self._closers.insert(0, frames.close)
+        stop = threading.Event()
+        sender = threading.Thread(target=stream_artdmx, args=(self.peer(), stop))
+        sender.start()
+        self._closers.insert(0, sender.join)
+        self._closers.insert(0, stop.set)
 
         # The mute-deaf device is never recorded; the search still ends.
         found = bytes.fromhex("4a5b00000002" "4a5b00000001")
@@ -75,7 +66,8 @@ class QspRdm(PortsCase):
             kinds = [line[0] for line in log_lines(PORT)]
             return "write" in kinds[len(kinds) - kinds[::-1].index("rdm"):]
         self.assertTrue(h.poll(written_after_last_rdm))
-        frames.close()
+        stop.set()
+        sender.join()
         self.assertIn("Response Received ... 0 bytes", eng.stdout())
 
         log = log_lines(PORT)

@@ -35,18 +35,6 @@ def e131_packet(universe, priority, slots):
     return struct.pack("!HH", 0x0010, 0) + b"ASC-E1.17\0\0\0" + root
 
 
-def ip_udp_frame(src, sport, dst, dport, payload):
-    """The IPv4 datagram around a captured payload, for a raw-IP pcap."""
-    length = 28 + len(payload)
-    header = struct.pack("!BBHHHBBH4s4s", 0x45, 0, length, 0, 0x4000, 1, 17, 0,
-                         socket.inet_aton(src), socket.inet_aton(dst))
-    total = sum(struct.unpack("!10H", header))
-    while total > 0xFFFF:
-        total = (total & 0xFFFF) + (total >> 16)
-    header = header[:10] + struct.pack("!H", ~total & 0xFFFF) + header[12:]
-    return header + struct.pack("!HHHH", sport, dport, 8 + len(payload), 0) + payload
-
-
 def write_pcap(path, frames):
     with open(path, "wb") as f:
         f.write(struct.pack("<IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, 65535, 101))  # raw IPv4
@@ -91,7 +79,7 @@ class Output(SacnTestCase):
             self.skipTest("tshark not installed")
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "sacn.pcap")
-            write_pcap(path, [ip_udp_frame(*p) for p in got])
+            write_pcap(path, [p.raw for p in got])
             out = subprocess.run(
                 [tshark, "-r", path, "-o", "acn.heuristic_acn:TRUE", "-o", "acn.dmx_enable:TRUE",
                  "--enable-heuristic", "acn", "-V"],
