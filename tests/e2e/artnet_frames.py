@@ -1,6 +1,8 @@
-"""Art-Net and jumbo datagrams as the engine's peers send them."""
+"""Art-Net and jumbo datagrams as the engine's peers send and receive them."""
 
 import struct
+
+import engine_harness as h
 
 HEADER = b"Art-Net\x00"
 
@@ -24,5 +26,19 @@ def jumbo(size, slots):
     return bytes(frame)
 
 
-def stats_line(stream, writes, changes):
-    return "%d,%d,%d,%d Kb" % (stream, writes, changes, (512 * writes) >> 10)
+def artdmx_out(universe=None, data=b"", dst=h.PEER_IP):
+    """Matches a captured ArtDmx from the Art-Net port to dst, of `universe`
+    (any when None), whose channels start with `data`. Its header bytes are
+    the unit tests' business."""
+    def match(pkt):
+        _, sport, pdst, dport, payload = pkt
+        return ((sport, pdst, dport) == (6454, dst, 6454) and payload[:10] == HEADER + b"\x00\x50"
+                and (universe is None or payload[14:16] == struct.pack("<H", universe))
+                and payload[18:18 + len(data)] == bytes(data))
+    return match
+
+
+def stats_lines(*counts):
+    """/tmp/stats.dat for streams 0, 1, ... with these (writes, changes)."""
+    return "".join("%d,%d,%d,%d Kb\n" % (i, w, c, (512 * w) >> 10)
+                   for i, (w, c) in enumerate(counts))

@@ -5,18 +5,11 @@ Every test script re-executes itself in its own network and mount namespace
 the engine's fixed paths and ports never collide between parallel tests or
 with the host. Inside, 127.0.0.2 plays the device's address (its packets
 leave from it, as on the board) and 127.255.255.255 its broadcast address;
-test peers send from 127.0.0.3.
-
-Use:
-    import engine_harness as h
-    class MyTest(h.EngineTestCase):
-        def test_x(self):
-            eng = self.start_engine(config="...", rules="...")
-            ...
-    if __name__ == "__main__":
-        h.main()
+test peers send from 127.0.0.3. A script's test cases derive from
+EngineTestCase and it ends by calling main().
 """
 
+import contextlib
 import os
 import select
 import signal
@@ -33,15 +26,10 @@ PEER_IP = "127.0.0.3"
 ENGINE = None  # path of corvanta-engine, set by main()
 XUART_SIM = None  # path of libxuart_sim.so, set by main() when given
 
-DEFAULT_SERIAL = (
-    "12345678\n"
-    "127.0.0.2\n"
-    "00:1a:2b:3c:4d:5e\n"
-    "127.255.255.255\n"
-    "Test Gateway\n"
-    "0123456789abcdef0123456789abcdef\n"
-    "1\n"
-)
+# Serial, address, MAC, broadcast address, name, sACN CID, board type.
+DEFAULT_SERIAL = "".join(line + "\n" for line in (
+    "12345678", DEVICE_IP, "00:1a:2b:3c:4d:5e", BROADCAST_IP, "Test Gateway",
+    "0123456789abcdef0123456789abcdef", "1"))
 
 _NS_MARK = "CORVANTA_E2E_NAMESPACE"
 
@@ -111,6 +99,35 @@ def xuart_env(folder):
     return env
 
 
+def poll(check, timeout=10.0):
+    """The first result of check() that is neither None nor False, or None
+    once timeout has passed: every wait on the engine goes through here, so
+    that a slow run (sanitizers, a loaded CI) only ever costs time."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = check()
+        if value is not None and value is not False:
+            return value
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(0.02)
+
+
+# Art-Net, jumbo, QSP, sACN, KiNet, OSC.
+RECEIVE_PORTS = {6454, 3332, 3333, 5568, 6038, 8000}
+
+
+def bound_udp_ports():
+    """The local ports of every UDP socket of this network namespace."""
+    lines = ((read_file("/proc/net/udp") or "") + (read_file("/proc/net/udp6") or "")).splitlines()
+    return {int(line.split()[1].split(":")[1], 16) for line in lines if ":" in line.split()[1]}
+
+
+def remove_file(path):
+    with contextlib.suppress(FileNotFoundError):
+        os.unlink(path)
+
+
 def write_file(path, text):
     with open(path, "w") as f:
         f.write(text)
@@ -122,16 +139,6 @@ def read_file(path):
             return f.read()
     except FileNotFoundError:
         return None
-
-
-def peer_socket(port=0, broadcast=False):
-    """A UDP socket of a test peer, bound to 127.0.0.3."""
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if broadcast:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-    s.bind((PEER_IP, port))
-    return s
 
 
 class Capture:
@@ -177,15 +184,20 @@ class Capture:
         return got[0] if got else None
 
 
+class Datagram(tuple):
+    """(src, sport, dst, dport, payload), with the IPv4 datagram as it
+    crossed lo in .raw, for tools that dissect it."""
+
+
 def _parse_udp(data):
     if len(data) < 28 or data[0] >> 4 != 4 or data[9] != 17:
         return None
     ihl = (data[0] & 0x0F) * 4
-    src = socket.inet_ntoa(data[12:16])
-    dst = socket.inet_ntoa(data[16:20])
     sport, dport, length = struct.unpack("!HHH", data[ihl:ihl + 6])
-    payload = data[ihl + 8:ihl + length]
-    return (src, sport, dst, dport, payload)
+    pkt = Datagram((socket.inet_ntoa(data[12:16]), sport, socket.inet_ntoa(data[16:20]), dport,
+                    data[ihl + 8:ihl + length]))
+    pkt.raw = data
+    return pkt
 
 
 class Engine:
@@ -199,22 +211,12 @@ class Engine:
         sets up the files and then becomes the engine (None for a file leaves
         it to that script)."""
         for name in ("panic.dat", "stats.dat", "unmatched_stats.dat"):
-            try:
-                os.unlink("/tmp/" + name)
-            except FileNotFoundError:
-                pass
-        if serial is not None:
-            write_file("/tmp/serial.dat", serial)
-        elif os.path.exists("/tmp/serial.dat"):
-            os.unlink("/tmp/serial.dat")
-        if config is not None:
-            write_file("/tmp/config.dat", config)
-        elif os.path.exists("/tmp/config.dat"):
-            os.unlink("/tmp/config.dat")
-        if rules is not None:
-            write_file("/tmp/rules.dat", rules)
-        elif os.path.exists("/tmp/rules.dat"):
-            os.unlink("/tmp/rules.dat")
+            remove_file("/tmp/" + name)
+        for name, text in (("serial", serial), ("config", config), ("rules", rules)):
+            if text is None:
+                remove_file("/tmp/%s.dat" % name)
+            else:
+                write_file("/tmp/%s.dat" % name, text)
         self.stderr_path = "/tmp/engine.stderr"
         self.stdout_path = "/tmp/engine.stdout"
         full_env = dict(os.environ)
@@ -232,35 +234,22 @@ class Engine:
     def stdout(self):
         return read_file(self.stdout_path) or ""
 
-    def wait_for_log(self, text, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if text in self.stderr():
-                return True
-            if self.proc.poll() is not None:
-                return text in self.stderr()
-            time.sleep(0.02)
-        return False
-
     def wait_started(self, timeout=10.0):
-        if not self.wait_for_log("Found:", timeout):
-            raise AssertionError("engine did not start:\n" + self.stderr())
+        # The receive threads open their sockets while start-up goes on, and a
+        # datagram that comes first is lost: started means every one is bound.
+        def started():
+            return ("Found:" in self.stderr() and RECEIVE_PORTS <= bound_udp_ports()
+                    or self.proc.poll() is not None)
+        poll(started, timeout)
+        if "Found:" not in self.stderr() or self.proc.poll() is not None:
+            raise AssertionError("engine did not start (UDP ports bound: %s):\n%s"
+                                 % (sorted(bound_udp_ports()), self.stderr()))
 
     def wait_exit(self, timeout=10.0):
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             return None
-
-    def wait_for_file(self, path, predicate=lambda text: True, timeout=10.0):
-        """Contents of path once predicate holds, or None."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            text = read_file(path)
-            if text is not None and predicate(text):
-                return text
-            time.sleep(0.02)
-        return None
 
     def stats(self, index):
         """The counters [id, writes, changes, kb] of stream `index` in
@@ -269,16 +258,6 @@ class Engine:
         if index >= len(lines):
             return None
         return [int(v) for v in lines[index].split(" ")[0].split(",")]
-
-    def wait_for_stats(self, index, predicate, timeout=10.0):
-        """Counters of stream `index` once predicate holds for them, or None."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            counters = self.stats(index)
-            if counters is not None and predicate(counters):
-                return counters
-            time.sleep(0.02)
-        return None
 
     def interrupt(self):
         if self.proc.poll() is None:
@@ -297,6 +276,7 @@ class EngineTestCase(unittest.TestCase):
     def setUp(self):
         self._engines = []
         self._closers = []
+        self._sender = None
 
     def tearDown(self):
         for e in self._engines:
@@ -316,10 +296,36 @@ class EngineTestCase(unittest.TestCase):
         self._closers.append(c.close)
         return c
 
-    def peer(self, port=0, broadcast=False):
-        s = peer_socket(port, broadcast)
+    def peer(self, port=0):
+        """A UDP socket of a test peer, bound to 127.0.0.3."""
+        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self._closers.append(s.close)
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        s.bind((PEER_IP, port))
         return s
+
+    def send(self, packet, port, to=DEVICE_IP):
+        """Sends from one peer socket kept for the whole test."""
+        if self._sender is None:
+            self._sender = self.peer()
+        self._sender.sendto(packet, (to, port))
+
+    def assert_file(self, path, expected, timeout=10.0):
+        """Waits for path to hold exactly `expected`."""
+        if not poll(lambda: read_file(path) == expected, timeout):
+            self.assertEqual(read_file(path), expected, path)
+
+    def assert_fatal(self, message, beside_start_up=False, **files):
+        """Start-up must end with status 1, the message and an empty panic
+        file, never reaching the main loop unless the failing thread runs
+        beside start-up."""
+        eng = self.start_engine(wait=False, **files)
+        self.assertEqual(eng.wait_exit(), 1, eng.stderr())
+        self.assertIn(message, eng.stderr())
+        if not beside_start_up:
+            self.assertNotIn("Found:", eng.stderr())
+        self.assertEqual(read_file("/tmp/panic.dat"), "")
+        return eng
 
 
 def main():

@@ -14,22 +14,14 @@ SIM = "/tmp/xuart"
 
 
 def universe_frame(universe, channels):
-    """Matches an ArtDmx frame to 127.0.0.1 for `universe` whose first
-    channels are `channels`."""
-    def match(pkt):
-        payload = pkt[4]
-        return (pkt[2] == "127.0.0.1" and pkt[3] == 6454 and payload[:8] == f.HEADER
-                and payload[8:10] == b"\x00\x50"
-                and payload[14:16] == struct.pack("<H", universe)
-                and payload[18:18 + len(channels)] == bytes(channels))
-    return match
+    return f.artdmx_out(universe, channels, dst="127.0.0.1")
 
 
 def device_wrote(port, hex_start):
-    """Matches xuartN.log once it holds a write that starts with hex_start."""
-    return lambda text: any(line.split(" ")[1:2] == ["write"]
-                            and line.split(" ")[2].startswith(hex_start)
-                            for line in text.splitlines())
+    """Whether xuartN.log holds a write that starts with hex_start."""
+    text = h.read_file("%s/xuart%d.log" % (SIM, port)) or ""
+    return any(line.split(" ")[1:2] == ["write"] and line.split(" ")[2].startswith(hex_start)
+               for line in text.splitlines())
 
 
 class Examples(h.EngineTestCase):
@@ -46,7 +38,7 @@ class Examples(h.EngineTestCase):
         cap = self.capture()
         eng = self.run_example("artnet")
         self.assertIsNotNone(cap.first(8.0, universe_frame(1, [255, 128, 64])))
-        self.assertEqual(eng.wait_for_stats(0, lambda c: True), [0, 0, 0, 0])
+        self.assertEqual(h.poll(lambda: eng.stats(0)), [0, 0, 0, 0])
 
     def test_serial_frames_reach_the_port_the_leds_and_art_net_and_rdm_finds_two(self):
         if h.XUART_SIM is None:
@@ -55,13 +47,12 @@ class Examples(h.EngineTestCase):
         eng = self.run_example("serial")
         with open(SIM + "/xuart1.rx", "a") as rx:
             rx.write("00 ff 80 40\n")
-        self.assertIsNotNone(eng.wait_for_file(SIM + "/xuart0.log", device_wrote(0, "00ff8040")))
-        self.assertIsNotNone(eng.wait_for_file(SIM + "/xuart2.log", device_wrote(2, "ff8040")))
+        self.assertTrue(h.poll(lambda: device_wrote(0, "00ff8040") and device_wrote(2, "ff8040")))
         self.assertIsNotNone(cap.first(5.0, universe_frame(1, [255, 128, 64])))
 
         listener = self.peer(4000)
         listener.settimeout(30)
-        self.peer().sendto(b"QSRD\x00\x01" + bytes(10), ("127.0.0.1", 3333))
+        self.send(b"QSRD\x00\x01" + bytes(10), 3333, to="127.0.0.1")
         reply = listener.recv(2048)
         count = struct.unpack("<H", reply[12:14])[0]
         uids = {reply[14 + 6 * i:20 + 6 * i].hex() for i in range(count)}

@@ -42,12 +42,6 @@ def frame(universe, burst, k):
     return bytes([(seed + i * 3 + (seed >> 8)) & 0xFF for i in range(512)])
 
 
-def artdmx_out(pkt):
-    src, sport, dst, dport, payload = pkt
-    return (src == h.DEVICE_IP and dst == h.PEER_IP and dport == 6454
-            and payload[:8] == f.HEADER and payload[8:10] == b"\x00\x50")
-
-
 def universe_and_data(payload):
     return struct.unpack("<H", payload[14:16])[0], payload[18:530]
 
@@ -73,7 +67,7 @@ class BurstsEndOnTheirLastFrame(h.EngineTestCase):
             peer.sendto(f.art_dmx(PROBE_IN, value), (h.DEVICE_IP, 6454))
             deadline = time.monotonic() + 10.0
             while True:
-                pkt = cap.first(max(0.0, deadline - time.monotonic()), artdmx_out)
+                pkt = cap.first(max(0.0, deadline - time.monotonic()), f.artdmx_out())
                 self.assertIsNotNone(pkt, "probe %d never left" % probe)
                 universe, data = universe_and_data(pkt[4])
                 if universe == PROBE_OUT:

@@ -10,8 +10,8 @@ import os
 import re
 import shutil
 import subprocess
-import time
 
+import artnet_frames as f
 import engine_harness as h
 
 ENGINE_SIDE = "10.77.0.2"
@@ -58,10 +58,8 @@ class OladPeer(h.EngineTestCase):
         self.holder = subprocess.Popen(["unshare", "--net", "sleep", "infinity"])
         self.addCleanup(stop, self.holder)
         own = os.readlink("/proc/self/ns/net")
-        deadline = time.monotonic() + 5.0
-        while os.readlink("/proc/%d/ns/net" % self.holder.pid) == own:
-            self.assertLess(time.monotonic(), deadline, "olad's namespace never appeared")
-            time.sleep(0.01)
+        self.assertTrue(h.poll(lambda: os.readlink("/proc/%d/ns/net" % self.holder.pid) != own),
+                        "olad's namespace never appeared")
         run(["ip", "link", "add", "vengine", "type", "veth", "peer", "name", "volad",
              "netns", str(self.holder.pid)])
         run(["ip", "addr", "add", ENGINE_SIDE + "/24", "brd", "+", "dev", "vengine"])
@@ -82,16 +80,16 @@ class OladPeer(h.EngineTestCase):
                 stdout=log, stderr=log, cwd="/tmp")
         self.addCleanup(stop, olad)
 
-        deadline = time.monotonic() + 10.0
-        while time.monotonic() < deadline:
+        def device():
+            self.assertIsNone(olad.poll(), h.read_file("/tmp/olad.log"))
             info = subprocess.run(self.in_olad_net(["ola_dev_info"]), capture_output=True,
                                   text=True).stdout
             found = re.search(r"Device (\d+): ArtNet", info)
-            if found:
-                return found.group(1)
-            self.assertIsNone(olad.poll(), h.read_file("/tmp/olad.log"))
-            time.sleep(0.05)
-        self.fail("olad's Art-Net device never appeared:\n" + (h.read_file("/tmp/olad.log") or ""))
+            return found and found.group(1)
+        found = h.poll(device)
+        self.assertIsNotNone(found, "olad's Art-Net device never appeared:\n"
+                             + (h.read_file("/tmp/olad.log") or ""))
+        return found
 
     def test_three_channels_from_olad_reach_the_engine(self):
         self.start_engine(config=CONFIG, rules=RULES)
@@ -101,20 +99,14 @@ class OladPeer(h.EngineTestCase):
         # A full frame first, from a plain peer: olad's short frame must
         # change its own channels only.
         held = bytes([5] * 512)
-        self.peer().sendto(b"Art-Net\x00\x00\x50\x00\x0e\x00\x00\x01\x00\x02\x00" + held,
-                           (h.DEVICE_IP, 6454))
-
-        def universe_2(data):
-            return lambda p: (p[2] == h.PEER_IP and p[3] == 6454 and p[4][:10] ==
-                              b"Art-Net\x00\x00\x50" and p[4][14:16] == b"\x02\x00"
-                              and p[4][18:] == data)
-        self.assertIsNotNone(cap.first(5.0, universe_2(held)), "the full frame never left")
+        self.send(f.art_dmx(1, held), 6454)
+        self.assertIsNotNone(cap.first(5.0, f.artdmx_out(2, held)), "the full frame never left")
 
         run(self.in_olad_net(["ola_patch", "-d", device, "-p", "0", "-u", "1"]))
         run(self.in_olad_net(["ola_set_dmx", "-u", "1", "-d", "10,20,30"]))
         # olad pads three channels to four, so channel 4 becomes 0.
         expected = bytes([10, 20, 30, 0]) + held[4:]
-        self.assertIsNotNone(cap.first(10.0, universe_2(expected)),
+        self.assertIsNotNone(cap.first(10.0, f.artdmx_out(2, expected)),
                              "olad's three channels never reached the engine")
 
 

@@ -2,11 +2,11 @@
 into a generator stream, forwarded to an Art-Net output, steered by a real
 OSC client."""
 
-import os
 import socket
 import struct
 import subprocess
 
+import artnet_frames as f
 import engine_harness as h
 
 SHOW_PATH = "/tmp/show.txt"
@@ -24,28 +24,16 @@ CONFIG = ("C001000" + SHOW_PATH + "\n"     # 0: plays the show, list 0 auto-star
 RULES = "F000 001\nF002 003\n"
 
 
-def universe_frames(universe):
-    def match(pkt):
-        payload = pkt[4]
-        return (pkt[1] == 6454 and pkt[2] == h.PEER_IP and payload[:8] == b"Art-Net\x00"
-                and payload[8:10] == b"\x00\x50" and payload[14:16] == struct.pack("<H", universe))
-    return match
-
-
 def osc(path, value):
     """One message with one float, from a real OSC client."""
     subprocess.run(["oscsend", h.DEVICE_IP, "8000", path, "f", str(value)], check=True)
 
 
 class ShowAndOsc(h.EngineTestCase):
-    def wait_channels(self, cap, universe, want, timeout=5.0):
-        """The first frame of `universe` whose channels hold `want` {index: value}."""
-        def match(pkt):
-            return universe_frames(universe)(pkt) and all(
-                pkt[4][18 + i] == v for i, v in want.items())
-        got = cap.first(timeout, match)
-        self.assertIsNotNone(got, "no frame on universe %d with %r" % (universe, want))
-        return got[4][18:]
+    def wait_frame(self, cap, universe, data):
+        """Waits for a frame of `universe` whose channels start with `data`."""
+        self.assertIsNotNone(cap.first(5.0, f.artdmx_out(universe, data)),
+                             "no frame on universe %d starting %r" % (universe, list(data)))
 
     def test_show_frames_follow_the_show_and_osc_steers_them(self):
         h.write_file(SHOW_PATH, SHOW)
@@ -53,37 +41,34 @@ class ShowAndOsc(h.EngineTestCase):
         eng = self.start_engine(config=CONFIG, rules=RULES, env={"GLOG_v": "1"})
 
         # The 2 s rise arrives frame by frame at the output, never falling.
-        frames = [p[4][18:] for p in cap.packets(3.5, universe_frames(1))]
-        rise = [f[1] for f in frames]
+        frames = [p[4][18:] for p in cap.packets(3.5, f.artdmx_out(1))]
+        rise = [frame[1] for frame in frames]
         self.assertEqual(rise, sorted(rise))
         self.assertGreater(len(set(rise)), 10, rise)
         self.assertEqual(frames[-1][:4], bytes([200, 100, 50, 0]))
-        self.assertTrue(all(f[0] == 200 for f in frames))
+        self.assertTrue(all(frame[0] == 200 for frame in frames))
 
         # The grand master scales intensity channels only.
         osc("/vpro/gm", 51.0)
-        self.wait_channels(cap, 1, {0: 40, 1: 100, 2: 50})
+        self.wait_frame(cap, 1, [40, 100, 50])
         osc("/vpro/gm", 255.0)
-        self.wait_channels(cap, 1, {0: 200})
+        self.wait_frame(cap, 1, [200])
 
         # A push button's release (0.0) starts nothing; the press does.
         cap.drain()
         osc("/vpro/cuelist/1/command/go", 0.0)
         osc("/vpro/cuelist/1/command/go", 1.0)
-        frame = self.wait_channels(cap, 1, {3: 250})
-        self.assertEqual(frame[:4], bytes([200, 100, 50, 250]))
+        self.wait_frame(cap, 1, [200, 100, 50, 250])
         osc("/vpro/cuelist/1/command/pause", 1.0)
-        frame = self.wait_channels(cap, 1, {3: 0})
-        self.assertEqual(frame[:4], bytes([200, 100, 50, 0]))
+        self.wait_frame(cap, 1, [200, 100, 50, 0])
 
         osc("/cvmk2/5", 77.6)
-        frame = self.wait_channels(cap, 2, {5: 77})
-        self.assertEqual(frame, bytes(5) + bytes([77]) + bytes(506))
+        self.wait_frame(cap, 2, bytes(5) + bytes([77]) + bytes(506))
 
         # A datagram that is no OSC at all does not stop the listener.
-        self.peer().sendto(b"#bundle\x00garbage", (h.DEVICE_IP, 8000))
+        self.send(b"#bundle\x00garbage", 8000)
         osc("/cvmk2/6", 12.0)
-        self.wait_channels(cap, 2, {5: 77, 6: 12})
+        self.wait_frame(cap, 2, bytes(5) + bytes([77, 12]))
 
         # Left to the library, an element size of -4 holds its bundle reader on
         # one element for ever, alone or inside a valid bundle, and a blob size
@@ -94,25 +79,20 @@ class ShowAndOsc(h.EngineTestCase):
         nested = b"#bundle\x00" + bytes(8) + struct.pack(">i", len(negative)) + negative
         blob = bytes.fromhex("2f63766d6b322f35000000002c626200ffff615000194900429b3333")
         for bad in (negative, nested, blob):
-            self.peer().sendto(bad, (h.DEVICE_IP, 8000))
+            self.send(bad, 8000)
         osc("/vpro/gm", 51.0)
-        self.wait_channels(cap, 1, {0: 40})
+        self.wait_frame(cap, 1, [40])
         self.assertGreaterEqual(eng.stderr().count("OSC Exeception"), 4)
 
     def test_missing_show_file_and_taken_osc_port_are_fatal(self):
-        eng = self.start_engine(wait=False, config="C001000/tmp/no-show.txt\n", rules="")
-        self.assertEqual(eng.wait_exit(), 1)
-        self.assertTrue(os.path.exists("/tmp/panic.dat"))
+        eng = self.assert_fatal("Generator Vistro Engine can't open file[/tmp/no-show.txt]",
+                                config="C001000/tmp/no-show.txt\n", rules="")
         self.assertIn("Error: No such file or directory", eng.stderr())
-        self.assertIn("Generator Vistro Engine can't open file[/tmp/no-show.txt]", eng.stderr())
-
         blocker = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self._closers.append(blocker.close)
         blocker.bind(("0.0.0.0", 8000))
-        eng = self.start_engine(wait=False, config="", rules="")
-        self.assertEqual(eng.wait_exit(), 1)
-        self.assertTrue(os.path.exists("/tmp/panic.dat"))
-        self.assertIn("Could not bind OSC socket on port 8000", eng.stderr())
+        self.assert_fatal("Could not bind OSC socket on port 8000", beside_start_up=True,
+                          config="", rules="")
 
 
 if __name__ == "__main__":
