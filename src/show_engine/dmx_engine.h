@@ -5,10 +5,11 @@
 // precedence (or added, for additive layers), the rest latest-takes-
 // precedence, undriven channels held, intensity scaled by the grand master.
 //
-// Locking: the engine has one lock and no operation takes it itself. The
+// Locking: the engine has one lock, which only Run takes itself. The other
 // operations are not public: another thread reaches a shared engine only
 // through a LockedEngine (show_engine/locked_engine.h), which holds the lock
-// for as long as it lives, so a call without the lock does not compile.
+// for as long as it lives, so a call without the lock does not compile. An
+// OwnedEngine, seen by one thread alone, opens them without the lock.
 #include <cstdint>
 #include <deque>
 #include <map>
