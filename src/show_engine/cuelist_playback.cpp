@@ -1,30 +1,28 @@
-// Frame-by-frame playback of a layer (cue stepping, oscillators, fades) and
-// the engine operations that start, pause and edit cues and cue lists.
+// Frame-by-frame playback of a layer: cue stepping, oscillators, fades.
 #include <algorithm>
 
-#include "show_engine/dmx_engine.h"
 #include "show_engine/engine_globals.h"
 #include "show_engine/engine_layer.h"
 
-void DmxEngineLayer::Update() {
-  if (inactive) return;
+LayerRequests DmxEngineLayer::Update() {
+  if (inactive) return 0;
   std::fill(std::begin(offsets), std::end(offsets), 0);
 
+  LayerRequests requests = 0;
   if (state == kLayerRunning || state == kLayerHalted) {
     if (countdown <= 0) {
       const auto& entries = cuelist.entries;
       if (currentEntry < 0 || static_cast<size_t>(currentEntry) >= entries.size()) {
         // A reload can leave the position past the end of a shorter (or
         // empty) list; there is no entry to test or step from.
-        Stop();
-        return;
+        return Stop();
       }
       // The halt is tested before the entry is applied, so a list whose
       // first entry halts never applies it.
       if (entries[static_cast<size_t>(currentEntry)].halt == 1) {
         state = kLayerHalted;
       } else {
-        CueStep();
+        requests = CueStep();
       }
     }
     const int32_t step = FrameStep();
@@ -36,12 +34,14 @@ void DmxEngineLayer::Update() {
   UpdateLevelFade();
   UpdateChannelFades();
 
+  // A cue step leaves the layer running, so it never asks for both.
   if ((state == kLayerHalted || state == kLayerPaused) && !levelFade && channelFades.empty()) {
-    Stop();
+    return Stop();
   }
+  return requests;
 }
 
-void DmxEngineLayer::CueStep() {
+LayerRequests DmxEngineLayer::CueStep() {
   state = kLayerRunning;
   const int32_t count = static_cast<int32_t>(cuelist.entries.size());
   int32_t index = nextEntry;
@@ -52,11 +52,12 @@ void DmxEngineLayer::CueStep() {
   }
   // The entry is read in place: applying a cue leaves the list as it is.
   const CuelistEntry& entry = cuelist.entries[static_cast<size_t>(index)];
-  ApplyCue(entry.cue, false, entry.timings, 0);
+  const LayerRequests requests = ApplyCue(entry.cue, false, entry.timings, 0);
   currentEntry = index;
   // The excess of the last countdown is carried into this entry.
   countdown = SaturateToInt32(int64_t{countdown} + EntryLength(entry));
   nextEntry = index + 1 < count ? index + 1 : 0;
+  return requests;
 }
 
 void DmxEngineLayer::UpdateOscillators() {
@@ -101,7 +102,8 @@ void DmxEngineLayer::LoadCuelist(const Cuelist& list) {
   nextEntry = 0;
 }
 
-void DmxEngineLayer::ReloadCuelist(const Cuelist& list) {
+LayerRequests DmxEngineLayer::ReloadCuelist(const Cuelist& list) {
+  LayerRequests requests = kLayerRecomputeFrame;
   cuelist.name = list.name;
   cuelist.entries = list.entries;
   const int32_t count = static_cast<int32_t>(cuelist.entries.size());
@@ -119,7 +121,7 @@ void DmxEngineLayer::ReloadCuelist(const Cuelist& list) {
         timing.rise = 0;
         timing.hold = countdown;
       }
-      ApplyCue(entry.cue, true, timings, 0);
+      requests |= ApplyCue(entry.cue, true, timings, 0);
     }
     start += length;
   }
@@ -129,10 +131,10 @@ void DmxEngineLayer::ReloadCuelist(const Cuelist& list) {
     currentEntry = 0;
     nextEntry = 0;
   }
-  engine->CalculateFrame();
+  return requests;
 }
 
-void DmxEngineLayer::Pause() {
+LayerRequests DmxEngineLayer::Pause() {
   clock = 0;
   countdown = 0;
   currentEntry = 0;
@@ -141,105 +143,19 @@ void DmxEngineLayer::Pause() {
     channelFades.Release();
     state = kLayerPaused;
   } else if (state == kLayerPaused) {
-    Stop();
+    return Stop();
   }
+  return 0;
 }
 
-void DmxEngineLayer::Stop() {
+LayerRequests DmxEngineLayer::Stop() {
   oscillators.clear();
   state = kLayerStopped;
   DeleteChannelFades();
   // The layer stays in the mix and drives its channels at their start
   // values; shows rely on a stopped list putting its channels back.
   for (uint16_t channel : channelList) {
-    SetChannelValue(channel, engine->startValues[channel], false);
+    SetChannelValue(channel, tables->startValues[channel], false);
   }
-  engine->CalculateFrame();
-}
-
-int32_t DmxEngine::GoCuelist(int32_t id, uint8_t additiveFlag, int32_t newLevel) {
-  DmxEngineLayer* layer = FindCuelistLayer(id);
-  if (!layer) return 0;
-  layer->inactive = 0;
-  if (layer->state == kLayerStopped || layer->state == kLayerPaused) {
-    layer->additive = additiveFlag;
-    const Cuelist& list = show.cuelists.at(id);
-    layer->LoadCuelist(list);
-    layer->state = list.entries.empty() ? kLayerStopped : kLayerRunning;
-  }
-  layer->level = newLevel;
-  MoveLayerToTop(layer);
-  return 1;
-}
-
-int32_t DmxEngine::PauseCuelist(int32_t id, uint8_t additiveFlag) {
-  DmxEngineLayer* layer = FindCuelistLayer(id);
-  if (!layer) return 0;
-  layer->additive = additiveFlag;
-  layer->Pause();
-  return 1;
-}
-
-namespace {
-
-void SettleLevelFade(DmxEngineLayer& layer) {
-  if (!layer.levelFade) return;
-  layer.level = layer.levelFade->GetValue();
-  layer.levelFade.reset();
-}
-
-}  // namespace
-
-int32_t DmxEngine::GoCue(int32_t id, uint8_t additiveFlag, int32_t newLevel) {
-  DmxEngineLayer* layer = FindCueLayer(id);
-  if (!layer) return 0;
-  if (layer->inactive || layer->muted) layer->ResetOscillatorPhases();
-  layer->additive = additiveFlag;
-  const int32_t time = FadeTimeOf(show.fadeIn, id);
-  SettleLevelFade(*layer);
-  if (newLevel != layer->level) {
-    layer->levelFade.emplace(layer->level, newLevel, time, 0);
-  }
-  layer->inactive = 0;
-  MoveLayerToTop(layer);
-  return 1;
-}
-
-int32_t DmxEngine::ReleaseCue(int32_t id, uint8_t additiveFlag, uint8_t immediate) {
-  DmxEngineLayer* layer = FindCueLayer(id);
-  if (!layer) return 0;
-  layer->additive = additiveFlag;
-  const int32_t time = immediate ? 0 : FadeTimeOf(show.fadeOut, id);
-  SettleLevelFade(*layer);
-  if (layer->level != 0) layer->levelFade.emplace(layer->level, 0, time, 0);
-  return 1;
-}
-
-void DmxEngine::StoreCue(int32_t id, const Cue& cue) {
-  show.cues[id] = cue;
-  if (DmxEngineLayer* layer = FindLayer(cueLayers, id)) {
-    layer->ApplyCue(show.cues[id], false, {}, static_cast<uint32_t>(FadeTimeOf(show.fadeIn, id)));
-  }
-}
-
-DmxEngineLayer* DmxEngine::CreateCue(int32_t id, const Cue& cue, int32_t fadeIn, int32_t fadeOut) {
-  DropLayer(cueLayers, id);
-  show.cues[id] = cue;
-  show.fadeIn[id] = fadeIn;
-  show.fadeOut[id] = fadeOut;
-  DmxEngineLayer* layer = AddLayer(cueLayers, id);
-  layer->ApplyCue(show.cues[id], false, {}, static_cast<uint32_t>(fadeIn));
-  layer->inactive = 1;
-  return layer;
-}
-
-DmxEngineLayer* DmxEngine::CreateCuelist(int32_t id, const Cuelist& list) {
-  DropLayer(cuelistLayers, id);
-  show.cuelists[id] = list;
-  return AddLayer(cuelistLayers, id);
-}
-
-void DmxEngine::UpdateCuelist(int32_t id, const Cuelist& list) {
-  show.cuelists[id] = list;
-  if (DmxEngineLayer* layer = FindLayer(cuelistLayers, id)) layer->ReloadCuelist(show.cuelists[id]);
+  return kLayerRecomputeFrame;
 }

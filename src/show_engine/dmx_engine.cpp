@@ -33,8 +33,10 @@ namespace {
 
 // The frame computation of DmxEngine::CalculateFrame. A function of its own
 // so that it can be built for several vector units: calls from other files
-// then still find one plain symbol.
-SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine) {
+// then still find one plain symbol. `serve` does what a layer's update asks
+// for, which may be this whole computation once more.
+SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine,
+                                   void (*serve)(DmxEngine&, DmxEngineLayer*, LayerRequests)) {
   uint8_t(&outputFrame)[kEngineChannels] = engine.outputFrame;
   uint8_t(&touched)[kEngineChannels] = engine.touched;
   uint8_t(&liveValues)[kEngineChannels] = engine.liveValues;
@@ -73,10 +75,12 @@ SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine) {
   // Both passes walk by position and read the size afresh: a cue step moves
   // its layer to the top mid-walk, and shows are timed on the resulting
   // order (the moved layer is met again on top, the one after it is not
-  // updated this frame). Iterators would be invalidated by the move.
+  // updated this frame). Iterators would be invalidated by the move. A list
+  // that stops has the whole frame computed there and then, inside this one,
+  // so every layer is updated once more: shows are timed on that too.
   for (size_t position = 0; position < layers.size(); ++position) {
     DmxEngineLayer* layer = layers[position];
-    layer->Update();
+    if (const LayerRequests requests = layer->Update()) serve(engine, layer, requests);
     if (!layer->additive || layer->inactive || layer->muted) continue;
     mix(*layer, add);
   }
@@ -117,7 +121,16 @@ SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine) {
 
 }  // namespace
 
-void DmxEngine::CalculateFrame() { ComputeFrame(*this); }
+void DmxEngine::CalculateFrame() {
+  ComputeFrame(*this, [](DmxEngine& engine, DmxEngineLayer* layer, LayerRequests requests) {
+    engine.Serve(layer, requests);
+  });
+}
+
+void DmxEngine::Serve(DmxEngineLayer* layer, LayerRequests requests) {
+  if (requests & kLayerToTop) MoveLayerToTop(layer);
+  if (requests & kLayerRecomputeFrame) CalculateFrame();
+}
 
 void DmxEngine::Run() {
   uint8_t frame[kEngineChannels];

@@ -5,11 +5,11 @@
 // precedence (or added, for additive layers), the rest latest-takes-
 // precedence, undriven channels held, intensity scaled by the grand master.
 //
-// Locking: the engine has one lock and no operation takes it itself. The
+// Locking: the engine has one lock, which only Run takes itself. The other
 // operations are not public: another thread reaches a shared engine only
 // through a LockedEngine (show_engine/locked_engine.h), which holds the lock
-// for as long as it lives, so a call without the lock does not compile. The
-// layers call back into their engine inside a frame, under that same lock.
+// for as long as it lives, so a call without the lock does not compile. An
+// OwnedEngine, seen by one thread alone, opens them without the lock.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -22,7 +22,8 @@
 #include "show_engine/engine_layer.h"
 #include "show_engine/show.h"
 
-class DmxEngine {
+// The channel tables are the part of the engine its layers read.
+class DmxEngine : public ChannelTables {
  public:
   static DmxEngine* GetInstance();
   static void DestroyInstance();
@@ -35,16 +36,9 @@ class DmxEngine {
   // Computes frames for ever, each under the lock.
   virtual void Run();
 
-  static bool IsIntensity(int32_t type) { return type == 2 || type == 7; }
-  bool IsIntensityChannel(uint32_t channel) const { return IsIntensity(channelTypes[channel]); }
-
   std::deque<DmxEngineLayer*> layers;  // bottom first; the maps own the layers
   uint8_t outputFrame[kEngineChannels] = {};
   uint8_t touched[kEngineChannels] = {};
-  int32_t channelTypes[kEngineChannels] = {};
-  int32_t channelSubtypes[kEngineChannels] = {};
-  uint8_t startValues[kEngineChannels] = {};
-  uint8_t liveValues[kEngineChannels] = {};
   Show show;
   std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cueLayers;
   std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cuelistLayers;
@@ -54,7 +48,6 @@ class DmxEngine {
 
  protected:
   friend class LockedEngine;
-  friend class DmxEngineLayer;
 
   // Computes the next frame into outputFrame.
   void CalculateFrame();
@@ -97,6 +90,8 @@ class DmxEngine {
   DmxEngineLayer* AddLayer(LayerMap& layerMap, int32_t id);
   // Takes the layer under id off the stack and destroys it.
   void DropLayer(LayerMap& layerMap, int32_t id);
+  // Does what a layer operation asked for, the move before the frame.
+  void Serve(DmxEngineLayer* layer, LayerRequests requests);
 
   std::mutex lock_;
 };

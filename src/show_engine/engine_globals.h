@@ -1,7 +1,8 @@
 #pragma once
 // Process-wide playback values shared by the frame mix, the fades and the
-// oscillators. They are written only by the engine's own setters, which run
-// under the engine lock; atomics keep a stray reader on another thread sound.
+// oscillators. They are written only by the engine's own setters, under the
+// engine lock or on an engine one thread owns; atomics keep a stray reader on
+// another thread sound.
 #include <atomic>
 #include <cstdint>
 

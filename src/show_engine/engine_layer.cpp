@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "show_engine/dmx_engine.h"
 #include "show_engine/engine_globals.h"
 
-DmxEngineLayer::DmxEngineLayer(DmxEngine* engine) : engine(engine) { Clear(); }
+DmxEngineLayer::DmxEngineLayer(const ChannelTables* tables) : tables(tables) { Clear(); }
 
 DmxEngineLayer::~DmxEngineLayer() = default;
 
@@ -16,7 +15,7 @@ int32_t DmxEngineLayer::HasChannel(uint32_t channel) {
 // Level given as anything a caller stored; products are taken wide.
 int32_t DmxEngineLayer::ScaledValue(uint32_t channel, int32_t offset) const {
   if (channel >= kEngineChannels) return 0;
-  const int64_t f = engine->IsIntensityChannel(channel) ? level : kFullLevel;
+  const int64_t f = tables->IsIntensityChannel(channel) ? level : kFullLevel;
   const int64_t sum = int64_t{offset} * f / kFullLevel + int64_t{values[channel]} * f / kFullLevel;
   return static_cast<int32_t>(std::clamp<int64_t>(sum, 0, 255));
 }
@@ -91,7 +90,7 @@ void DmxEngineLayer::AddChannelFade(uint16_t channel, uint8_t value, int32_t ris
                                     int32_t fall) {
   if (channel >= kEngineChannels) return;
   channelFades.Stage(channel, kNoFineChannel,
-                     static_cast<uint16_t>(engine->startValues[channel] << 8),
+                     static_cast<uint16_t>(tables->startValues[channel] << 8),
                      static_cast<uint16_t>(value << 8), 0, rise, hold, fall);
   channelFades.Commit();
   fadeChannelsPending_ = true;
@@ -101,9 +100,9 @@ void DmxEngineLayer::AddChannelFade(uint16_t channel, uint16_t fineChannel, uint
                                     uint8_t fine, int32_t rise, int32_t hold, int32_t fall) {
   if (channel >= kEngineChannels) return;
   if (fineChannel >= kEngineChannels) fineChannel = kNoFineChannel;
-  const uint8_t fromFine = fineChannel == kNoFineChannel ? 0 : engine->startValues[fineChannel];
+  const uint8_t fromFine = fineChannel == kNoFineChannel ? 0 : tables->startValues[fineChannel];
   channelFades.Stage(channel, fineChannel,
-                     static_cast<uint16_t>(engine->startValues[channel] << 8 | fromFine),
+                     static_cast<uint16_t>(tables->startValues[channel] << 8 | fromFine),
                      static_cast<uint16_t>(coarse << 8 | fine), 0, rise, hold, fall);
   channelFades.Commit();
   fadeChannelsPending_ = true;
@@ -177,11 +176,11 @@ void DmxEngineLayer::StagePairs(const Cue& cue, const std::vector<CueTiming>& ti
   for (size_t p = 0; p < count; ++p) {
     const uint16_t channel = cue.values[p].channel;
     if (channel >= kEngineChannels) continue;
-    const int32_t type = engine->channelTypes[channel];
+    const int32_t type = tables->channelTypes[channel];
     // Only types 1 and 7 fill a slot, and a pair can only complete on the
     // value that fills its last slot.
     if (type != 1 && type != 7) continue;
-    const int32_t subtype = engine->channelSubtypes[channel];
+    const int32_t subtype = tables->channelSubtypes[channel];
     for (size_t s = 0; s < kPairCount; ++s) {
       if (type != kPairSlots[s].type) continue;
       if (subtype == kPairSlots[s].coarseSubtype) coarseSlot[s] = static_cast<int64_t>(p);
@@ -193,7 +192,7 @@ void DmxEngineLayer::StagePairs(const Cue& cue, const std::vector<CueTiming>& ti
       const CueValue& coarse = cue.values[static_cast<size_t>(coarseSlot[s])];
       const CueValue& fine = cue.values[static_cast<size_t>(fineSlot[s])];
       if (timing) {
-        const uint8_t* start = engine->startValues;
+        const uint8_t* start = tables->startValues;
         channelFades.Stage(coarse.channel, fine.channel,
                            static_cast<uint16_t>(start[coarse.channel] << 8 | start[fine.channel]),
                            static_cast<uint16_t>(coarse.value << 8 | fine.value),
@@ -208,9 +207,8 @@ void DmxEngineLayer::StagePairs(const Cue& cue, const std::vector<CueTiming>& ti
   }
 }
 
-void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueTiming>& timings,
-                              uint32_t fadeTime) {
-  engine->MoveLayerToTop(this);
+LayerRequests DmxEngineLayer::ApplyCue(const Cue& cue, bool clear,
+                                       const std::vector<CueTiming>& timings, uint32_t fadeTime) {
   if (clear) {
     Clear();
     DeleteChannelFades();
@@ -245,10 +243,10 @@ void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueT
     if (paired_[p]) continue;
     const CueValue& value = cue.values[p];
     if (value.channel >= kEngineChannels) continue;
-    const int32_t type = engine->channelTypes[value.channel];
+    const int32_t type = tables->channelTypes[value.channel];
     if (const CueTiming* timing = TimingFor(timings, type)) {
       channelFades.Stage(value.channel, kNoFineChannel,
-                         static_cast<uint16_t>(engine->startValues[value.channel] << 8),
+                         static_cast<uint16_t>(tables->startValues[value.channel] << 8),
                          static_cast<uint16_t>(value.value << 8), type, timing->rise, timing->hold,
                          timing->fall);
     } else {
@@ -272,6 +270,7 @@ void DmxEngineLayer::ApplyCue(const Cue& cue, bool clear, const std::vector<CueT
             : -1;
     oscillator.SetWidth(def.width);
   }
+  return kLayerToTop;
 }
 
 void DmxEngineLayer::SnapshotCue(Cue& cue) const {
@@ -289,14 +288,14 @@ void DmxEngineLayer::SnapshotCue(Cue& cue) const {
   }
 }
 
-LiveOutputLayer::LiveOutputLayer(DmxEngine* engine) : DmxEngineLayer(engine) {}
+LiveOutputLayer::LiveOutputLayer(const ChannelTables* tables) : DmxEngineLayer(tables) {}
 
 int32_t LiveOutputLayer::HasChannel(uint32_t) { return 1; }
 
 int32_t LiveOutputLayer::GetValue(uint32_t channel) {
   if (channel >= kEngineChannels) return 0;
-  const uint32_t live = engine->liveValues[channel];
-  if (!engine->IsIntensityChannel(channel)) return static_cast<int32_t>(live);
+  const uint32_t live = tables->liveValues[channel];
+  if (!tables->IsIntensityChannel(channel)) return static_cast<int32_t>(live);
   return static_cast<int32_t>(static_cast<uint8_t>(live * GrandMaster.load() / 255));
 }
 

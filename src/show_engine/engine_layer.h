@@ -1,7 +1,9 @@
 #pragma once
 // One playback layer of the show engine: a cue's or a cue list's channel
 // values, oscillator offsets, level, level fade and channel fades. The
-// engine mixes its layers bottom to top into one frame.
+// engine mixes its layers bottom to top into one frame. A layer never calls
+// its engine: what the engine must do in turn (move the layer on top, compute
+// the frame again) comes back from the layer's operations as requests.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,9 +17,27 @@
 #include "show_engine/oscillators.h"
 #include "show_engine/show.h"
 
-class DmxEngine;
-
 constexpr uint32_t kEngineChannels = kDmxChannels;
+
+// The engine's per-channel tables that its layers read.
+struct ChannelTables {
+  static bool IsIntensity(int32_t type) { return type == 2 || type == 7; }
+  bool IsIntensityChannel(uint32_t channel) const { return IsIntensity(channelTypes[channel]); }
+
+  int32_t channelTypes[kEngineChannels] = {};
+  int32_t channelSubtypes[kEngineChannels] = {};
+  uint8_t startValues[kEngineChannels] = {};
+  uint8_t liveValues[kEngineChannels] = {};
+};
+
+// What a layer operation asks of its engine, which does it before it goes
+// on: the move first, then the frame.
+enum LayerRequest : uint8_t {
+  kLayerToTop = 1,           // a cue was applied
+  kLayerRecomputeFrame = 2,  // the layer stopped or took a reloaded list
+};
+// LayerRequest flags; 0 asks for nothing.
+using LayerRequests = uint8_t;
 
 enum LayerState : int32_t {
   kLayerStopped = 0,
@@ -28,7 +48,7 @@ enum LayerState : int32_t {
 
 class DmxEngineLayer {
  public:
-  explicit DmxEngineLayer(DmxEngine* engine);
+  explicit DmxEngineLayer(const ChannelTables* tables);
   virtual ~DmxEngineLayer();
   DmxEngineLayer(const DmxEngineLayer&) = delete;
   DmxEngineLayer& operator=(const DmxEngineLayer&) = delete;
@@ -63,11 +83,11 @@ class DmxEngineLayer {
                             uint16_t width);
   void ResetOscillatorPhases();
   void UpdateOscillatorSteps();
-  // Moves the layer to the top of the stack first. With timings the values
-  // fade per channel type and the level is left alone; without, the values
-  // are set at once and the level comes up over fadeTime.
-  void ApplyCue(const Cue& cue, bool clear, const std::vector<CueTiming>& timings,
-                uint32_t fadeTime);
+  // With timings the values fade per channel type and the level is left
+  // alone; without, the values are set at once and the level comes up over
+  // fadeTime. The layer asks to go on top of the stack.
+  [[nodiscard]] LayerRequests ApplyCue(const Cue& cue, bool clear,
+                                       const std::vector<CueTiming>& timings, uint32_t fadeTime);
   void SnapshotCue(Cue& cue) const;
 
   // What the mix reads: GetOutputValue of every channel at once, with
@@ -89,13 +109,15 @@ class DmxEngineLayer {
   const uint8_t* DrivenChannels() const { return inChannelList_; }
 
   // One frame of playback.
-  void Update();
+  [[nodiscard]] LayerRequests Update();
   void LoadCuelist(const Cuelist& list);
-  // Takes a new copy of the list but keeps playing at the present clock.
-  void ReloadCuelist(const Cuelist& list);
-  void Pause();
-  // Also recomputes the engine's frame, so the channels fall back at once.
-  void Stop();
+  // Takes a new copy of the list but keeps playing at the present clock, and
+  // asks for the frame to be computed again.
+  [[nodiscard]] LayerRequests ReloadCuelist(const Cuelist& list);
+  [[nodiscard]] LayerRequests Pause();
+  // Asks for the frame to be computed again, so the channels fall back at
+  // once.
+  [[nodiscard]] LayerRequests Stop();
 
   uint8_t values[kEngineChannels] = {};
   int16_t offsets[kEngineChannels] = {};
@@ -113,11 +135,11 @@ class DmxEngineLayer {
   uint8_t inactive = 1;
   uint8_t muted = 0;
   uint8_t additive = 0;
-  DmxEngine* engine;
+  const ChannelTables* tables;
 
  private:
   int32_t ScaledValue(uint32_t channel, int32_t offset) const;
-  void CueStep();
+  [[nodiscard]] LayerRequests CueStep();
   void UpdateOscillators();
   void UpdateLevelFade();
   void UpdateChannelFades();
@@ -138,7 +160,7 @@ class DmxEngineLayer {
 // A layer view of the engine's live values; kept off the stack.
 class LiveOutputLayer : public DmxEngineLayer {
  public:
-  explicit LiveOutputLayer(DmxEngine* engine);
+  explicit LiveOutputLayer(const ChannelTables* tables);
   int32_t HasChannel(uint32_t channel) override;
   int32_t GetValue(uint32_t channel) override;
   int32_t GetOutputValue(uint32_t channel) override;

@@ -18,7 +18,8 @@ void DmxEngine::LoadShow(const std::string& text) {
 
   for (const auto& [index, cue] : show.cues) {
     DmxEngineLayer* layer = AddLayer(cueLayers, index);
-    layer->ApplyCue(cue, false, {}, static_cast<uint32_t>(FadeTimeOf(show.fadeIn, index)));
+    Serve(layer, layer->ApplyCue(cue, false, {},
+                                 static_cast<uint32_t>(FadeTimeOf(show.fadeIn, index))));
     layer->inactive = 1;
   }
   for (const auto& entry : show.cuelists) AddLayer(cuelistLayers, entry.first);
@@ -61,7 +62,7 @@ void DmxEngine::Clear() {
   show.ChSubtypes.clear();
   for (LayerMap* layerMap : {&cueLayers, &cuelistLayers}) {
     for (auto& entry : *layerMap) {
-      entry.second->Stop();
+      Serve(entry.second.get(), entry.second->Stop());
       RemoveLayer(entry.second.get());
     }
     layerMap->clear();

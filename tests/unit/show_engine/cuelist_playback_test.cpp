@@ -59,12 +59,14 @@ TEST_F(CuelistPlayback, HtpAgainstLtpWithTwoLists) {
   EXPECT_EQ(Output(0, 2), (std::vector<int>{200, 100}));  // intensity HTP, the rest LTP
 }
 
-// Entries of 82 ms (two frames) that jump to their value and keep it.
-const char kHaltList[] =
-    "Cuelists 1 Cues 3 "
+// Entries of 82 ms (two frames) that jump to their value and keep it; the
+// list stops in its fifth frame, when the second entry's time is up.
+const std::string kHaltEntries =
+    "Cues 3 "
     "Cue 0 Vals 1 0 100 Oscs 0 Timing 1 0 0 0 -1 82 "
     "Cue 1 Vals 1 0 150 Oscs 0 Timing 1 0 0 0 -1 82 "
-    "Cue 0 Vals 1 0 222 Oscs 0 Timing 1 0 0 0 -1 82";
+    "Cue 0 Vals 1 0 222 Oscs 0 Timing 1 0 0 0 -1 82 ";
+const std::string kHaltList = "Cuelists 1 " + kHaltEntries;
 
 TEST_F(CuelistPlayback, HaltEndsTheListAndGoStartsAgain) {
   Load("Cues 0", kHaltList, "DefVals 1 7 ChTypes 0 ChSubtypes 0");
@@ -75,6 +77,20 @@ TEST_F(CuelistPlayback, HaltEndsTheListAndGoStartsAgain) {
   EXPECT_EQ(layer.inactive, 0);  // a stopped list still drives its start values
   engine.GoCuelist(0, 0, 65535);
   EXPECT_EQ(Frames(1, 0), 100);
+}
+
+// List 0 stops in its fifth frame, which is computed again on the spot from
+// inside itself: list 1's fade steps twice in it, 205 ms to 287 (73, not 62).
+// Shows are timed on it.
+TEST_F(CuelistPlayback, AListStoppingMidFrameAdvancesTheOtherListsOnceMore) {
+  Load("Cues 0",
+       "Cuelists 2 " + kHaltEntries + "Cues 1 Cue 0 Vals 1 1 255 Oscs 0 Timing 1 0 0 1000 -1 0",
+       "DefVals 1 7 ChTypes 0 ChSubtypes 0");
+  engine.GoCuelist(1, 0, 65535);
+  EXPECT_EQ(Frames(1, 1), 10);
+  engine.GoCuelist(0, 0, 65535);
+  EXPECT_EQ(EachFrame(5, 1), (std::vector<int>{20, 31, 41, 52, 73}));
+  EXPECT_EQ(engine.outputFrame[0], 7);  // list 0 stopped in that last frame
 }
 
 TEST_F(CuelistPlayback, PauseInMidFadeFallsBackThenStops) {
