@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "protocols/rdm_packets.h"
+#include "rdm_fixture.h"
 #include "rdm_responder.h"
 
 namespace {
@@ -19,13 +19,8 @@ const RdmUid kController = {{0x57, 0x4B, 0, 0, 0, 9}};
 
 std::vector<uint8_t> Request(uint64_t destination, uint8_t commandClass, uint16_t pid,
                              std::vector<uint8_t> data = {}, uint16_t subDevice = 0) {
-  RdmRequestBlock block;
-  InitEmptyRdmRequest(&block);
-  BuildRdmFrame(&block, {RdmUidFromValue(destination), kController, 7, 1, 0, subDevice,
-                         commandClass, pid, static_cast<uint8_t>(data.size()), data.data()});
-  std::vector<uint8_t> out(kRdmMaxFrameSize);
-  out.resize(LayRdmFrame(block, out.data()));
-  return out;
+  return LaidFrame({RdmUidFromValue(destination), kController, 7, 1, 0, subDevice, commandClass,
+                    pid, static_cast<uint8_t>(data.size()), data.data()});
 }
 
 std::vector<uint8_t> Dub(uint64_t lower, uint64_t upper) {
@@ -102,6 +97,20 @@ TEST(Responder, GetAndSetAnswers) {
        {0x01, 0x00, 0x00, 0x01, 0x01, 0x01, 0, 0, 0, 1, 0, 6, 1, 1, 0, 17, 0, 0, 0}},
       {"IDENTIFY_DEVICE", Request(me, kRdmGetCommand, kPidIdentifyDevice), kRdmAck, {0}},
       {"start address of one byte", Request(me, kRdmSetCommand, kPidDmxStartAddress, {1}),
+       kRdmNackReason, {0x00, 0x01}},
+      {"start address 0", Request(me, kRdmSetCommand, kPidDmxStartAddress, {0, 0}),
+       kRdmNackReason, {0x00, 0x06}},
+      {"start address 513", Request(me, kRdmSetCommand, kPidDmxStartAddress, {2, 1}),
+       kRdmNackReason, {0x00, 0x06}},
+      {"start address 512", Request(me, kRdmSetCommand, kPidDmxStartAddress, {2, 0}), kRdmAck,
+       {}},
+      {"start address read back", Request(me, kRdmGetCommand, kPidDmxStartAddress), kRdmAck,
+       {2, 0}},
+      {"a PID nobody serves", Request(me, kRdmGetCommand, 0x7FFF), kRdmNackReason, {0x00, 0x00}},
+      {"a GET with data", Request(me, kRdmGetCommand, kPidDeviceLabel, {1}), kRdmNackReason,
+       {0x00, 0x01}},
+      {"a label of 33 characters", Request(me, kRdmSetCommand, kPidDeviceLabel,
+                                          std::vector<uint8_t>(33, 'x')),
        kRdmNackReason, {0x00, 0x01}},
       {"identify on", Request(me, kRdmSetCommand, kPidIdentifyDevice, {1}), kRdmAck, {}},
       {"identify 2", Request(me, kRdmSetCommand, kPidIdentifyDevice, {2}), kRdmNackReason,
