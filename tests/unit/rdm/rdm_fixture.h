@@ -24,8 +24,6 @@ class NoRdmPause {
  public:
   NoRdmPause() { DmxPort::rdmPause = [](unsigned int) {}; }
   ~NoRdmPause() { DmxPort::rdmPause = saved_; }
-  NoRdmPause(const NoRdmPause&) = delete;
-  NoRdmPause& operator=(const NoRdmPause&) = delete;
 
  private:
   void (*saved_)(unsigned int) = DmxPort::rdmPause;
