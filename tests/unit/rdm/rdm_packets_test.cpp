@@ -11,6 +11,12 @@ namespace {
 const RdmUid kOwn = {{0x57, 0x4B, 0x01, 0x02, 0x03, 0x04}};
 const RdmUid kDevice = {{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}};
 
+std::vector<uint8_t> Dub(const RdmUid& uid, size_t preamble, uint16_t checksumError = 0) {
+  std::vector<uint8_t> out(kDubMaxReplySize);
+  out.resize(EncodeDubReply(uid, preamble, out.data(), checksumError));
+  return out;
+}
+
 // Requests without data, GET and discovery, are checked as the port sends
 // them, in the port tests.
 TEST(RdmFrames, RequestsAreByteExact) {
@@ -121,9 +127,7 @@ TEST(DubReplies, DecodedBehindEveryPreamble) {
   for (size_t preamble = 0; preamble <= 7; ++preamble) {
     std::vector<uint8_t> reply(preamble, 0xFE);
     reply.insert(reply.end(), encoded, encoded + sizeof(encoded));
-    uint8_t built[kDubMaxReplySize];
-    ASSERT_EQ(EncodeDubReply(kDevice, preamble, built), reply.size());
-    EXPECT_EQ(std::vector<uint8_t>(built, built + reply.size()), reply) << preamble;
+    EXPECT_EQ(Dub(kDevice, preamble), reply) << preamble;
     EXPECT_EQ(DubEncodedOffset(reply.data(), reply.size()), preamble + 1);
     RdmUid uid = {};
     EXPECT_EQ(DecodeDubReply(reply.data(), reply.size(), &uid), DubReply::kValid) << preamble;
@@ -132,30 +136,25 @@ TEST(DubReplies, DecodedBehindEveryPreamble) {
 }
 
 TEST(DubReplies, CollisionsAndFragments) {
-  uint8_t good[kDubMaxReplySize];
-  size_t n = EncodeDubReply(kDevice, 3, good);
-  uint8_t zeroUid[kDubMaxReplySize];
-  size_t z = EncodeDubReply(RdmUidFromValue(1), 0, zeroUid);
+  const std::vector<uint8_t> good = Dub(kDevice, 3);
   struct Row {
     const char* why;
     std::vector<uint8_t> reply;
     DubReply expected;
   };
-  std::vector<uint8_t> flipped(good, good + n);
+  std::vector<uint8_t> flipped = good;
   flipped[6] ^= 0x10;  // one UID bit lost on the line
-  std::vector<uint8_t> noSeparator(8, 0xFE);
-  for (size_t i = 4; i < n; ++i) noSeparator.push_back(good[i]);
-  uint8_t wrong[kDubMaxReplySize];
-  size_t w = EncodeDubReply(kDevice, 7, wrong, 1);
+  std::vector<uint8_t> noSeparator = Dub(kDevice, 7);
+  noSeparator[7] = 0xFE;  // eight preamble bytes, then the encoded UID
   const Row rows[] = {
-      {"whole reply", {good, good + n}, DubReply::kValid},
+      {"whole reply", good, DubReply::kValid},
       {"checksum fails", flipped, DubReply::kCollision},
-      {"wrong checksum encoded", {wrong, wrong + w}, DubReply::kCollision},
-      {"one byte short of the checksum", {good, good + n - 1}, DubReply::kNone},
+      {"wrong checksum encoded", Dub(kDevice, 7, 1), DubReply::kCollision},
+      {"one byte short of the checksum", {good.begin(), good.end() - 1}, DubReply::kNone},
       {"separator alone", {0xFE, 0xAA}, DubReply::kNone},
       {"nothing", {}, DubReply::kNone},
       {"no separator in bytes 0 to 7: encoded bytes from 8", noSeparator, DubReply::kValid},
-      {"no preamble, UID starting with zero bytes", {zeroUid, zeroUid + z}, DubReply::kValid},
+      {"no preamble, UID starting with zero bytes", Dub(RdmUidFromValue(1), 0), DubReply::kValid},
   };
   for (const Row& r : rows) {
     RdmUid uid;
