@@ -1,14 +1,14 @@
 // "QSRD" requests on ports over the simulated driver: which port serves,
-// and the "QSDR" and "QSRP" bytes that go back to port 4000.
+// what of the request reaches it, and the "QSDR" and "QSRP" bytes that go
+// back to port 4000. What the devices answer is pinned in the responder
+// tests, the RDM frames on the line in the port and frame tests.
 #include <string>
 #include <vector>
 
-#include "port.h"
-#include "ports/simulated_uart.h"
 #include "protocols/qsp_packets.h"
 #include "protocols/qsp_rdm_packets.h"
 #include "protocols/qsp_receive.h"
-#include "protocols/rdm_packets.h"
+#include "rdm_fixture.h"
 #include "receiver_test_support.h"
 
 namespace {
@@ -19,15 +19,10 @@ class QspRdm : public ArtnetTest {
  protected:
   void SetUp() override {
     ArtnetTest::SetUp();
-    savedPause_ = DmxPort::rdmPause;
-    DmxPort::rdmPause = [](unsigned int) {};
     uart.WriteConf(2,
                    "responder 4a5b00000001 label=Par address=17\n"
-                   "responder 4a5b00000002\n");
-  }
-  void TearDown() override {
-    DmxPort::rdmPause = savedPause_;
-    ArtnetTest::TearDown();
+                   "responder 4a5b00000002\n"
+                   "responder 4a5b00000003 fault=short\n");
   }
 
   static void AddPort(const char* text) { AddStream(kStreamPort, text); }
@@ -36,23 +31,16 @@ class QspRdm : public ArtnetTest {
     HandleQspPacket(p.data(), p.size(), From("10.1.2.9", 5555), CaptureDatagram);
   }
 
-  size_t RdmTransactions(int port) const {
-    size_t n = 0;
-    for (const std::string& line : uart.Log(port)) n += line.rfind("rdm ", 0) == 0 ? 1 : 0;
-    return n;
-  }
-
   SimulatedUart uart;
-
- private:
-  void (*savedPause_)(unsigned int) = nullptr;
+  NoRdmPause noPause;
 };
 
-// A "QSRD" to port `port`: command, UID 4a5b00000001, PID little-endian,
-// sub-device 0, then the PDL and its data.
-Bytes Qsrd(uint8_t port, uint8_t command, uint16_t pid = 0, Bytes data = {}, uint8_t last = 1) {
+// A "QSRD" to port `port`: command, UID 4a5b0000000<last>, PID little-endian,
+// sub-device, then the PDL and its data.
+Bytes Qsrd(uint8_t port, uint8_t command, uint16_t pid = 0, Bytes data = {}, uint8_t last = 1,
+           uint8_t subDevice = 0) {
   Bytes p = {'Q', 'S', 'R', 'D', port, command, 0x4A, 0x5B, 0, 0, 0, last,
-             static_cast<uint8_t>(pid & 0xFF), static_cast<uint8_t>(pid >> 8), 0,
+             static_cast<uint8_t>(pid & 0xFF), static_cast<uint8_t>(pid >> 8), subDevice,
              static_cast<uint8_t>(data.size())};
   for (uint8_t b : data) p.push_back(b);
   return p;
@@ -68,18 +56,29 @@ Bytes Qsrp(uint8_t command, uint8_t type, Bytes data, uint8_t last = 1) {
   return p;
 }
 
+// A whole "QSDR": magic, the discovery command, the count little-endian, the UIDs.
+Bytes Qsdr(const std::vector<uint64_t>& uids) {
+  Bytes p(kQspDiscoveryReplySize, 0);
+  const uint8_t head[] = {'Q', 'S', 'D', 'R', 0, 1, 0, 0, 0, 0, 0, 0,
+                          static_cast<uint8_t>(uids.size())};
+  std::copy(head, head + sizeof(head), p.begin());
+  for (size_t i = 0; i < uids.size(); ++i) {
+    RdmUid uid = RdmUidFromValue(uids[i]);
+    std::copy(uid.bytes, uid.bytes + 6, p.begin() + 14 + 6 * i);
+  }
+  return p;
+}
+
 TEST_F(QspRdm, DiscoveryIsAnsweredWithEveryUidFound) {
   AddPort("002O");
-  Handle(Qsrd(2, kQspRdmDiscovery));
+  Bytes request = Qsrd(2, kQspRdmDiscovery);
+  request[15] = 9;  // a discovery carries no data, whatever its PDL says
+  Handle(request);
   ASSERT_EQ(Captured().size(), 1u);
   const SentDatagram& d = Captured()[0];
   EXPECT_EQ(ntohs(d.to.sin_port), kQspReplyPort);
   EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr("10.1.2.9"));
-  Bytes expected(kQspDiscoveryReplySize, 0);
-  const uint8_t head[] = {'Q',  'S',  'D', 'R', 0, 1, 0, 0, 0, 0, 0,    0,    2,
-                          0,    0x4A, 0x5B, 0,  0, 0, 2, 0x4A, 0x5B, 0, 0, 0, 1};
-  std::copy(head, head + sizeof(head), expected.begin());
-  EXPECT_EQ(d.bytes, expected);
+  EXPECT_EQ(d.bytes, Qsdr({0x4A5B00000002u, 0x4A5B00000001u}));
 }
 
 TEST_F(QspRdm, GetAndSetAreAnsweredWithTheResponse) {
@@ -92,21 +91,17 @@ TEST_F(QspRdm, GetAndSetAreAnsweredWithTheResponse) {
   const Row rows[] = {
       {"GET DMX_START_ADDRESS: the PID arrives little-endian", Qsrd(2, kQspRdmGet, 0x00F0),
        Qsrp(kQspRdmGet, kRdmAck, {0, 17})},
-      {"SET DMX_START_ADDRESS 300", Qsrd(2, kQspRdmSet, 0x00F0, {0x01, 0x2C}),
-       Qsrp(kQspRdmSet, kRdmAck, {})},
-      {"and back", Qsrd(2, kQspRdmGet, 0x00F0), Qsrp(kQspRdmGet, kRdmAck, {0x01, 0x2C})},
-      {"SET out of range", Qsrd(2, kQspRdmSet, 0x00F0, {0x02, 0x01}),
-       Qsrp(kQspRdmSet, kRdmNackReason, {0x00, 0x06})},
-      {"GET of a PID nobody serves", Qsrd(2, kQspRdmGet, 0x1234),
-       Qsrp(kQspRdmGet, kRdmNackReason, {0x00, 0x00})},
-      {"GET to a UID that does not answer", Qsrd(2, kQspRdmGet, 0x0082, {}, 9),
-       Qsrp(kQspRdmGet, kRdmNoValidResponse, {}, 9)},
+      {"SET DMX_START_ADDRESS 513: the data reaches the device",
+       Qsrd(2, kQspRdmSet, 0x00F0, {0x02, 0x01}), Qsrp(kQspRdmSet, kRdmNackReason, {0x00, 0x06})},
+      {"the sub-device reaches the device", Qsrd(2, kQspRdmGet, 0x0082, {}, 1, 1),
+       Qsrp(kQspRdmGet, kRdmNackReason, {0x00, 0x09})},
+      {"half a response: no data, whatever the driver counted",
+       Qsrd(2, kQspRdmGet, 0x0082, {}, 3), Qsrp(kQspRdmGet, kRdmNoValidResponse, {}, 3)},
   };
   for (const Row& r : rows) {
     Captured().clear();
     Handle(r.request);
     ASSERT_EQ(Captured().size(), 1u) << r.why;
-    EXPECT_EQ(ntohs(Captured()[0].to.sin_port), kQspReplyPort) << r.why;
     EXPECT_EQ(Captured()[0].bytes, r.reply) << r.why;
   }
 }
@@ -118,17 +113,16 @@ TEST_F(QspRdm, TheFirstPortOfTheNumberServesEvenAsAnInput) {
   Handle(Qsrd(2, kQspRdmDiscovery));
   ASSERT_EQ(Captured().size(), 2u);
   EXPECT_EQ(Captured()[0].bytes, Qsrp(kQspRdmGet, kRdmNoValidResponse, {}));
-  Bytes none(kQspDiscoveryReplySize, 0);
-  const uint8_t head[] = {'Q', 'S', 'D', 'R', 0, 1};
-  std::copy(head, head + sizeof(head), none.begin());
-  EXPECT_EQ(Captured()[1].bytes, none);
-  EXPECT_EQ(RdmTransactions(2), 0u);
+  EXPECT_EQ(Captured()[1].bytes, Qsdr({}));
+  EXPECT_TRUE(RdmTransactions(uart, 2).empty());
 }
 
 TEST_F(QspRdm, RequestsThatGetNoReply) {
   AddPort("002O");
   Bytes shortGet = Qsrd(2, kQspRdmGet, 0x0082, {1, 2});
   shortGet.pop_back();
+  Bytes shortSet = Qsrd(2, kQspRdmSet, 0x00F0, {1, 2});
+  shortSet.pop_back();
   Bytes fifteen = Qsrd(2, kQspRdmDiscovery);
   fifteen.pop_back();
   const struct {
@@ -139,11 +133,12 @@ TEST_F(QspRdm, RequestsThatGetNoReply) {
       {"command 2", Qsrd(2, 2)},
       {"command 0", Qsrd(2, 0)},
       {"15 bytes", fifteen},
-      {"a GET without all of its data", shortGet},
+      {"a GET one data byte short", shortGet},
+      {"a SET one data byte short", shortSet},
   };
   for (const auto& r : rows) Handle(r.request);
   EXPECT_TRUE(Captured().empty());
-  EXPECT_EQ(RdmTransactions(2), 0u);
+  EXPECT_TRUE(RdmTransactions(uart, 2).empty());
 }
 
 TEST_F(QspRdm, DiscoverPortFillsEveryOutputPortNumber) {
@@ -158,6 +153,24 @@ TEST_F(QspRdm, DiscoverPortFillsEveryOutputPortNumber) {
   EXPECT_EQ(counts[2], 2u);
   EXPECT_EQ(RdmUidValue(each[2][0]), 0x4A5B00000002u);
   EXPECT_EQ(counts[0], 7u);  // no such port: left alone
+}
+
+// Limits no port reaches, over whatever the buffer held before.
+TEST(QspRdmReplies, CarryNoMoreThanTheyHaveRoomFor) {
+  std::vector<uint64_t> values;
+  std::vector<RdmUid> uids;
+  for (uint64_t i = 0; i < 205; ++i) {
+    values.push_back(0x0A0000000000u + i);
+    uids.push_back(RdmUidFromValue(values.back()));
+  }
+  Bytes reply(kQspDiscoveryReplySize, 0x55);
+  EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), uids.size()), 200);
+  values.resize(200);
+  EXPECT_EQ(reply, Qsdr(values));
+  reply.assign(kQspRdmReplySize, 0x55);
+  BuildQspRdmReply(reply.data(), kQspRdmGet, kRdmAck, RdmUidFromValue(0x4A5B00000001u), 240,
+                   Bytes(240, 0x31).data());
+  EXPECT_EQ(reply, Qsrp(kQspRdmGet, kRdmAck, Bytes(228, 0x31)));
 }
 
 }  // namespace

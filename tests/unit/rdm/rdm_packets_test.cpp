@@ -1,28 +1,23 @@
-// RDM frames as they go on the serial line and come back, and the QSP
-// datagrams that carry RDM over the network.
+// RDM frames as they go on the serial line and come back: the one place
+// their bytes, checksums and malformed variants are pinned.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
-#include "protocols/qsp_rdm_packets.h"
-#include "protocols/rdm_packets.h"
+#include "rdm_fixture.h"
 
 namespace {
 
 const RdmUid kOwn = {{0x57, 0x4B, 0x01, 0x02, 0x03, 0x04}};
 const RdmUid kDevice = {{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}};
 
-std::vector<uint8_t> Frame(const RdmMessage& m) {
-  RdmRequestBlock block;
-  InitEmptyRdmRequest(&block);
-  BuildRdmFrame(&block, m);
-  std::vector<uint8_t> out(kRdmMaxFrameSize);
-  out.resize(LayRdmFrame(block, out.data()));
+std::vector<uint8_t> Dub(const RdmUid& uid, size_t preamble, uint16_t checksumError = 0) {
+  std::vector<uint8_t> out(kDubMaxReplySize);
+  out.resize(EncodeDubReply(uid, preamble, out.data(), checksumError));
   return out;
 }
 
-// GET, DISC_UNIQUE_BRANCH and DISC_UN_MUTE are checked as the port sends
+// Requests without data, GET and discovery, are checked as the port sends
 // them, in the port tests.
 TEST(RdmFrames, RequestsAreByteExact) {
   const uint8_t setData[] = {0x01, 0x2C};
@@ -36,38 +31,30 @@ TEST(RdmFrames, RequestsAreByteExact) {
        {kDevice, kOwn, 2, 1, 0, 0x0102, kRdmSetCommand, kPidDmxStartAddress, 2, setData},
        {0xCC, 0x01, 0x1A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x57, 0x4B, 0x01, 0x02, 0x03,
         0x04, 0x02, 0x01, 0x00, 0x01, 0x02, 0x30, 0x00, 0xF0, 0x02, 0x01, 0x2C, 0x05, 0x52}},
-      {"DISC_MUTE to one device",
-       {kDevice, kOwn, 4, 1, 0, 0, kRdmDiscoveryCommand, kPidDiscMute, 0, nullptr},
-       {0xCC, 0x01, 0x18, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x57, 0x4B, 0x01, 0x02,
-        0x03, 0x04, 0x04, 0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0x02, 0x00, 0x04, 0x12}},
       {"a PDL without data sends zero data bytes, counted in the checksum",
        {kDevice, kOwn, 1, 1, 0, 0, kRdmGetCommand, kPidDeviceLabel, 1, nullptr},
        {0xCC, 0x01, 0x19, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x57, 0x4B, 0x01, 0x02, 0x03,
         0x04, 0x01, 0x01, 0x00, 0x00, 0x00, 0x20, 0x00, 0x82, 0x01, 0x00, 0x04, 0xA1}},
   };
-  for (const Row& r : rows) EXPECT_EQ(Frame(r.m), r.bytes) << r.why;
+  for (const Row& r : rows) EXPECT_EQ(LaidFrame(r.m), r.bytes) << r.why;
 }
 
 TEST(RdmFrames, PdlAbove228IsSentAs228) {
   std::vector<uint8_t> data(240);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
   std::vector<uint8_t> f =
-      Frame({kDevice, kOwn, 1, 1, 0, 0, kRdmSetCommand, kPidDeviceLabel, 240, data.data()});
+      LaidFrame({kDevice, kOwn, 1, 1, 0, 0, kRdmSetCommand, kPidDeviceLabel, 240, data.data()});
   ASSERT_EQ(f.size(), 254u);
-  EXPECT_EQ(f[2], 24 + 228);
-  EXPECT_EQ(f[23], 228);
-  EXPECT_EQ(std::vector<uint8_t>(f.begin() + 24, f.begin() + 252),
-            std::vector<uint8_t>(data.begin(), data.begin() + 228));
-  uint16_t sum = RdmChecksum(f.data(), 252);
-  EXPECT_EQ(f[252], sum >> 8);
-  EXPECT_EQ(f[253], sum & 0xFF);
+  // Parsing checks the message length, the PDL byte and the checksum.
   RdmMessage back;
-  EXPECT_TRUE(ParseRdmFrame(f.data(), f.size(), &back));
+  ASSERT_TRUE(ParseRdmFrame(f.data(), f.size(), &back));
+  EXPECT_EQ(std::vector<uint8_t>(back.data, back.data + back.pdl),
+            std::vector<uint8_t>(data.begin(), data.begin() + 228));
 }
 
 TEST(RdmFrames, ResponderRefusesMalformedRequests) {
   const std::vector<uint8_t> good =
-      Frame({kDevice, kOwn, 1, 1, 0, 0, kRdmGetCommand, kPidDeviceLabel, 0, nullptr});
+      LaidFrame({kDevice, kOwn, 1, 1, 0, 0, kRdmGetCommand, kPidDeviceLabel, 0, nullptr});
   struct Row {
     const char* why;
     size_t offset;
@@ -93,10 +80,12 @@ TEST(RdmFrames, ResponderRefusesMalformedRequests) {
 }
 
 TEST(RdmResponses, OnlyWhatArrivedIsUsed) {
-  // A GET response of DEVICE_LABEL "Par" with its checksum.
+  // A GET response of DEVICE_LABEL "Par" with its checksum, in a buffer of
+  // the most a reply can be.
   std::vector<uint8_t> ack = {0xCC, 0x01, 0x1B, 0x57, 0x4B, 0x01, 0x02, 0x03, 0x04, 0x12,
                               0x34, 0x56, 0x78, 0x9A, 0xBC, 0x01, 0x00, 0x00, 0x00, 0x00,
                               0x21, 0x00, 0x82, 0x03, 'P',  'a',  'r',  0x05, 0xC8};
+  ack.resize(kRdmMaxReplySize);
   struct Row {
     const char* why;
     size_t offset;
@@ -112,6 +101,8 @@ TEST(RdmResponses, OnlyWhatArrivedIsUsed) {
       {"ACK_OVERFLOW", 16, 3, 29, true, kRdmAckOverflow, 3},
       {"PDL past what arrived is cut to it", 0, 0xCC, 25, true, kRdmAck, 1},
       {"PDL 250 of a long frame", 23, 250, 29, true, kRdmAck, 5},
+      {"PDL 255 of a 255-byte reply: no more than a reply has room for", 23, 255, 255, true,
+       kRdmAck, 228},
       {"header alone", 0, 0xCC, 24, true, kRdmAck, 0},
       {"one byte short of a header", 0, 0xCC, 23, false, 0, 0},
       {"start code", 0, 0xCD, 29, false, 0, 0},
@@ -128,11 +119,6 @@ TEST(RdmResponses, OnlyWhatArrivedIsUsed) {
     EXPECT_EQ(out.pdl, r.pdl) << r.why;
     EXPECT_EQ(out.data, p.data() + 24) << r.why;
   }
-  std::vector<uint8_t> big(255, 0);
-  big[0] = 0xCC, big[1] = 0x01, big[23] = 0xFF;
-  RdmResponse out;
-  ASSERT_TRUE(ParseRdmResponse(big.data(), big.size(), &out));
-  EXPECT_EQ(out.pdl, 228);  // never more than a reply has room for
 }
 
 TEST(DubReplies, DecodedBehindEveryPreamble) {
@@ -141,9 +127,7 @@ TEST(DubReplies, DecodedBehindEveryPreamble) {
   for (size_t preamble = 0; preamble <= 7; ++preamble) {
     std::vector<uint8_t> reply(preamble, 0xFE);
     reply.insert(reply.end(), encoded, encoded + sizeof(encoded));
-    uint8_t built[kDubMaxReplySize];
-    ASSERT_EQ(EncodeDubReply(kDevice, preamble, built), reply.size());
-    EXPECT_EQ(std::vector<uint8_t>(built, built + reply.size()), reply) << preamble;
+    EXPECT_EQ(Dub(kDevice, preamble), reply) << preamble;
     EXPECT_EQ(DubEncodedOffset(reply.data(), reply.size()), preamble + 1);
     RdmUid uid = {};
     EXPECT_EQ(DecodeDubReply(reply.data(), reply.size(), &uid), DubReply::kValid) << preamble;
@@ -152,30 +136,25 @@ TEST(DubReplies, DecodedBehindEveryPreamble) {
 }
 
 TEST(DubReplies, CollisionsAndFragments) {
-  uint8_t good[kDubMaxReplySize];
-  size_t n = EncodeDubReply(kDevice, 3, good);
-  uint8_t zeroUid[kDubMaxReplySize];
-  size_t z = EncodeDubReply(RdmUidFromValue(1), 0, zeroUid);
+  const std::vector<uint8_t> good = Dub(kDevice, 3);
   struct Row {
     const char* why;
     std::vector<uint8_t> reply;
     DubReply expected;
   };
-  std::vector<uint8_t> flipped(good, good + n);
+  std::vector<uint8_t> flipped = good;
   flipped[6] ^= 0x10;  // one UID bit lost on the line
-  std::vector<uint8_t> noSeparator(8, 0xFE);
-  for (size_t i = 4; i < n; ++i) noSeparator.push_back(good[i]);
-  uint8_t wrong[kDubMaxReplySize];
-  size_t w = EncodeDubReply(kDevice, 7, wrong, 1);
+  std::vector<uint8_t> noSeparator = Dub(kDevice, 7);
+  noSeparator[7] = 0xFE;  // eight preamble bytes, then the encoded UID
   const Row rows[] = {
-      {"whole reply", {good, good + n}, DubReply::kValid},
+      {"whole reply", good, DubReply::kValid},
       {"checksum fails", flipped, DubReply::kCollision},
-      {"wrong checksum encoded", {wrong, wrong + w}, DubReply::kCollision},
-      {"one byte short of the checksum", {good, good + n - 1}, DubReply::kNone},
+      {"wrong checksum encoded", Dub(kDevice, 7, 1), DubReply::kCollision},
+      {"one byte short of the checksum", {good.begin(), good.end() - 1}, DubReply::kNone},
       {"separator alone", {0xFE, 0xAA}, DubReply::kNone},
       {"nothing", {}, DubReply::kNone},
       {"no separator in bytes 0 to 7: encoded bytes from 8", noSeparator, DubReply::kValid},
-      {"no preamble, UID starting with zero bytes", {zeroUid, zeroUid + z}, DubReply::kValid},
+      {"no preamble, UID starting with zero bytes", Dub(RdmUidFromValue(1), 0), DubReply::kValid},
   };
   for (const Row& r : rows) {
     RdmUid uid;
@@ -203,75 +182,6 @@ TEST(MuteReplies, ConfirmedOnlyByTheirOwnSum) {
   for (const Row& r : rows) {
     EXPECT_EQ(IsConfirmedMuteReply(r.reply.data(), r.reply.size()), r.confirmed) << r.why;
   }
-}
-
-// "QSRD" header: port 2, the given command, UID 12 34 56 78 9A BC, PID 0x00F0
-// little-endian, sub-device 7, the given PDL; `carried` data bytes follow.
-std::vector<uint8_t> Qsrd(uint8_t command, uint8_t pdl, size_t carried) {
-  std::vector<uint8_t> p = {'Q',  'S',  'R',  'D',  2,    command, 0x12, 0x34,
-                            0x56, 0x78, 0x9A, 0xBC, 0xF0, 0x00,    7,    pdl};
-  for (size_t i = 0; i < carried; ++i) p.push_back(static_cast<uint8_t>(0xA0 + i));
-  return p;
-}
-
-TEST(QspRdmRequests, FieldsAndRefusedRequests) {
-  QspRdmRequest r;
-  std::vector<uint8_t> get = Qsrd(kQspRdmGet, 2, 2);
-  ASSERT_TRUE(ParseQspRdmRequest(get.data(), get.size(), &r));
-  EXPECT_EQ(r.port, 2);
-  EXPECT_EQ(r.command, kQspRdmGet);
-  EXPECT_EQ(RdmUidValue(r.uid), 0x123456789ABCu);
-  EXPECT_EQ(r.parameterId, 0x00F0);
-  EXPECT_EQ(r.subDevice, 7);
-  EXPECT_EQ(r.pdl, 2);
-  EXPECT_EQ(r.data, get.data() + 16);
-  struct Row {
-    const char* why;
-    std::vector<uint8_t> packet;
-    bool accepted;
-  };
-  std::vector<uint8_t> fifteen = Qsrd(kQspRdmDiscovery, 0, 0);
-  fifteen.pop_back();
-  const Row rows[] = {
-      {"discovery of 16 bytes", Qsrd(kQspRdmDiscovery, 0, 0), true},
-      {"discovery with a PDL it does not carry", Qsrd(kQspRdmDiscovery, 9, 0), true},
-      {"15 bytes", fifteen, false},
-      {"GET one data byte short", Qsrd(kQspRdmGet, 2, 1), false},
-      {"SET one data byte short", Qsrd(kQspRdmSet, 228, 227), false},
-      {"SET with all its data", Qsrd(kQspRdmSet, 228, 228), true},
-      {"an unknown command is read; the handler ignores it", Qsrd(2, 0, 0), true},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(ParseQspRdmRequest(row.packet.data(), row.packet.size(), &r), row.accepted)
-        << row.why;
-  }
-}
-
-TEST(QspRdmReplies, DiscoveryReplyIsByteExact) {
-  std::vector<RdmUid> uids(205);
-  for (size_t i = 0; i < uids.size(); ++i) uids[i] = RdmUidFromValue(0x0A0000000000u + i);
-  std::vector<uint8_t> reply(kQspDiscoveryReplySize, 0x55);
-  EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), 2), 2);
-  std::vector<uint8_t> expected(kQspDiscoveryReplySize, 0);
-  const uint8_t head[] = {'Q', 'S', 'D', 'R', 0, 1, 0, 0, 0, 0, 0, 0, 2, 0,
-                          0x0A, 0, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 1};
-  std::memcpy(expected.data(), head, sizeof(head));
-  EXPECT_EQ(reply, expected);
-  // 205 found: the reply carries 200 and says so.
-  EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), uids.size()), 200);
-  EXPECT_EQ(reply[12], 200);
-  EXPECT_EQ(reply[13], 0);
-  const uint8_t last[] = {0x0A, 0, 0, 0, 0, 199};
-  EXPECT_EQ(0, std::memcmp(reply.data() + 14 + 199 * 6, last, 6));
-}
-
-TEST(QspRdmReplies, RdmReplyCarriesAtMost228DataBytes) {
-  std::vector<uint8_t> data(240, 0x31);
-  std::vector<uint8_t> reply(kQspRdmReplySize, 0x55);
-  BuildQspRdmReply(reply.data(), kQspRdmGet, kRdmAck, kDevice, 240, data.data());
-  EXPECT_EQ(reply[13], 228);
-  EXPECT_EQ(reply[4], 0);  // never stale bytes
-  EXPECT_EQ(std::vector<uint8_t>(reply.begin() + 14, reply.end()), std::vector<uint8_t>(228, 0x31));
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "protocols/rdm_packets.h"
+#include "rdm_fixture.h"
 #include "rdm_responder.h"
 
 namespace {
@@ -19,22 +20,8 @@ const RdmUid kController = {{0x57, 0x4B, 0, 0, 0, 9}};
 
 std::vector<uint8_t> Request(uint64_t destination, uint8_t commandClass, uint16_t pid,
                              std::vector<uint8_t> data = {}, uint16_t subDevice = 0) {
-  RdmRequestBlock block;
-  InitEmptyRdmRequest(&block);
-  BuildRdmFrame(&block, {RdmUidFromValue(destination), kController, 7, 1, 0, subDevice,
-                         commandClass, pid, static_cast<uint8_t>(data.size()), data.data()});
-  std::vector<uint8_t> out(kRdmMaxFrameSize);
-  out.resize(LayRdmFrame(block, out.data()));
-  return out;
-}
-
-std::vector<uint8_t> Dub(uint64_t lower, uint64_t upper) {
-  std::vector<uint8_t> bounds(12);
-  for (int i = 0; i < 6; ++i) {
-    bounds[i] = static_cast<uint8_t>(lower >> (40 - 8 * i));
-    bounds[6 + i] = static_cast<uint8_t>(upper >> (40 - 8 * i));
-  }
-  return Request(0xFFFFFFFFFFFFu, kRdmDiscoveryCommand, kPidDiscUniqueBranch, bounds);
+  return LaidFrame({RdmUidFromValue(destination), kController, 7, 1, 0, subDevice, commandClass,
+                    pid, static_cast<uint8_t>(data.size()), data.data()});
 }
 
 std::vector<uint8_t> Transact(ResponderLine& line, const std::vector<uint8_t>& request) {
@@ -51,21 +38,17 @@ ResponderLine Line(std::initializer_list<const char*> conf) {
 
 TEST(ResponderConf, LinesReadAndRefused) {
   ResponderConfig c;
+  // UID, label, start address, footprint, preamble, fault.
+  using Fields = std::tuple<uint64_t, std::string, int, int, int, ResponderFault>;
+  auto fields = [&c] {
+    return Fields(RdmUidValue(c.uid), c.label, c.startAddress, c.footprint, c.preamble, c.fault);
+  };
   ASSERT_TRUE(xuart_sim::ParseResponderLine(
       "responder 4a5b00000001 label=Spot_left address=512 footprint=0 preamble=0 fault=nomute",
       &c));
-  EXPECT_EQ(RdmUidValue(c.uid), 0x4A5B00000001u);
-  EXPECT_EQ(c.label, "Spot left");
-  EXPECT_EQ(c.startAddress, 512);
-  EXPECT_EQ(c.footprint, 0);
-  EXPECT_EQ(c.preamble, 0);
-  EXPECT_EQ(c.fault, ResponderFault::kNoMute);
+  EXPECT_EQ(fields(), Fields(0x4A5B00000001u, "Spot left", 512, 0, 0, ResponderFault::kNoMute));
   ASSERT_TRUE(xuart_sim::ParseResponderLine("responder 4A5B0000000F\n", &c));
-  EXPECT_EQ(c.label, "");
-  EXPECT_EQ(c.startAddress, 1);
-  EXPECT_EQ(c.footprint, 1);
-  EXPECT_EQ(c.preamble, 7);
-  EXPECT_EQ(c.fault, ResponderFault::kNone);
+  EXPECT_EQ(fields(), Fields(0x4A5B0000000Fu, "", 1, 1, 7, ResponderFault::kNone));
   const char* refused[] = {
       "led",
       "responder 4a5b0000001",   // 11 digits
@@ -87,45 +70,48 @@ TEST(ResponderConf, LinesReadAndRefused) {
 TEST(Responder, GetAndSetAnswers) {
   ResponderLine line = Line({"responder 4a5b00000001 label=Par_64 address=17 footprint=6"});
   const uint64_t me = 0x4A5B00000001u;
+  const uint8_t get = kRdmGetCommand, set = kRdmSetCommand, nack = kRdmNackReason;
   struct Row {
     const char* why;
+    uint8_t commandClass;
+    uint16_t pid;
     std::vector<uint8_t> request;
     uint8_t type;
     std::vector<uint8_t> data;
+    uint16_t subDevice = 0;
   };
   const Row rows[] = {
-      {"DEVICE_LABEL", Request(me, kRdmGetCommand, kPidDeviceLabel), kRdmAck,
-       {'P', 'a', 'r', ' ', '6', '4'}},
-      {"SUPPORTED_PARAMETERS", Request(me, kRdmGetCommand, kPidSupportedParameters), kRdmAck,
-       {0x00, 0x82}},
-      {"DEVICE_INFO", Request(me, kRdmGetCommand, kPidDeviceInfo), kRdmAck,
+      {"DEVICE_LABEL", get, kPidDeviceLabel, {}, kRdmAck, {'P', 'a', 'r', ' ', '6', '4'}},
+      {"SUPPORTED_PARAMETERS", get, kPidSupportedParameters, {}, kRdmAck, {0x00, 0x82}},
+      {"DEVICE_INFO", get, kPidDeviceInfo, {}, kRdmAck,
        {0x01, 0x00, 0x00, 0x01, 0x01, 0x01, 0, 0, 0, 1, 0, 6, 1, 1, 0, 17, 0, 0, 0}},
-      {"IDENTIFY_DEVICE", Request(me, kRdmGetCommand, kPidIdentifyDevice), kRdmAck, {0}},
-      {"start address of one byte", Request(me, kRdmSetCommand, kPidDmxStartAddress, {1}),
-       kRdmNackReason, {0x00, 0x01}},
-      {"identify on", Request(me, kRdmSetCommand, kPidIdentifyDevice, {1}), kRdmAck, {}},
-      {"identify 2", Request(me, kRdmSetCommand, kPidIdentifyDevice, {2}), kRdmNackReason,
-       {0x00, 0x06}},
-      {"identify read back", Request(me, kRdmGetCommand, kPidIdentifyDevice), kRdmAck, {1}},
-      {"label set", Request(me, kRdmSetCommand, kPidDeviceLabel, {'W', 'a', 's', 'h'}), kRdmAck,
-       {}},
-      {"label read back", Request(me, kRdmGetCommand, kPidDeviceLabel), kRdmAck,
-       {'W', 'a', 's', 'h'}},
-      {"DEVICE_INFO cannot be set", Request(me, kRdmSetCommand, kPidDeviceInfo), kRdmNackReason,
-       {0x00, 0x05}},
-      {"sub-device 1", Request(me, kRdmGetCommand, kPidDeviceLabel, {}, 1), kRdmNackReason,
-       {0x00, 0x09}},
+      {"IDENTIFY_DEVICE", get, kPidIdentifyDevice, {}, kRdmAck, {0}},
+      {"start address of one byte", set, kPidDmxStartAddress, {1}, nack, {0, 1}},
+      {"start address 0", set, kPidDmxStartAddress, {0, 0}, nack, {0, 6}},
+      {"start address 513", set, kPidDmxStartAddress, {2, 1}, nack, {0, 6}},
+      {"a PID nobody serves", get, 0x7FFF, {}, nack, {0, 0}},
+      {"a GET with data", get, kPidDeviceLabel, {1}, nack, {0, 1}},
+      {"a label of 33 characters", set, kPidDeviceLabel, std::vector<uint8_t>(33, 'x'), nack,
+       {0, 1}},
+      {"identify on", set, kPidIdentifyDevice, {1}, kRdmAck, {}},
+      {"identify 2", set, kPidIdentifyDevice, {2}, nack, {0, 6}},
+      {"identify read back", get, kPidIdentifyDevice, {}, kRdmAck, {1}},
+      {"label set", set, kPidDeviceLabel, {'W', 'a', 's', 'h'}, kRdmAck, {}},
+      {"label read back", get, kPidDeviceLabel, {}, kRdmAck, {'W', 'a', 's', 'h'}},
+      {"DEVICE_INFO cannot be set", set, kPidDeviceInfo, {}, nack, {0, 5}},
+      {"sub-device 1", get, kPidDeviceLabel, {}, nack, {0, 9}, 1},
   };
   for (const Row& r : rows) {
-    std::vector<uint8_t> reply = Transact(line, r.request);
+    std::vector<uint8_t> reply =
+        Transact(line, Request(me, r.commandClass, r.pid, r.request, r.subDevice));
     RdmMessage m;
     ASSERT_TRUE(ParseRdmFrame(reply.data(), reply.size(), &m)) << r.why;
     EXPECT_EQ(RdmUidValue(m.destination), RdmUidValue(kController)) << r.why;
     EXPECT_EQ(RdmUidValue(m.source), me) << r.why;
     EXPECT_EQ(m.transactionNumber, 7) << r.why;
     EXPECT_EQ(m.portIdOrResponseType, r.type) << r.why;
-    EXPECT_EQ(m.commandClass, r.request[20] + 1) << r.why;
-    EXPECT_EQ(m.parameterId, r.request[21] << 8 | r.request[22]) << r.why;
+    EXPECT_EQ(m.commandClass, r.commandClass + 1) << r.why;
+    EXPECT_EQ(m.parameterId, r.pid) << r.why;
     EXPECT_EQ(std::vector<uint8_t>(m.data, m.data + m.pdl), r.data) << r.why;
   }
 }
@@ -139,7 +125,8 @@ TEST(Responder, QuietWhereTheStandardSaysSo) {
       badSum,
       Request(0xFFFFFFFFFFFFu, kRdmSetCommand, kPidDmxStartAddress, {0, 99}),  // broadcast
       Request(0x4A5BFFFFFFFFu, kRdmDiscoveryCommand, kPidDiscMute),  // maker's broadcast
-      Dub(0x4A5B00000001u, 0x4A5B00000001u),                          // muted now
+      Request(0xFFFFFFFFFFFFu, kRdmDiscoveryCommand, kPidDiscUniqueBranch,  // muted now
+              {0x4A, 0x5B, 0, 0, 0, 1, 0x4A, 0x5B, 0, 0, 0, 1}),
   };
   for (const auto& r : rows) EXPECT_TRUE(Transact(line, r).empty());
   EXPECT_EQ(line.responders()[0].startAddress(), 99);  // the broadcast SET was obeyed
