@@ -254,25 +254,4 @@ TEST_F(Ports, LedPortWritesAZeroFrameThenWhatTheStreamHolds) {
   EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
 }
 
-TEST(PortOpen, ADeviceThatDoesNotOpenEndsStartUp) {
-  const struct {
-    uint32_t kind;
-    const char* text;
-    const char* fatal;
-  } rows[] = {
-      {kStreamPort, "007O", "Failed to open Send port/dev/xuart7"},
-      {kStreamPort, "007I", "Failed to open RX port/dev/xuart7"},
-      {kStreamLedrunnerPort, "007", "Failed to open Send port /dev/xuart7"},
-  };
-  for (const auto& row : rows) {
-    EXPECT_DEATH(
-        {
-          SimulatedUart nowhere(false);
-          AddStream(row.kind, row.text);
-        },
-        row.fatal)
-        << row.text;
-  }
-}
-
 }  // namespace
