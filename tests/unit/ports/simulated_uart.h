@@ -5,57 +5,28 @@
 // xuartN.log and feeds it frames through xuartN.rx, as a person would.
 // Time is the test's: the log's clock counts calls, and a write waits for
 // its line time only while the test holds writes.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver.h"
 #include "engine_backend.h"
+#include "temp_folder.h"
 
 class SimulatedUart {
  public:
-  // A folder that does not exist makes every device open fail.
-  explicit SimulatedUart(bool withFolder = true) {
-    const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/xuart-sim-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) ADD_FAILURE() << "no temporary folder";
-    folder_ = name.data();
-    if (!withFolder) std::filesystem::remove(folder_);
-    xuart_sim::Hooks hooks{[this] { return Now(); },
-                           [this](uint64_t micros) { Pace(micros); }};
-    driver_ = std::make_unique<xuart_sim::Driver>(folder_, hooks,
-                                                  xuart_sim::CountingDescriptors());
-    backend_ = std::make_unique<xuart_sim::EngineBackend>(driver_.get());
-  }
-
-  ~SimulatedUart() {
-    ReleaseWrites();
-    backend_.reset();
-    driver_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
+  SimulatedUart() = default;
+  ~SimulatedUart() { ReleaseWrites(); }
   SimulatedUart(const SimulatedUart&) = delete;
   SimulatedUart& operator=(const SimulatedUart&) = delete;
 
-  xuart_sim::Driver& driver() { return *driver_; }
-  const std::string& folder() const { return folder_; }
+  xuart_sim::Driver& driver() { return driver_; }
 
   std::string PortFile(int port, const char* suffix) const {
-    return folder_ + "/xuart" + std::to_string(port) + suffix;
+    return folder_.Path("xuart" + std::to_string(port) + suffix);
   }
 
   void WriteConf(int port, const std::string& text) const {
@@ -119,13 +90,17 @@ class SimulatedUart {
     --held_;
   }
 
-  std::string folder_;
-  std::unique_ptr<xuart_sim::Driver> driver_;
-  std::unique_ptr<xuart_sim::EngineBackend> backend_;
+  // Declared in the order they are needed: the driver goes before the
+  // clock and the folder it uses, and stops serving the engine first.
+  TempFolder folder_;
   std::mutex mutex_;
   std::condition_variable changed_;
   bool hold_ = false;
   int held_ = 0;
   uint64_t paced_ = 0;
   uint64_t now_ = 0;
+  xuart_sim::Driver driver_{folder_.path(),
+                            {[this] { return Now(); }, [this](uint64_t micros) { Pace(micros); }},
+                            xuart_sim::CountingDescriptors()};
+  xuart_sim::EngineBackend backend_{&driver_};
 };

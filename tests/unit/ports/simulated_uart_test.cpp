@@ -12,20 +12,6 @@
 
 namespace {
 
-// Any test may build a port stream; without a device under it the engine
-// would end at the open. The whole binary therefore runs on a simulated
-// driver of its own, and tests that look at the devices make their own.
-class SimulatedUartEverywhere : public ::testing::Environment {
- public:
-  void SetUp() override { uart_ = std::make_unique<SimulatedUart>(); }
-  void TearDown() override { uart_.reset(); }
-
- private:
-  std::unique_ptr<SimulatedUart> uart_;
-};
-::testing::Environment* const kEverywhere =
-    ::testing::AddGlobalTestEnvironment(new SimulatedUartEverywhere);
-
 using Bytes = std::vector<uint8_t>;
 using xuart_sim::Driver;
 
@@ -254,8 +240,9 @@ TEST_F(SimulatedDevice, CallsItCannotServeFail) {
   EXPECT_EQ(uart.driver().Close(fd), -1);
   EXPECT_EQ(uart.Log(2), std::vector<std::string>{"open wronly"}) << "refused calls leave no line";
 
-  SimulatedUart nowhere(false);
-  EXPECT_EQ(nowhere.driver().Open("/dev/xuart0", O_WRONLY), -1);
+  // A device whose log cannot be made does not open.
+  Driver nowhere(uart.PortFile(0, ".gone"), {}, xuart_sim::CountingDescriptors());
+  EXPECT_EQ(nowhere.Open("/dev/xuart0", O_WRONLY), -1);
   EXPECT_EQ(errno, ENOENT);
 }
 
