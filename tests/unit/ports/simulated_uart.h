@@ -5,6 +5,7 @@
 // xuartN.log and feeds it frames through xuartN.rx, as a person would.
 // Time is the test's: the log's clock counts calls, and a write waits for
 // its line time only while the test holds writes.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -75,11 +76,6 @@ class SimulatedUart {
   }
 
  private:
-  uint64_t Now() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return ++now_;
-  }
-
   void Pace(uint64_t micros) {
     std::unique_lock<std::mutex> lock(mutex_);
     paced_ += micros;
@@ -98,9 +94,9 @@ class SimulatedUart {
   bool hold_ = false;
   int held_ = 0;
   uint64_t paced_ = 0;
-  uint64_t now_ = 0;
+  std::atomic<uint64_t> now_{0};
   xuart_sim::Driver driver_{folder_.path(),
-                            {[this] { return Now(); }, [this](uint64_t micros) { Pace(micros); }},
+                            {[this] { return ++now_; }, [this](uint64_t micros) { Pace(micros); }},
                             xuart_sim::CountingDescriptors()};
   xuart_sim::EngineBackend backend_{&driver_};
 };

@@ -1,5 +1,5 @@
-// The simulated driver on its own: the text files it shares with tests and
-// people, and the line time of a write.
+// The simulated driver on its own: the device paths it serves, the text
+// files it shares with tests and people, and the line time of a write.
 #include <fcntl.h>
 
 #include <cerrno>
@@ -16,28 +16,6 @@ using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 using xuart_sim::Driver;
 using xuart_sim::ToHex;
-
-TEST(SimulatedUartFormat, RxLinesAreHexInEitherCase) {
-  const struct {
-    const char* line;
-    Bytes bytes;
-  } taken[] = {
-      {"00ff\n", {0x00, 0xFF}}, {"0A bC\r\n", {0x0A, 0xBC}}, {"  00 01 02  ", {0, 1, 2}}, {"cc", {0xCC}},
-  };
-  for (const auto& row : taken) {
-    Bytes out;
-    EXPECT_TRUE(xuart_sim::ParseHexLine(row.line, &out)) << row.line;
-    EXPECT_EQ(out, row.bytes) << row.line;
-  }
-  // No digits, blanks only, half a byte, odd digits, not hex, a separator.
-  for (const char* line : {"", " \r\n", "0", "0 1 2", "0g", "00-01"}) {
-    Bytes out = {7};
-    EXPECT_FALSE(xuart_sim::ParseHexLine(line, &out)) << line;
-    EXPECT_EQ(out, Bytes{7}) << line;
-  }
-  const uint8_t frame[] = {0x00, 0x0F, 0xA0, 0xFF};
-  EXPECT_EQ(ToHex(frame, sizeof(frame)), "000fa0ff");
-}
 
 TEST(SimulatedUartFormat, OnlyNumberedDevicePathsAreServed) {
   const struct {
@@ -100,8 +78,9 @@ TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrR
     Bytes frame;  // empty: no frame
     size_t capacity = 513;
   } steps[] = {
-      {kAppend, "00 01 02\nnot hex\n\nCC1001\n", {0, 1, 2}},
-      {kAppend, "", {0xCC, 0x10, 0x01}},  // bad and empty lines are skipped
+      {kAppend, "00ff\n0\n0 1 2\n0g\n00-01\n \r\n\n0A bC\r\n  00 01 02  \n", {0x00, 0xFF}},
+      {kAppend, "", {0x0A, 0xBC}},  // hex in either case; lines of no whole bytes are skipped
+      {kAppend, "", {0, 1, 2}},     // blanks anywhere
       {kAppend, "00" + std::string(1200, 'a') + "\n0007", full},  // at most one frame's worth
       {kAppend, "", {}},                                           // the line is not done yet
       {kAppend, "\n", {0}, 1},  // at most what the caller has room for
