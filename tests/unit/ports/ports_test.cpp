@@ -3,14 +3,12 @@
 // frame does to its stream.
 #include <semaphore.h>
 
-#include <algorithm>
-#include <tuple>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "line_format.h"
-#include "main_loop.h"
 #include "port_threads/port_threads.h"
 #include "ports/simulated_uart.h"
 #include "rules_file.h"
@@ -23,6 +21,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
+using xuart_sim::ToHex;
 
 std::string Zeros(size_t bytes) { return std::string(2 * bytes, '0'); }
 
@@ -35,11 +34,6 @@ class Ports : public ::testing::Test {
     int value = -1;
     sem_getvalue(semaphore, &value);
     return value;
-  }
-
-  std::string LastLine(int port) {
-    Lines log = uart.Log(port);
-    return log.empty() ? std::string() : log.back();
   }
 
   SimulatedUart uart;
@@ -78,37 +72,36 @@ TEST(PortText, TimingDefaultsClampsAndInterSlot) {
   EXPECT_EQ(ComputeInterSlot(35, 22, 2, 0), 0);
 }
 
-TEST_F(Ports, AnOutputWritesAZeroFrameAtStartUpThenOneFrameOfItsChannelsPerSend) {
+TEST_F(Ports, AnOutputWritesAZeroFrameAtStartUpThenOneFramePerSend) {
+  uart.WriteConf(3, "led\n");
   const struct {
+    uint32_t kind;
     const char* text;
     int port;
     const char* params;
-    size_t channels;  // 0: an input, which sends nothing
+    size_t bytes;  // of a write
   } rows[] = {
-      {"002O\n", 2, kDefaultParams, 513},
-      {"005O035008800080024\n", 5, "params 160002005200000001000000", 24},
-      {"006O044020000400513", 6, "params 32000a000000000001000000", 513},
-      {"001I", 1, kDefaultParams, 0},
+      {kStreamPort, "002O\n", 2, kDefaultParams, 513},
+      {kStreamPort, "005O035008800080024\n", 5, "params 160002005200000001000000", 24},
+      {kStreamPort, "006O044020000400513", 6, "params 32000a000000000001000000", 513},
+      {kStreamLedrunnerPort, "003001002300\n", 3, "params 2c", kLedrunnerFrameSize},
   };
-  Bytes data(512);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
+  Bytes data(kLedrunnerFrameSize);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 1);
   for (const auto& row : rows) {
-    Stream* stream = AddStream(kStreamPort, row.text);
-    const bool output = row.channels > 0;
-    Bytes frame(row.channels, 0);  // the start code stays 0
-    Lines log = {output ? "open wronly" : "open rdonly", row.params};
-    for (int send = 0; send < 2; ++send) {  // the start-up frame, then the stream's
-      if (send == 1) {
-        stream->Write(data.data(), 512, 0);
-        stream->Send(0, 0);
-        if (output) std::copy(data.begin(), data.begin() + (row.channels - 1), frame.begin() + 1);
-      }
-      EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), output ? 1 : 0) << row.text;
-      if (!output) continue;
-      PortTxStep(stream->id);
-      log.push_back("write " + xuart_sim::ToHex(frame.data(), frame.size()));
-    }
-    EXPECT_EQ(uart.Log(row.port), log) << row.text;
+    Stream* stream = AddStream(row.kind, row.text);
+    sem_t* posted = &dynamic_cast<XuartPort&>(stream->Endpoint()).txSemaphore;
+    EXPECT_EQ(Pending(posted), 1) << row.text;  // the start-up frame
+    PortTxStep(stream->id);
+    stream->Write(data.data(), static_cast<uint32_t>(data.size()), 0);
+    stream->Send(0, 0);
+    EXPECT_EQ(Pending(posted), 1) << row.text;
+    PortTxStep(stream->id);
+    Bytes frame(row.kind == kStreamPort ? 1 : 0, 0);  // the start code; LED frames have none
+    frame.insert(frame.end(), data.begin(), data.begin() + (row.bytes - frame.size()));
+    EXPECT_EQ(uart.Log(row.port), (Lines{"open wronly", row.params, "write " + Zeros(row.bytes),
+                                         "write " + ToHex(frame.data(), frame.size())}))
+        << row.text;
   }
 }
 
@@ -142,7 +135,7 @@ TEST_F(Ports, ReceivedFramesReachTheirStreamOnlyWithStartCodeZero) {
 
 TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
   Stream* stream = AddStream(kStreamPort, "002O035008800080024");
-  uart.HoldWrites();
+  uart.HoldWrites(true);
   std::thread transmit([&] {
     for (int i = 0; i < 4; ++i) PortTxStep(stream->id);
   });
@@ -151,11 +144,11 @@ TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
     Bytes data(512, value);
     EXPECT_EQ(stream->As<DmxPort>()->PostFrame(data.data()), 1);
   }
-  uart.ReleaseWrites();
+  uart.HoldWrites(false);
   transmit.join();
   Bytes frame(24, 3);
   frame[0] = 0;  // the start code
-  std::string latest = "write " + xuart_sim::ToHex(frame.data(), frame.size());
+  std::string latest = "write " + ToHex(frame.data(), frame.size());
   EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "params 160002005200000001000000",
                                 "write " + Zeros(24), latest, latest, latest}));
   EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), 0);
@@ -168,13 +161,13 @@ TEST_F(Ports, KLineSwitchesOnlyOutputPortsToOneShot) {
   AddStream(kStreamLedrunnerPort, "003000000004");
   AddStream(kStreamVirtual, "\n");
   LoadRulesText("K001005\n");
-  EXPECT_EQ(LastLine(2), "params 160002000200000000000000");
+  EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "params 160002000200000001000000",
+                                "params 160002000200000000000000"}));
   EXPECT_EQ(uart.Log(1), (Lines{"open rdonly", kDefaultParams}));
   EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 04"}));
 }
 
-TEST(LedText, FieldsAndGroupSize) {
-  SimulatedUart uart;
+TEST_F(Ports, LedTextFieldsAndGroupSize) {
   const struct {
     const char* text;
     uint32_t port, strip, order;
@@ -194,8 +187,8 @@ TEST(LedText, FieldsAndGroupSize) {
                               int{port.pixelGroupSize}),
               std::make_tuple(row.port, row.strip, row.order, int{row.groupSize}))
         << row.text;
-    EXPECT_EQ(uart.Log(static_cast<int>(row.port))[1],
-              "params " + xuart_sim::ToHex(&row.groupSize, 1))
+    EXPECT_EQ(uart.Log(static_cast<int>(row.port)),
+              (Lines{"open wronly", "params " + ToHex(&row.groupSize, 1)}))
         << row.text;
   }
   // A conf without `led` makes a DMX device of it: it takes the one byte the
@@ -205,22 +198,6 @@ TEST(LedText, FieldsAndGroupSize) {
             (Lines{"open wronly",
                    "warning params block of 1 bytes on a dmx port, which takes 12; 1 taken",
                    "params 2c0002000000000001000000"}));
-}
-
-TEST_F(Ports, LedPortWritesAZeroFrameThenWhatTheStreamHolds) {
-  uart.WriteConf(3, "led\n");
-  Stream* stream = AddStream(kStreamLedrunnerPort, "003001002300\n");
-  PortTxStep(stream->id);
-  EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 2c", "write " + Zeros(1020)}));
-  Bytes pixels(kLedrunnerFrameSize);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
-  stream->Write(pixels.data(), kLedrunnerFrameSize, 0);
-  stream->Send(0, 0);
-  PortTxStep(stream->id);
-  EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
-  EXPECT_EQ(stream->As<LedrunnerPort>()->PostFrame(nullptr), 1) << "the frame as it stands";
-  PortTxStep(stream->id);
-  EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
 }
 
 }  // namespace

@@ -19,11 +19,6 @@
 
 class SimulatedUart {
  public:
-  SimulatedUart() = default;
-  ~SimulatedUart() { ReleaseWrites(); }
-  SimulatedUart(const SimulatedUart&) = delete;
-  SimulatedUart& operator=(const SimulatedUart&) = delete;
-
   xuart_sim::Driver& driver() { return driver_; }
 
   std::string PortFile(int port, const char* suffix) const {
@@ -50,10 +45,11 @@ class SimulatedUart {
     return lines;
   }
 
-  // From now on a write stays on the line until ReleaseWrites.
-  void HoldWrites() {
+  // While held, a write stays on the line: a writer waits in it.
+  void HoldWrites(bool hold) {
     std::lock_guard<std::mutex> lock(mutex_);
-    hold_ = true;
+    hold_ = hold;
+    changed_.notify_all();
   }
 
   // True once a writer is held. Bounded, so that a fault fails the test
@@ -61,12 +57,6 @@ class SimulatedUart {
   bool WaitForHeldWrite() {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return held_ > 0; });
-  }
-
-  void ReleaseWrites() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hold_ = false;
-    changed_.notify_all();
   }
 
   // Line time of every write so far, in microseconds.

@@ -18,33 +18,31 @@ using xuart_sim::Driver;
 using xuart_sim::ToHex;
 
 TEST(SimulatedUartFormat, OnlyNumberedDevicePathsAreServed) {
-  const struct {
-    const char* path;
-    int port;
-  } rows[] = {
-      {"/dev/xuart0", 0},   {"/dev/xuart12", 12},     {"/dev/xuart", -1},
-      {"/dev/xuart1a", -1}, {"/dev/xuart-1", -1},     {"/dev/ttyS0", -1},
-      {"dev/xuart1", -1},   {"/tmp/dev/xuart1", -1},  {"/dev/xuart99999", -1},
-      {nullptr, -1},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(xuart_sim::DevicePort(row.path), row.port) << (row.path ? row.path : "null");
+  EXPECT_EQ(xuart_sim::DevicePort("/dev/xuart0"), 0);
+  EXPECT_EQ(xuart_sim::DevicePort("/dev/xuart9999"), 9999);
+  EXPECT_EQ(xuart_sim::DevicePort(nullptr), -1);
+  for (const char* path : {"/dev/xuart", "/dev/xuart1a", "/dev/xuart-1", "/dev/ttyS0", "dev/xuart1",
+                           "/tmp/dev/xuart1", "/dev/xuart10000"}) {
+    EXPECT_EQ(xuart_sim::DevicePort(path), -1) << path;
   }
 }
 
 class SimulatedDevice : public ::testing::Test {
  protected:
   int Open(int port, int flags) {
-    return uart.driver().Open(("/dev/xuart" + std::to_string(port)).c_str(), flags);
+    return driver.Open(("/dev/xuart" + std::to_string(port)).c_str(), flags);
   }
   ssize_t Read(int fd, Bytes* out, size_t capacity = 513) {
     out->assign(capacity, 0xEE);
-    ssize_t n = uart.driver().Read(fd, out->data(), capacity);
+    ssize_t n = driver.Read(fd, out->data(), capacity);
     out->resize(n > 0 ? static_cast<size_t>(n) : 0);
     return n;
   }
+  // The errno of a call that failed, 0 for one that did not.
+  static int Error(long result) { return result == -1 ? errno : 0; }
 
   SimulatedUart uart;
+  Driver& driver = uart.driver();
 };
 
 TEST_F(SimulatedDevice, OutputLogsOpenParamsAndWritesPacedByTheParamsInForce) {
@@ -53,15 +51,14 @@ TEST_F(SimulatedDevice, OutputLogsOpenParamsAndWritesPacedByTheParamsInForce) {
   int fd = Open(3, O_WRONLY);
   ASSERT_GE(fd, 0);
   const uint8_t frame[] = {0, 1, 2, 0xAB};
-  EXPECT_EQ(uart.driver().Write(fd, frame, sizeof(frame)), 4);
+  EXPECT_EQ(driver.Write(fd, frame, sizeof(frame)), 4);
   EXPECT_EQ(uart.PacedMicros(), 88u + 8u + 4u * 44u);  // before any params: power-on timing
   DmxPortParams params = {50, 10, 2, {}, 0};
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, &params, sizeof(params)), 0);
-  EXPECT_EQ(uart.driver().Write(fd, frame, 2), 2);
+  EXPECT_EQ(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, &params, sizeof(params)), 0);
+  EXPECT_EQ(driver.Write(fd, frame, 2), 2);
   EXPECT_EQ(uart.PacedMicros(), 272u + 200u + 40u + 2u * (44u + 8u));
   Bytes got;
-  EXPECT_EQ(Read(fd, &got), -1);
-  EXPECT_EQ(errno, EBADF);
+  EXPECT_EQ(Error(Read(fd, &got)), EBADF);
   EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "write 000102ab", "params 32000a000200000000000000",
                                 "write 0001"}));
 }
@@ -101,29 +98,20 @@ TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrR
   const std::string rx = uart.PortFile(1, ".rx");
   for (size_t i = 0; i < std::size(steps); ++i) {
     const auto& step = steps[i];
-    switch (step.change) {
-      case kAppend:
-        uart.AppendRx(1, step.text);
-        break;
-      case kScribbleOverAll:
-        std::fstream(rx, std::ios::in | std::ios::out)
-            << std::string(std::filesystem::file_size(rx), 'z');
-        break;
-      case kCutTo:
-        std::ofstream(rx) << step.text;
-        break;
-      case kReplaceWith:
-        std::filesystem::remove(rx);
-        uart.AppendRx(1, step.text);
-        break;
+    if (step.change == kScribbleOverAll) {
+      std::fstream(rx, std::ios::in | std::ios::out)
+          << std::string(std::filesystem::file_size(rx), 'z');
+    } else if (step.change == kCutTo) {
+      std::ofstream(rx) << step.text;
+    } else {
+      if (step.change == kReplaceWith) std::filesystem::remove(rx);
+      uart.AppendRx(1, step.text);
     }
     EXPECT_EQ(Read(fd, &got, step.capacity), static_cast<ssize_t>(step.frame.size())) << "step " << i;
     EXPECT_EQ(got, step.frame) << "step " << i;
     if (!got.empty()) log.push_back("read " + ToHex(got.data(), got.size()));
   }
-  const uint8_t frame[] = {0};
-  EXPECT_EQ(uart.driver().Write(fd, frame, 1), -1);
-  EXPECT_EQ(errno, EBADF);
+  EXPECT_EQ(Error(driver.Write(fd, got.data(), 1)), EBADF);
   EXPECT_EQ(uart.Log(1), log);
 }
 
@@ -132,12 +120,12 @@ TEST_F(SimulatedDevice, LedPortTakesOneParamByteAndNoRdm) {
   int fd = Open(4, O_WRONLY);
   ASSERT_GE(fd, 0);
   uint8_t groupSize[12] = {44, 0xFF, 0xFF};  // a DMX port's block, as a wrong conf gives it
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, groupSize, sizeof(groupSize)), 0);
+  EXPECT_EQ(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, groupSize, sizeof(groupSize)), 0);
   Bytes pixels(1020, 0x11);
-  EXPECT_EQ(uart.driver().Write(fd, pixels.data(), pixels.size()), 1020);
+  EXPECT_EQ(driver.Write(fd, pixels.data(), pixels.size()), 1020);
   EXPECT_EQ(uart.PacedMicros(), 0u) << "an LED strip is not a DMX line";
   XuartRdmBlock block = {};
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), -1);
+  EXPECT_EQ(Error(driver.Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block))), ENOTTY);
   EXPECT_EQ(uart.Log(4), (Lines{"open wronly",
                                 "warning params block of 12 bytes on an led port, which takes 1; 1 taken",
                                 "params 2c", "write " + std::string(2040, '1')}));
@@ -149,25 +137,21 @@ TEST_F(SimulatedDevice, CallsItCannotServeFailAndNoneReadsPastItsBlock) {
   XuartRdmBlock block = {};
   block.requestLength = 9999;
   block.responseLength = 77;
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), 1);
+  EXPECT_EQ(driver.Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), 1);
   EXPECT_EQ(block.responseLength, 0) << "nobody on the line";
   uint8_t argument[12] = {};
-  EXPECT_EQ(uart.driver().Ioctl(fd, 0x5401, argument, sizeof(argument)), -1);
-  EXPECT_EQ(errno, ENOTTY);
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr, 12), -1);
-  EXPECT_EQ(errno, EFAULT);
-  EXPECT_EQ(uart.driver().Open("/dev/ttyS0", O_WRONLY), -1);
-  EXPECT_EQ(uart.driver().Close(fd), 0);
-  EXPECT_FALSE(uart.driver().Owns(fd));
-  EXPECT_EQ(uart.driver().Write(fd, argument, 1), -1);
-  EXPECT_EQ(errno, EBADF);
-  EXPECT_EQ(uart.driver().Close(fd), -1);
+  EXPECT_EQ(Error(driver.Ioctl(fd, 0x5401, argument, sizeof(argument))), ENOTTY);
+  EXPECT_EQ(Error(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr, 12)), EFAULT);
+  EXPECT_EQ(Error(driver.Open("/dev/ttyS0", O_WRONLY)), ENOENT);
+  EXPECT_EQ(driver.Close(fd), 0);
+  EXPECT_FALSE(driver.Owns(fd));
+  EXPECT_EQ(Error(driver.Write(fd, argument, 1)), EBADF);
+  EXPECT_EQ(Error(driver.Close(fd)), EBADF);
   // Refused calls leave no line.
   EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "rdm " + ToHex(block.request, 258) + " -"}));
   // A device whose log cannot be made does not open.
   Driver nowhere(uart.PortFile(0, ".gone"), {}, xuart_sim::CountingDescriptors());
-  EXPECT_EQ(nowhere.Open("/dev/xuart0", O_WRONLY), -1);
-  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(Error(nowhere.Open("/dev/xuart0", O_WRONLY)), ENOENT);
 }
 
 }  // namespace
