@@ -135,7 +135,7 @@ TEST_F(Ports, ReceivedFramesReachTheirStreamOnlyWithStartCodeZero) {
 
 TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
   Stream* stream = AddStream(kStreamPort, "002O035008800080024");
-  uart.HoldWrites(true);
+  uart.HoldWrites();
   std::thread transmit([&] {
     for (int i = 0; i < 4; ++i) PortTxStep(stream->id);
   });
@@ -144,7 +144,7 @@ TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
     Bytes data(512, value);
     EXPECT_EQ(stream->As<DmxPort>()->PostFrame(data.data()), 1);
   }
-  uart.HoldWrites(false);
+  uart.ReleaseWrites();
   transmit.join();
   Bytes frame(24, 3);
   frame[0] = 0;  // the start code

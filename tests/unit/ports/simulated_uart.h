@@ -45,12 +45,9 @@ class SimulatedUart {
     return lines;
   }
 
-  // While held, a write stays on the line: a writer waits in it.
-  void HoldWrites(bool hold) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hold_ = hold;
-    changed_.notify_all();
-  }
+  // From now on a write stays on the line until ReleaseWrites.
+  void HoldWrites() { Hold(true); }
+  void ReleaseWrites() { Hold(false); }
 
   // True once a writer is held. Bounded, so that a fault fails the test
   // instead of hanging it.
@@ -66,6 +63,12 @@ class SimulatedUart {
   }
 
  private:
+  void Hold(bool hold) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hold_ = hold;
+    changed_.notify_all();
+  }
+
   void Pace(uint64_t micros) {
     std::unique_lock<std::mutex> lock(mutex_);
     paced_ += micros;

@@ -67,8 +67,6 @@ TEST_F(SimulatedDevice, OutputLogsOpenParamsAndWritesPacedByTheParamsInForce) {
 // `tail -F` does while a person edits, cuts and replaces it.
 TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrReplaced) {
   enum Change { kAppend, kScribbleOverAll, kCutTo, kReplaceWith };
-  Bytes full(513, 0xAA);
-  full[0] = 0;
   const struct {
     Change change;
     std::string text;
@@ -78,7 +76,7 @@ TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrR
       {kAppend, "00ff\n0\n0 1 2\n0g\n00-01\n \r\n\n0A bC\r\n  00 01 02  \n", {0x00, 0xFF}},
       {kAppend, "", {0x0A, 0xBC}},  // hex in either case; lines of no whole bytes are skipped
       {kAppend, "", {0, 1, 2}},     // blanks anywhere
-      {kAppend, "00" + std::string(1200, 'a') + "\n0007", full},  // at most one frame's worth
+      {kAppend, std::string(1202, 'a') + "\n0007", Bytes(513, 0xAA)},  // one frame's worth at most
       {kAppend, "", {}},                                           // the line is not done yet
       {kAppend, "\n", {0}, 1},  // at most what the caller has room for
       {kAppend, "", {}},
