@@ -6,6 +6,7 @@
 #include "config_file.h"
 #include "device_identity.h"
 #include "main_loop.h"
+#include "ports/simulated_uart.h"
 #include "rule.h"
 #include "show_engine/dmx_engine.h"
 #include "stream.h"
@@ -53,10 +54,20 @@ class ProcessStateReset : public ::testing::EmptyTestEventListener {
   void OnTestEnd(const ::testing::TestInfo&) override { ResetProcessState(); }
 };
 
-// Registered before main runs the tests; the listener list owns it.
+// A port stream opens its device as it starts, and the engine ends when it
+// cannot: a test that builds one without a SimulatedUart of its own gets this
+// one, as the engine on a board gets the driver.
+class SimulatedUartEverywhere : public ::testing::Environment {
+  void SetUp() override { uart_ = std::make_unique<SimulatedUart>(); }
+  void TearDown() override { uart_.reset(); }
+  std::unique_ptr<SimulatedUart> uart_;
+};
+
+// Registered before main runs the tests; gtest owns them.
 const bool kRegistered = [] {
   NameLocalTimeZone();
   ::testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateReset);
+  ::testing::AddGlobalTestEnvironment(new SimulatedUartEverywhere);
   return true;
 }();
 

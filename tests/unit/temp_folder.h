@@ -23,6 +23,7 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
+  const std::string& path() const { return path_; }
   std::string Path(const std::string& name) const { return path_ + "/" + name; }
 
  private:

@@ -3,14 +3,12 @@
 // frame does to its stream.
 #include <semaphore.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "device_identity.h"
 #include "line_format.h"
-#include "main_loop.h"
 #include "port_threads/port_threads.h"
 #include "ports/simulated_uart.h"
 #include "rules_file.h"
@@ -23,6 +21,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
+using xuart_sim::ToHex;
 
 std::string Zeros(size_t bytes) { return std::string(2 * bytes, '0'); }
 
@@ -31,18 +30,10 @@ const char kDefaultParams[] = "params 160002000300000001000000";
 
 class Ports : public ::testing::Test {
  protected:
-  // The process-wide tables are reset around every test.
-  void TearDown() override { uart.ReleaseWrites(); }
-
   static int Pending(sem_t* semaphore) {
     int value = -1;
     sem_getvalue(semaphore, &value);
     return value;
-  }
-
-  std::string LastLine(int port) {
-    Lines log = uart.Log(port);
-    return log.empty() ? std::string() : log.back();
   }
 
   SimulatedUart uart;
@@ -70,89 +61,72 @@ TEST(PortText, TimingDefaultsClampsAndInterSlot) {
       {"004O04", {4, 0, 4, 22, 2, 513, 111}},  // fields past the end read as 0
       {"004O040008", {4, 0, 40, 22, 2, 513, 2}},
   };
+  const auto fields = [](const DmxPortSettings& s) {
+    return std::make_tuple(s.portNumber, s.input, s.refreshRate, s.breakTime, s.markAfterBreak,
+                           s.channels, int{s.interSlot});
+  };
   for (const auto& row : rows) {
-    DmxPortSettings got = ParseDmxPortText(row.text);
-    EXPECT_EQ(got.portNumber, row.want.portNumber) << row.text;
-    EXPECT_EQ(got.input, row.want.input) << row.text;
-    EXPECT_EQ(got.refreshRate, row.want.refreshRate) << row.text;
-    EXPECT_EQ(got.breakTime, row.want.breakTime) << row.text;
-    EXPECT_EQ(got.markAfterBreak, row.want.markAfterBreak) << row.text;
-    EXPECT_EQ(got.channels, row.want.channels) << row.text;
-    EXPECT_EQ(got.interSlot, row.want.interSlot) << row.text;
+    EXPECT_EQ(fields(ParseDmxPortText(row.text)), fields(row.want)) << row.text;
   }
   EXPECT_EQ(ComputeInterSlot(0, 22, 2, 513), 3);
   EXPECT_EQ(ComputeInterSlot(35, 22, 2, 0), 0);
 }
 
-TEST_F(Ports, OutputStartUpOpensSetsParamsAndWritesOneZeroFrame) {
+TEST_F(Ports, AnOutputWritesAZeroFrameAtStartUpThenOneFramePerSend) {
+  uart.WriteConf(3, "led\n");
   const struct {
+    uint32_t kind;
     const char* text;
     int port;
-    Lines log;
+    const char* params;
+    size_t bytes;  // of a write
   } rows[] = {
-      {"002O\n", 2, {"open wronly", kDefaultParams, "write " + Zeros(513)}},
-      {"005O035008800080024\n", 5,
-       {"open wronly", "params 160002005200000001000000", "write " + Zeros(24)}},
-      {"006O044020000400513", 6,
-       {"open wronly", "params 32000a000000000001000000", "write " + Zeros(513)}},
-      {"001I", 1, {"open rdonly", kDefaultParams}},
+      {kStreamPort, "002O\n", 2, kDefaultParams, 513},
+      {kStreamPort, "005O035008800080024\n", 5, "params 160002005200000001000000", 24},
+      {kStreamPort, "006O044020000400513", 6, "params 32000a000000000001000000", 513},
+      {kStreamLedrunnerPort, "003001002300\n", 3, "params 2c", kLedrunnerFrameSize},
   };
+  Bytes data(kLedrunnerFrameSize);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 1);
   for (const auto& row : rows) {
-    Stream* stream = AddStream(kStreamPort, row.text);
-    EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), stream->IsInput() ? 0 : 1) << row.text;
-    if (!stream->IsInput()) PortTxStep(stream->id);
-    EXPECT_EQ(uart.Log(row.port), row.log) << row.text;
-  }
-}
-
-TEST_F(Ports, StreamDataReachesTheDeviceAsOneFrameOfItsChannels) {
-  const struct {
-    const char* text;
-    int port;
-    size_t channels;
-  } rows[] = {{"002O", 2, 513}, {"005O035008800080024", 5, 24}};
-  Bytes data(512);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
-  for (const auto& row : rows) {
-    Stream* stream = AddStream(kStreamPort, row.text);
-    PortTxStep(stream->id);  // the start-up frame
-    stream->Write(data.data(), 512, 0);
-    stream->Send(0, 0);
-    EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), 1);
+    Stream* stream = AddStream(row.kind, row.text);
+    sem_t* posted = &dynamic_cast<XuartPort&>(stream->Endpoint()).txSemaphore;
+    EXPECT_EQ(Pending(posted), 1) << row.text;  // the start-up frame
     PortTxStep(stream->id);
-    Bytes frame(1, 0);
-    frame.insert(frame.end(), data.begin(), data.begin() + (row.channels - 1));
-    EXPECT_EQ(LastLine(row.port), "write " + xuart_sim::ToHex(frame.data(), frame.size()));
-    EXPECT_EQ(uart.Log(row.port).size(), 4u) << "one write per post";
+    stream->Write(data.data(), static_cast<uint32_t>(data.size()), 0);
+    stream->Send(0, 0);
+    EXPECT_EQ(Pending(posted), 1) << row.text;
+    PortTxStep(stream->id);
+    Bytes frame(row.kind == kStreamPort ? 1 : 0, 0);  // the start code; LED frames have none
+    frame.insert(frame.end(), data.begin(), data.begin() + (row.bytes - frame.size()));
+    EXPECT_EQ(uart.Log(row.port), (Lines{"open wronly", row.params, "write " + Zeros(row.bytes),
+                                         "write " + ToHex(frame.data(), frame.size())}))
+        << row.text;
   }
 }
 
 TEST_F(Ports, ReceivedFramesReachTheirStreamOnlyWithStartCodeZero) {
   Stream* stream = AddStream(kStreamPort, "001I\n");
   const struct {
-    const char* rx;  // nullptr: nothing arrives
+    std::string rx;
     bool dmx;
     Bytes head;  // channels 1 to 4 afterwards
   } rows[] = {
       {"00 01 02 03\n", true, {1, 2, 3, 0}},
       {"cc 09 09 09 09\n", false, {1, 2, 3, 0}},  // RDM is not channel data
       {"00\n", true, {1, 2, 3, 0}},               // the start code alone
-      {nullptr, false, {1, 2, 3, 0}},
-      {"0004\n", true, {4, 2, 3, 0}},              // a short frame keeps the rest
+      {"", false, {1, 2, 3, 0}},                  // nothing arrives
+      {"0004\n", true, {4, 2, 3, 0}},             // a short frame keeps the rest
       {"91 05 05\n", false, {4, 2, 3, 0}},
+      {"00" + std::string(1024, '7') + "\n", true, {0x77, 0x77, 0x77, 0x77}},
   };
   uint8_t frame[kDmxFrameSlots];
   for (const auto& row : rows) {
-    if (row.rx != nullptr) uart.AppendRx(1, row.rx);
-    EXPECT_EQ(DmxRxStep(stream->id, frame), row.dmx) << (row.rx ? row.rx : "nothing");
-    EXPECT_EQ(Bytes(stream->data, stream->data + 4), row.head) << (row.rx ? row.rx : "nothing");
+    uart.AppendRx(1, row.rx);
+    EXPECT_EQ(DmxRxStep(stream->id, frame), row.dmx) << row.rx;
+    EXPECT_EQ(Bytes(stream->data, stream->data + 4), row.head) << row.rx;
   }
-  std::string full = "00";
-  for (int i = 0; i < 512; ++i) full += "7f";
-  uart.AppendRx(1, full + "\n");
-  EXPECT_TRUE(DmxRxStep(stream->id, frame));
-  EXPECT_EQ(stream->data[0], 0x7F);
-  EXPECT_EQ(stream->data[511], 0x7F);
+  EXPECT_EQ(stream->data[511], 0x77) << "a full frame fills every channel";
   EXPECT_EQ(stream->As<DmxPort>()->PostFrame(frame), 0) << "an input port sends nothing";
   EXPECT_EQ(stream->As<DmxPort>()->WriteFrame(), 0);
   Stream* output = AddStream(kStreamPort, "002O");
@@ -174,7 +148,7 @@ TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
   transmit.join();
   Bytes frame(24, 3);
   frame[0] = 0;  // the start code
-  std::string latest = "write " + xuart_sim::ToHex(frame.data(), frame.size());
+  std::string latest = "write " + ToHex(frame.data(), frame.size());
   EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "params 160002005200000001000000",
                                 "write " + Zeros(24), latest, latest, latest}));
   EXPECT_EQ(Pending(&stream->As<DmxPort>()->txSemaphore), 0);
@@ -187,25 +161,13 @@ TEST_F(Ports, KLineSwitchesOnlyOutputPortsToOneShot) {
   AddStream(kStreamLedrunnerPort, "003000000004");
   AddStream(kStreamVirtual, "\n");
   LoadRulesText("K001005\n");
-  EXPECT_EQ(LastLine(2), "params 160002000200000000000000");
+  EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "params 160002000200000001000000",
+                                "params 160002000200000000000000"}));
   EXPECT_EQ(uart.Log(1), (Lines{"open rdonly", kDefaultParams}));
   EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 04"}));
 }
 
-TEST_F(Ports, OwnUidIsTheMakerIdThenTheSerialNumber) {
-  SerialNumber = 0x01020304;
-  Stream* stream = AddStream(kStreamPort, "002O");
-  const uint8_t own[6] = {0x57, 0x4B, 0x01, 0x02, 0x03, 0x04};
-  const uint8_t broadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_EQ(0, std::memcmp(stream->As<DmxPort>()->ownUid.bytes, own, 6));
-  EXPECT_EQ(0, std::memcmp(stream->As<DmxPort>()->broadcastUid.bytes, broadcast, 6));
-  const DmxPortParams& rdm = stream->As<DmxPort>()->paramsRdm;
-  const uint8_t rdmBlock[12] = {50, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // one-shot
-  EXPECT_EQ(0, std::memcmp(&rdm, rdmBlock, sizeof(rdmBlock)));
-}
-
-TEST(LedText, FieldsAndGroupSize) {
-  SimulatedUart uart;
+TEST_F(Ports, LedTextFieldsAndGroupSize) {
   const struct {
     const char* text;
     uint32_t port, strip, order;
@@ -221,58 +183,21 @@ TEST(LedText, FieldsAndGroupSize) {
     uart.WriteConf(static_cast<int>(row.port), "led\n");
     LedrunnerPort port(row.text);
     port.Open();
-    EXPECT_EQ(port.portNumber, row.port) << row.text;
-    EXPECT_EQ(port.stripProtocol, row.strip) << row.text;
-    EXPECT_EQ(port.pixelOrder, row.order) << row.text;
-    EXPECT_EQ(port.pixelGroupSize, row.groupSize) << row.text;
-    EXPECT_EQ(uart.Log(static_cast<int>(row.port))[1],
-              "params " + xuart_sim::ToHex(&row.groupSize, 1))
+    EXPECT_EQ(std::make_tuple(port.portNumber, port.stripProtocol, port.pixelOrder,
+                              int{port.pixelGroupSize}),
+              std::make_tuple(row.port, row.strip, row.order, int{row.groupSize}))
+        << row.text;
+    EXPECT_EQ(uart.Log(static_cast<int>(row.port)),
+              (Lines{"open wronly", "params " + ToHex(&row.groupSize, 1)}))
         << row.text;
   }
   // A conf without `led` makes a DMX device of it: it takes the one byte the
   // port hands it over the first of its power-on block, and nothing past it.
   LedrunnerPort("009000000044").Open();
-  EXPECT_EQ(uart.Log(9), (std::vector<std::string>{
-                             "open wronly",
-                             "warning params block of 1 bytes on a dmx port, which takes 12; 1 taken",
-                             "params 2c0002000000000001000000"}));
-}
-
-TEST_F(Ports, LedPortWritesAZeroFrameThenWhatTheStreamHolds) {
-  uart.WriteConf(3, "led\n");
-  Stream* stream = AddStream(kStreamLedrunnerPort, "003001002300\n");
-  PortTxStep(stream->id);
-  EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 2c", "write " + Zeros(1020)}));
-  Bytes pixels(kLedrunnerFrameSize);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
-  stream->Write(pixels.data(), kLedrunnerFrameSize, 0);
-  stream->Send(0, 0);
-  PortTxStep(stream->id);
-  EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
-  EXPECT_EQ(stream->As<LedrunnerPort>()->PostFrame(nullptr), 1) << "the frame as it stands";
-  PortTxStep(stream->id);
-  EXPECT_EQ(LastLine(3), "write " + xuart_sim::ToHex(pixels.data(), pixels.size()));
-}
-
-TEST(PortOpen, ADeviceThatDoesNotOpenEndsStartUp) {
-  const struct {
-    uint32_t kind;
-    const char* text;
-    const char* fatal;
-  } rows[] = {
-      {kStreamPort, "007O", "Failed to open Send port/dev/xuart7"},
-      {kStreamPort, "007I", "Failed to open RX port/dev/xuart7"},
-      {kStreamLedrunnerPort, "007", "Failed to open Send port /dev/xuart7"},
-  };
-  for (const auto& row : rows) {
-    EXPECT_DEATH(
-        {
-          SimulatedUart nowhere(false);
-          AddStream(row.kind, row.text);
-        },
-        row.fatal)
-        << row.text;
-  }
+  EXPECT_EQ(uart.Log(9),
+            (Lines{"open wronly",
+                   "warning params block of 1 bytes on a dmx port, which takes 12; 1 taken",
+                   "params 2c0002000000000001000000"}));
 }
 
 }  // namespace

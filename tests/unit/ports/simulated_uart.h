@@ -5,57 +5,24 @@
 // xuartN.log and feeds it frames through xuartN.rx, as a person would.
 // Time is the test's: the log's clock counts calls, and a write waits for
 // its line time only while the test holds writes.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver.h"
 #include "engine_backend.h"
+#include "temp_folder.h"
 
 class SimulatedUart {
  public:
-  // A folder that does not exist makes every device open fail.
-  explicit SimulatedUart(bool withFolder = true) {
-    const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/xuart-sim-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) ADD_FAILURE() << "no temporary folder";
-    folder_ = name.data();
-    if (!withFolder) std::filesystem::remove(folder_);
-    xuart_sim::Hooks hooks{[this] { return Now(); },
-                           [this](uint64_t micros) { Pace(micros); }};
-    driver_ = std::make_unique<xuart_sim::Driver>(folder_, hooks,
-                                                  xuart_sim::CountingDescriptors());
-    backend_ = std::make_unique<xuart_sim::EngineBackend>(driver_.get());
-  }
-
-  ~SimulatedUart() {
-    ReleaseWrites();
-    backend_.reset();
-    driver_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
-  SimulatedUart(const SimulatedUart&) = delete;
-  SimulatedUart& operator=(const SimulatedUart&) = delete;
-
-  xuart_sim::Driver& driver() { return *driver_; }
-  const std::string& folder() const { return folder_; }
+  xuart_sim::Driver& driver() { return driver_; }
 
   std::string PortFile(int port, const char* suffix) const {
-    return folder_ + "/xuart" + std::to_string(port) + suffix;
+    return folder_.Path("xuart" + std::to_string(port) + suffix);
   }
 
   void WriteConf(int port, const std::string& text) const {
@@ -79,22 +46,14 @@ class SimulatedUart {
   }
 
   // From now on a write stays on the line until ReleaseWrites.
-  void HoldWrites() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hold_ = true;
-  }
+  void HoldWrites() { Hold(true); }
+  void ReleaseWrites() { Hold(false); }
 
   // True once a writer is held. Bounded, so that a fault fails the test
   // instead of hanging it.
   bool WaitForHeldWrite() {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return held_ > 0; });
-  }
-
-  void ReleaseWrites() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hold_ = false;
-    changed_.notify_all();
   }
 
   // Line time of every write so far, in microseconds.
@@ -104,9 +63,10 @@ class SimulatedUart {
   }
 
  private:
-  uint64_t Now() {
+  void Hold(bool hold) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return ++now_;
+    hold_ = hold;
+    changed_.notify_all();
   }
 
   void Pace(uint64_t micros) {
@@ -119,13 +79,17 @@ class SimulatedUart {
     --held_;
   }
 
-  std::string folder_;
-  std::unique_ptr<xuart_sim::Driver> driver_;
-  std::unique_ptr<xuart_sim::EngineBackend> backend_;
+  // Declared in the order they are needed: the driver goes before the
+  // clock and the folder it uses, and stops serving the engine first.
+  TempFolder folder_;
   std::mutex mutex_;
   std::condition_variable changed_;
   bool hold_ = false;
   int held_ = 0;
   uint64_t paced_ = 0;
-  uint64_t now_ = 0;
+  std::atomic<uint64_t> now_{0};
+  xuart_sim::Driver driver_{folder_.path(),
+                            {[this] { return ++now_; }, [this](uint64_t micros) { Pace(micros); }},
+                            xuart_sim::CountingDescriptors()};
+  xuart_sim::EngineBackend backend_{&driver_};
 };

@@ -1,9 +1,9 @@
-// The simulated driver on its own: the text files it shares with tests and
-// people, and the line time of a write.
+// The simulated driver on its own: the device paths it serves, the text
+// files it shares with tests and people, and the line time of a write.
 #include <fcntl.h>
 
 #include <cerrno>
-#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,97 +12,37 @@
 
 namespace {
 
-// Any test may build a port stream; without a device under it the engine
-// would end at the open. The whole binary therefore runs on a simulated
-// driver of its own, and tests that look at the devices make their own.
-class SimulatedUartEverywhere : public ::testing::Environment {
- public:
-  void SetUp() override { uart_ = std::make_unique<SimulatedUart>(); }
-  void TearDown() override { uart_.reset(); }
-
- private:
-  std::unique_ptr<SimulatedUart> uart_;
-};
-::testing::Environment* const kEverywhere =
-    ::testing::AddGlobalTestEnvironment(new SimulatedUartEverywhere);
-
 using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
 using xuart_sim::Driver;
-
-TEST(SimulatedUartFormat, RxLinesAreHexInEitherCase) {
-  const struct {
-    const char* line;
-    Bytes bytes;
-  } taken[] = {
-      {"00ff\n", {0x00, 0xFF}},
-      {"0A bC\r\n", {0x0A, 0xBC}},
-      {"  00 01 02  ", {0, 1, 2}},
-      {"cc", {0xCC}},
-  };
-  for (const auto& row : taken) {
-    Bytes out;
-    EXPECT_TRUE(xuart_sim::ParseHexLine(row.line, &out)) << row.line;
-    EXPECT_EQ(out, row.bytes) << row.line;
-  }
-  const struct {
-    const char* line;
-    const char* why;
-  } refused[] = {
-      {"", "no digits"},       {" \r\n", "blanks only"}, {"0", "half a byte"},
-      {"0 1 2", "odd digits"}, {"0g", "not hex"},        {"00-01", "a separator"},
-  };
-  for (const auto& row : refused) {
-    Bytes out = {7};
-    EXPECT_FALSE(xuart_sim::ParseHexLine(row.line, &out)) << row.why;
-    EXPECT_EQ(out, Bytes{7}) << row.why;
-  }
-  const uint8_t frame[] = {0x00, 0x0F, 0xA0, 0xFF};
-  EXPECT_EQ(xuart_sim::ToHex(frame, sizeof(frame)), "000fa0ff");
-}
+using xuart_sim::ToHex;
 
 TEST(SimulatedUartFormat, OnlyNumberedDevicePathsAreServed) {
-  const struct {
-    const char* path;
-    int port;
-  } rows[] = {
-      {"/dev/xuart0", 0},   {"/dev/xuart12", 12},     {"/dev/xuart", -1},
-      {"/dev/xuart1a", -1}, {"/dev/xuart-1", -1},     {"/dev/ttyS0", -1},
-      {"dev/xuart1", -1},   {"/tmp/dev/xuart1", -1},  {"/dev/xuart99999", -1},
-      {nullptr, -1},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(xuart_sim::DevicePort(row.path), row.port) << (row.path ? row.path : "null");
-  }
-}
-
-TEST(SimulatedUartFormat, AFrameTakesItsBreakMarkAndSlots) {
-  const struct {
-    DmxPortParams params;
-    size_t slots;
-    uint64_t micros;
-  } rows[] = {
-      {{22, 2, 3, {}, 1}, 513, 88 + 8 + 513 * (44 + 12)},
-      {{22, 2, 0, {}, 0}, 24, 96 + 24 * 44},
-      {{50, 10, 0, {}, 0}, 26, 200 + 40 + 26 * 44},
-      {{1023, 1023, 255, {}, 1}, 513, 8184 + 513 * (44 + 1020)},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(xuart_sim::FrameLineMicros(row.params, row.slots), row.micros) << row.slots;
+  EXPECT_EQ(xuart_sim::DevicePort("/dev/xuart0"), 0);
+  EXPECT_EQ(xuart_sim::DevicePort("/dev/xuart9999"), 9999);
+  EXPECT_EQ(xuart_sim::DevicePort(nullptr), -1);
+  for (const char* path : {"/dev/xuart", "/dev/xuart1a", "/dev/xuart-1", "/dev/ttyS0", "dev/xuart1",
+                           "/tmp/dev/xuart1", "/dev/xuart10000"}) {
+    EXPECT_EQ(xuart_sim::DevicePort(path), -1) << path;
   }
 }
 
 class SimulatedDevice : public ::testing::Test {
  protected:
-  int Open(int port, int flags) { return uart.driver().Open(Path(port).c_str(), flags); }
-  static std::string Path(int port) { return "/dev/xuart" + std::to_string(port); }
+  int Open(int port, int flags) {
+    return driver.Open(("/dev/xuart" + std::to_string(port)).c_str(), flags);
+  }
   ssize_t Read(int fd, Bytes* out, size_t capacity = 513) {
     out->assign(capacity, 0xEE);
-    ssize_t n = uart.driver().Read(fd, out->data(), capacity);
+    ssize_t n = driver.Read(fd, out->data(), capacity);
     out->resize(n > 0 ? static_cast<size_t>(n) : 0);
     return n;
   }
+  // The errno of a call that failed, 0 for one that did not.
+  static int Error(long result) { return result == -1 ? errno : 0; }
 
   SimulatedUart uart;
+  Driver& driver = uart.driver();
 };
 
 TEST_F(SimulatedDevice, OutputLogsOpenParamsAndWritesPacedByTheParamsInForce) {
@@ -111,61 +51,35 @@ TEST_F(SimulatedDevice, OutputLogsOpenParamsAndWritesPacedByTheParamsInForce) {
   int fd = Open(3, O_WRONLY);
   ASSERT_GE(fd, 0);
   const uint8_t frame[] = {0, 1, 2, 0xAB};
-  EXPECT_EQ(uart.driver().Write(fd, frame, sizeof(frame)), 4);
+  EXPECT_EQ(driver.Write(fd, frame, sizeof(frame)), 4);
   EXPECT_EQ(uart.PacedMicros(), 88u + 8u + 4u * 44u);  // before any params: power-on timing
   DmxPortParams params = {50, 10, 2, {}, 0};
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, &params, sizeof(params)), 0);
-  EXPECT_EQ(uart.driver().Write(fd, frame, 2), 2);
+  EXPECT_EQ(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, &params, sizeof(params)), 0);
+  EXPECT_EQ(driver.Write(fd, frame, 2), 2);
   EXPECT_EQ(uart.PacedMicros(), 272u + 200u + 40u + 2u * (44u + 8u));
   Bytes got;
-  EXPECT_EQ(Read(fd, &got), -1);
-  EXPECT_EQ(errno, EBADF);
-  EXPECT_EQ(uart.Log(3), (std::vector<std::string>{"open wronly", "write 000102ab",
-                                                   "params 32000a000200000000000000",
-                                                   "write 0001"}));
+  EXPECT_EQ(Error(Read(fd, &got)), EBADF);
+  EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "write 000102ab", "params 32000a000200000000000000",
+                                "write 0001"}));
 }
 
-TEST_F(SimulatedDevice, InputReturnsEachCompleteRxLineOnce) {
-  int fd = Open(1, O_RDONLY);
-  ASSERT_GE(fd, 0);
-  Bytes got;
-  EXPECT_EQ(Read(fd, &got), 0) << "no rx file yet";
-  uart.AppendRx(1, "00 01 02\nnot hex\n\nCC1001\n");
-  std::string big = "00";
-  for (int i = 0; i < 600; ++i) big += "5a";
-  uart.AppendRx(1, big + "\n0007");  // the last line is still being written
-  EXPECT_EQ(Read(fd, &got), 3);
-  EXPECT_EQ(got, (Bytes{0, 1, 2}));
-  EXPECT_EQ(Read(fd, &got), 3) << "bad and empty lines are skipped";
-  EXPECT_EQ(got, (Bytes{0xCC, 0x10, 0x01}));
-  EXPECT_EQ(Read(fd, &got), 513) << "at most one frame's worth";
-  EXPECT_EQ(got[512], 0x5A);
-  EXPECT_EQ(Read(fd, &got), 0);
-  uart.AppendRx(1, "\n");
-  EXPECT_EQ(Read(fd, &got, 1), 1) << "at most what the caller has room for";
-  EXPECT_EQ(got, Bytes{0});
-  EXPECT_EQ(Read(fd, &got), 0);
-  const uint8_t frame[] = {0};
-  EXPECT_EQ(uart.driver().Write(fd, frame, 1), -1);
-  EXPECT_EQ(errno, EBADF);
-  std::vector<std::string> log = uart.Log(1);
-  ASSERT_EQ(log.size(), 5u);
-  EXPECT_EQ(log[0], "open rdonly");
-  EXPECT_EQ(log[1], "read 000102");
-  EXPECT_EQ(log[2], "read cc1001");
-  EXPECT_EQ(log[3].size(), 5u + 2u * 513u);
-  EXPECT_EQ(log[4], "read 00");
-}
-
-// A person edits, cuts and replaces an rx file while the port reads it; the
-// device follows it as `tail -F` does.
-TEST_F(SimulatedDevice, InputFollowsAnRxFileThatIsRewrittenCutOrReplaced) {
+// Each complete rx line is read once, and the device follows the file as
+// `tail -F` does while a person edits, cuts and replaces it.
+TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrReplaced) {
   enum Change { kAppend, kScribbleOverAll, kCutTo, kReplaceWith };
   const struct {
     Change change;
-    const char* text;
+    std::string text;
     Bytes frame;  // empty: no frame
+    size_t capacity = 513;
   } steps[] = {
+      {kAppend, "00ff\n0\n0 1 2\n0g\n00-01\n \r\n\n0A bC\r\n  00 01 02  \n", {0x00, 0xFF}},
+      {kAppend, "", {0x0A, 0xBC}},  // hex in either case; lines of no whole bytes are skipped
+      {kAppend, "", {0, 1, 2}},     // blanks anywhere
+      {kAppend, std::string(1202, 'a') + "\n0007", Bytes(513, 0xAA)},  // one frame's worth at most
+      {kAppend, "", {}},                                           // the line is not done yet
+      {kAppend, "\n", {0}, 1},  // at most what the caller has room for
+      {kAppend, "", {}},
       {kAppend, "00 01\n00 0", {0, 1}},
       {kScribbleOverAll, "", {}},  // what was read of a line is not read again
       {kAppend, "2\n", {0, 2}},
@@ -176,29 +90,27 @@ TEST_F(SimulatedDevice, InputFollowsAnRxFileThatIsRewrittenCutOrReplaced) {
   };
   int fd = Open(1, O_RDONLY);
   ASSERT_GE(fd, 0);
+  Bytes got;
+  EXPECT_EQ(Read(fd, &got), 0) << "no rx file yet";
+  Lines log = {"open rdonly"};
   const std::string rx = uart.PortFile(1, ".rx");
   for (size_t i = 0; i < std::size(steps); ++i) {
     const auto& step = steps[i];
-    switch (step.change) {
-      case kAppend:
-        uart.AppendRx(1, step.text);
-        break;
-      case kScribbleOverAll:
-        std::fstream(rx, std::ios::in | std::ios::out)
-            << std::string(std::filesystem::file_size(rx), 'z');
-        break;
-      case kCutTo:
-        std::ofstream(rx) << step.text;
-        break;
-      case kReplaceWith:
-        std::filesystem::remove(rx);
-        uart.AppendRx(1, step.text);
-        break;
+    if (step.change == kScribbleOverAll) {
+      std::fstream(rx, std::ios::in | std::ios::out)
+          << std::string(std::filesystem::file_size(rx), 'z');
+    } else if (step.change == kCutTo) {
+      std::ofstream(rx) << step.text;
+    } else {
+      if (step.change == kReplaceWith) std::filesystem::remove(rx);
+      uart.AppendRx(1, step.text);
     }
-    Bytes got;
-    EXPECT_EQ(Read(fd, &got), static_cast<ssize_t>(step.frame.size())) << "step " << i;
+    EXPECT_EQ(Read(fd, &got, step.capacity), static_cast<ssize_t>(step.frame.size())) << "step " << i;
     EXPECT_EQ(got, step.frame) << "step " << i;
+    if (!got.empty()) log.push_back("read " + ToHex(got.data(), got.size()));
   }
+  EXPECT_EQ(Error(driver.Write(fd, got.data(), 1)), EBADF);
+  EXPECT_EQ(uart.Log(1), log);
 }
 
 TEST_F(SimulatedDevice, LedPortTakesOneParamByteAndNoRdm) {
@@ -206,57 +118,38 @@ TEST_F(SimulatedDevice, LedPortTakesOneParamByteAndNoRdm) {
   int fd = Open(4, O_WRONLY);
   ASSERT_GE(fd, 0);
   uint8_t groupSize[12] = {44, 0xFF, 0xFF};  // a DMX port's block, as a wrong conf gives it
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, groupSize, sizeof(groupSize)), 0);
+  EXPECT_EQ(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, groupSize, sizeof(groupSize)), 0);
   Bytes pixels(1020, 0x11);
-  EXPECT_EQ(uart.driver().Write(fd, pixels.data(), pixels.size()), 1020);
+  EXPECT_EQ(driver.Write(fd, pixels.data(), pixels.size()), 1020);
   EXPECT_EQ(uart.PacedMicros(), 0u) << "an LED strip is not a DMX line";
   XuartRdmBlock block = {};
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), -1);
-  std::vector<std::string> log = uart.Log(4);
-  ASSERT_EQ(log.size(), 4u);
-  EXPECT_EQ(log[1], "warning params block of 12 bytes on an led port, which takes 1; 1 taken");
-  EXPECT_EQ(log[2], "params 2c");
-  EXPECT_EQ(log[3], "write " + std::string(2040, '1'));
+  EXPECT_EQ(Error(driver.Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block))), ENOTTY);
+  EXPECT_EQ(uart.Log(4), (Lines{"open wronly",
+                                "warning params block of 12 bytes on an led port, which takes 1; 1 taken",
+                                "params 2c", "write " + std::string(2040, '1')}));
 }
 
-TEST_F(SimulatedDevice, RdmWithNobodyOnTheLineIsATransactionWithoutAnswer) {
+TEST_F(SimulatedDevice, CallsItCannotServeFailAndNoneReadsPastItsBlock) {
   int fd = Open(2, O_WRONLY);
   ASSERT_GE(fd, 0);
   XuartRdmBlock block = {};
-  block.requestLength = 3;
-  block.request[0] = 0xCC;
-  block.request[1] = 0x01;
-  block.request[2] = 0x18;
+  block.requestLength = 9999;
   block.responseLength = 77;
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), 1);
-  EXPECT_EQ(block.responseLength, 0);
-  block.requestLength = 9999;  // never read past the block
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), 1);
-  std::vector<std::string> log = uart.Log(2);
-  ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[1], "rdm cc0118 -");
-  EXPECT_EQ(log[2].size(), 4u + 2u * 258u + 2u);
-}
-
-TEST_F(SimulatedDevice, CallsItCannotServeFail) {
-  int fd = Open(2, O_WRONLY);
-  ASSERT_GE(fd, 0);
+  EXPECT_EQ(driver.Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block)), 1);
+  EXPECT_EQ(block.responseLength, 0) << "nobody on the line";
   uint8_t argument[12] = {};
-  EXPECT_EQ(uart.driver().Ioctl(fd, 0x5401, argument, sizeof(argument)), -1);
-  EXPECT_EQ(errno, ENOTTY);
-  EXPECT_EQ(uart.driver().Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr, 12), -1);
-  EXPECT_EQ(errno, EFAULT);
-  EXPECT_EQ(uart.driver().Open("/dev/ttyS0", O_WRONLY), -1);
-  EXPECT_EQ(uart.driver().Close(fd), 0);
-  EXPECT_FALSE(uart.driver().Owns(fd));
-  EXPECT_EQ(uart.driver().Write(fd, argument, 1), -1);
-  EXPECT_EQ(errno, EBADF);
-  EXPECT_EQ(uart.driver().Close(fd), -1);
-  EXPECT_EQ(uart.Log(2), std::vector<std::string>{"open wronly"}) << "refused calls leave no line";
-
-  SimulatedUart nowhere(false);
-  EXPECT_EQ(nowhere.driver().Open("/dev/xuart0", O_WRONLY), -1);
-  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(Error(driver.Ioctl(fd, 0x5401, argument, sizeof(argument))), ENOTTY);
+  EXPECT_EQ(Error(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr, 12)), EFAULT);
+  EXPECT_EQ(Error(driver.Open("/dev/ttyS0", O_WRONLY)), ENOENT);
+  EXPECT_EQ(driver.Close(fd), 0);
+  EXPECT_FALSE(driver.Owns(fd));
+  EXPECT_EQ(Error(driver.Write(fd, argument, 1)), EBADF);
+  EXPECT_EQ(Error(driver.Close(fd)), EBADF);
+  // Refused calls leave no line.
+  EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "rdm " + ToHex(block.request, 258) + " -"}));
+  // A device whose log cannot be made does not open.
+  Driver nowhere(uart.PortFile(0, ".gone"), {}, xuart_sim::CountingDescriptors());
+  EXPECT_EQ(Error(nowhere.Open("/dev/xuart0", O_WRONLY)), ENOENT);
 }
 
 }  // namespace
