@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "xuart_device.h"
+#include "xuart/xuart_device.h"
 
 namespace fuzz_device {
 

@@ -8,14 +8,14 @@
 #include <cstring>
 #include <vector>
 
-#include "config_file.h"
-#include "device_identity.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/artnet_receive.h"
 #include "protocols/jumbo_packets.h"
 #include "protocols/jumbo_receive.h"
 #include "stream.h"
-#include "unmatched_table.h"
+#include "status/unmatched_table.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "any_device.h"
-#include "config_file.h"
-#include "device_identity.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "dmx_generator.h"
 #include "stream.h"
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "config_file.h"
+#include "startup/config_file.h"
 #include "dmx_generator.h"
 #include "osc_control/osc_datagram.h"
 #include "osc_control/osc_listener.h"

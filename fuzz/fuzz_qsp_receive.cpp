@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "any_device.h"
-#include "config_file.h"
+#include "startup/config_file.h"
 #include "port.h"
 #include "protocols/qsp_receive.h"
 #include "receiver_fuzz_support.h"

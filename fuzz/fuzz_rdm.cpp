@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "config_file.h"
-#include "device_identity.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "port.h"
 #include "protocols/qsp_rdm_packets.h"
 #include "protocols/qsp_receive.h"
@@ -16,7 +16,7 @@
 #include "rdm_responder.h"
 #include "receiver_fuzz_support.h"
 #include "stream.h"
-#include "xuart_device.h"
+#include "xuart/xuart_device.h"
 
 namespace {
 

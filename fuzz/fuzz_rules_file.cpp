@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "any_device.h"
-#include "config_file.h"
+#include "startup/config_file.h"
 #include "main_loop.h"
 #include "rule.h"
-#include "rules_file.h"
+#include "startup/rules_file.h"
 #include "stream.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "config_file.h"
+#include "startup/config_file.h"
 #include "protocols/sacn_receive.h"
 #include "stream.h"
-#include "unmatched_table.h"
+#include "status/unmatched_table.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "config_file.h"
-#include "device_identity.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "protocols/datagram_sender.h"
 #include "stream.h"
 

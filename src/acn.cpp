@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "clock.h"
-#include "device_identity.h"
+#include "support/clock.h"
+#include "startup/device_identity.h"
 
 namespace {
 constexpr int64_t kTakeoverSeconds = 3;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "fixed_field.h"
+#include "support/fixed_field.h"
 #include "show_engine/locked_engine.h"
 
 namespace {
@@ -87,7 +87,7 @@ void DmxGenerator::LogStarted(const std::string& text) const {
   LOG(INFO) << "Initialised DMX Generator";
 }
 
-void DmxGenerator::Start() {
+void DmxGenerator::Init() {
   if (type != kGeneratorShowPlayer) return;
   engine = DmxEngine::GetInstance();
   std::string show;

@@ -20,13 +20,13 @@ class DmxGenerator : public StreamEndpoint {
  public:
   static constexpr uint32_t kKind = kStreamGenerator;
   // Builds the generator from the text after the "C" of a configuration
-  // line. A show player reads its show only at Start.
+  // line. A show player reads its show only at Init.
   explicit DmxGenerator(std::string_view text);
 
   void Fill(uint8_t* data) const override;
   // A show player loads its show into the shared engine and auto-starts; a
   // show that cannot be read ends the process.
-  void Start() override;
+  void Init() override;
   void LogStarted(const std::string& text) const override;
   bool IsInput() const override { return input == 1; }
   void CalculateFrame(Stream& stream) override;

@@ -2,8 +2,8 @@
 
 #include <glog/logging.h>
 
-#include "fixed_field.h"
-#include "xuart_device.h"
+#include "support/fixed_field.h"
+#include "xuart/xuart_device.h"
 
 // Past the end of a short text a field reads as 0.
 LedrunnerPort::LedrunnerPort(std::string_view text)

@@ -6,18 +6,18 @@
 #include <string_view>
 
 #include "stream.h"
-#include "xuart_port.h"
+#include "ports/xuart_port.h"
 
 class LedrunnerPort : public XuartPort {
  public:
   static constexpr uint32_t kKind = kStreamLedrunnerPort;
   // Builds the port from the text after the "L" of a configuration line;
-  // its device stays closed until Start.
+  // its device stays closed until Init.
   explicit LedrunnerPort(std::string_view text);
 
   uint32_t Channels() const override { return kLedrunnerFrameSize; }
   // Opens the device. A device that cannot be opened ends the process.
-  void Start() override { Open(); }
+  void Init() override { Open(); }
   int Open();
   void LogStarted(const std::string& text) const override;
   bool SendsData() const override { return true; }

@@ -9,19 +9,19 @@
 
 #include <cstdio>
 
-#include "clock.h"
-#include "config_file.h"
-#include "device_identity.h"
+#include "support/clock.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "main_loop.h"
 #include "osc_control/osc_thread.h"
-#include "process_exit.h"
+#include "support/process_exit.h"
 #include "protocols/receive_endpoints.h"
 #include "protocols/sockets.h"
 #include "rule.h"
-#include "rules_file.h"
+#include "startup/rules_file.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
-#include "unmatched_table.h"
+#include "status/unmatched_table.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include "rule.h"
-#include "stats_file.h"
-#include "network_streams.h"
-#include "stream_table.h"
-#include "unmatched_table.h"
+#include "status/stats_file.h"
+#include "streams/network_streams.h"
+#include "streams/stream_table.h"
+#include "status/unmatched_table.h"
 
 int KlockStream = -1;
 int KlockTimeout = kDefaultKlockTimeout;

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "device_identity.h"
-#include "fixed_field.h"
-#include "xuart_device.h"
+#include "startup/device_identity.h"
+#include "support/fixed_field.h"
+#include "xuart/xuart_device.h"
 
 namespace {
 

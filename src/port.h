@@ -8,8 +8,8 @@
 #include "dmx_types.h"
 #include "protocols/rdm_packets.h"
 #include "stream.h"
-#include "xuart.h"
-#include "xuart_port.h"
+#include "xuart/xuart.h"
+#include "ports/xuart_port.h"
 
 // What the text after the "P" of a configuration line sets, defaults and
 // clamps applied.
@@ -34,11 +34,11 @@ class DmxPort : public XuartPort {
  public:
   static constexpr uint32_t kKind = kStreamPort;
   // Builds the port from the text after the "P" of a configuration line;
-  // its device stays closed until Start.
+  // its device stays closed until Init.
   explicit DmxPort(std::string_view text);
 
   // Opens the device. A device that cannot be opened ends the process.
-  void Start() override { Open(); }
+  void Init() override { Open(); }
   int Open();
   void LogStarted(const std::string& text) const override;
   bool IsInput() const override { return input == 1; }

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <iterator>
 
-#include "clock.h"
-#include "fixed_field.h"
-#include "stream_table.h"
+#include "support/clock.h"
+#include "support/fixed_field.h"
+#include "streams/stream_table.h"
 
 Rule* RuleTable[kRuleTableSize];
 uint32_t RuleCount;

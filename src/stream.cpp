@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "clock.h"
+#include "support/clock.h"
 
 Stream* StreamTable[kStreamTableSize];
 std::atomic<uint32_t> StreamCount{0};

@@ -12,7 +12,7 @@
 
 #include "dmx_types.h"
 #include "protocols/datagram_sender.h"
-#include "stream_endpoint.h"
+#include "streams/stream_endpoint.h"
 
 enum StreamKind : uint32_t {
   kStreamPort = 0,

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "rdm_line.h"
-#include "xuart.h"
+#include "xuart/xuart.h"
 
 namespace xuart_sim {
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "xuart_device.h"
+#include "xuart/xuart_device.h"
 
 namespace xuart_sim {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dmx_types.h"
-#include "xuart.h"
+#include "xuart/xuart.h"
 
 namespace xuart_sim {
 

@@ -13,7 +13,7 @@
 #include "show_engine/locked_engine.h"
 #include "show_engine/vistro_pro_thread.h"
 #include "stream.h"
-#include "stream_table.h"
+#include "streams/stream_table.h"
 
 namespace {
 

@@ -38,11 +38,18 @@ bool DmxRxStep(uint32_t index, uint8_t* frame) {
   return HandleReceivedDmxFrame(stream, frame, n);
 }
 
-void* PortTxThread(void* arg) {
+namespace {
+
+void* PortTxLoop(void* arg) {
   uint32_t index = IndexOf(arg);
   for (;;) PortTxStep(index);
   return nullptr;
 }
+
+}  // namespace
+
+void* DmxTxThread(void* index) { return PortTxLoop(index); }
+void* LedrunnerTxThread(void* index) { return PortTxLoop(index); }
 
 void* DmxRxThread(void* arg) {
   uint32_t index = IndexOf(arg);

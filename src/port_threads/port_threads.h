@@ -3,8 +3,9 @@
 // or read. The argument is the stream's index in StreamTable.
 #include <cstdint>
 
-// Transmit thread of a DMX output port or a Ledrunner port.
-void* PortTxThread(void* index);
+// Transmit threads of a DMX output port and of a Ledrunner port: one loop.
+void* DmxTxThread(void* index);
+void* LedrunnerTxThread(void* index);
 void* DmxRxThread(void* index);
 
 // One turn of each loop, the stream looked up afresh by its index.

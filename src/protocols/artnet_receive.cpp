@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "device_identity.h"
+#include "startup/device_identity.h"
 #include "protocols/artnet_packets.h"
-#include "network_streams.h"
-#include "stream_table.h"
-#include "unmatched_table.h"
+#include "streams/network_streams.h"
+#include "streams/stream_table.h"
+#include "status/unmatched_table.h"
 
 namespace {
 

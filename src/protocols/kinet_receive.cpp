@@ -2,10 +2,10 @@
 
 #include <glog/logging.h>
 
-#include "device_identity.h"
+#include "startup/device_identity.h"
 #include "protocols/kinet_packets.h"
-#include "network_streams.h"
-#include "stream_table.h"
+#include "streams/network_streams.h"
+#include "streams/stream_table.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "protocols/qsp_receive.h"
 #include "port.h"
 #include "stream.h"
-#include "stream_table.h"
+#include "streams/stream_table.h"
 
 namespace {
 

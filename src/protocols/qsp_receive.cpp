@@ -2,11 +2,11 @@
 
 #include <glog/logging.h>
 
-#include "device_identity.h"
+#include "startup/device_identity.h"
 #include "protocols/qsp_packets.h"
-#include "network_streams.h"
-#include "stream_table.h"
-#include "unmatched_table.h"
+#include "streams/network_streams.h"
+#include "streams/stream_table.h"
+#include "status/unmatched_table.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <glog/logging.h>
 #include <semaphore.h>
 
-#include "config_file.h"
+#include "startup/config_file.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/artnet_receive.h"
 #include "protocols/jumbo_packets.h"

@@ -5,10 +5,10 @@
 #include <glog/logging.h>
 #include <sys/socket.h>
 
-#include "device_identity.h"
+#include "startup/device_identity.h"
 #include "protocols/sacn_packets.h"
-#include "network_streams.h"
-#include "stream_table.h"
+#include "streams/network_streams.h"
+#include "streams/stream_table.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <glog/logging.h>
 
-#include "network_streams.h"
-#include "stream_table.h"
-#include "unmatched_table.h"
+#include "streams/network_streams.h"
+#include "streams/stream_table.h"
+#include "status/unmatched_table.h"
 
 void HandleSacnDatagram(const uint8_t* bytes, size_t length, const struct sockaddr_in& sender,
                         DatagramSender reply) {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "device_identity.h"
+#include "startup/device_identity.h"
 
 int ArtnetRxSocket = -1;
 int ArtnetSendSocket = -1;

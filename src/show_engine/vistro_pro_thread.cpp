@@ -7,7 +7,7 @@
 
 #include "dmx_generator.h"
 #include "stream.h"
-#include "stream_table.h"
+#include "streams/stream_table.h"
 
 namespace {
 

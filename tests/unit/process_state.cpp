@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "clock.h"
-#include "config_file.h"
-#include "device_identity.h"
+#include "support/clock.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "main_loop.h"
 #include "ports/simulated_uart.h"
 #include "rule.h"
 #include "show_engine/dmx_engine.h"
 #include "stream.h"
-#include "unmatched_table.h"
+#include "status/unmatched_table.h"
 
 std::unique_ptr<Stream> BuildStream(uint32_t kind, std::string_view text) {
   const ConfigRecord record{1, StreamCount, kind, std::string(text)};

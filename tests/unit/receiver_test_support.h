@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "config_file.h"
-#include "device_identity.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "protocols/datagram_sender.h"
 #include "stream.h"
 #include "process_state.h"
-#include "unmatched_table.h"
+#include "status/unmatched_table.h"
 
 struct SentDatagram {
   int fd;

@@ -6,10 +6,10 @@
 #include <tuple>
 #include <vector>
 
-#include "config_file.h"
-#include "device_identity.h"
-#include "fixed_field.h"
-#include "network_streams.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
+#include "support/fixed_field.h"
+#include "streams/network_streams.h"
 #include "process_state.h"
 #include "stream.h"
 

@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "config_file.h"
-#include "device_identity.h"
+#include "startup/config_file.h"
+#include "startup/device_identity.h"
 #include "dmx_generator.h"
 #include "ledrunner_port.h"
-#include "network_streams.h"
+#include "streams/network_streams.h"
 #include "port.h"
 #include "ports/simulated_uart.h"
 #include "rdm_responder.h"
-#include "rules_file.h"
+#include "startup/rules_file.h"
 #include "show_engine/dmx_engine.h"
 #include "show_engine/engine_layer.h"
 #include "show_engine/show_text.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "device_identity.h"
+#include "startup/device_identity.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "stats_file.h"
+#include "status/stats_file.h"
 #include "process_state.h"
-#include "status_file.h"
+#include "support/status_file.h"
 #include "stream.h"
 #include "temp_folder.h"
-#include "unmatched_table.h"
+#include "status/unmatched_table.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The datagram of every stream kind that sends one, byte for byte, with the
 // socket it leaves from and where it goes: no socket is opened.
-#include "network_streams.h"
-#include "stream_datagram.h"
+#include "streams/network_streams.h"
+#include "streams/stream_datagram.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "clock.h"
+#include "support/clock.h"
 #include "port_threads/port_threads.h"
 #include "stream.h"
 

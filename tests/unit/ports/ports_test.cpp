@@ -11,7 +11,7 @@
 #include "line_format.h"
 #include "port_threads/port_threads.h"
 #include "ports/simulated_uart.h"
-#include "rules_file.h"
+#include "startup/rules_file.h"
 #include "ledrunner_port.h"
 #include "port.h"
 #include "process_state.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "device_identity.h"
+#include "startup/device_identity.h"
 #include "process_state.h"
 #include "rdm_fixture.h"
 #include "stream.h"

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "clock.h"
+#include "support/clock.h"
 #include "main_loop.h"
 #include "rule.h"
-#include "rules_file.h"
+#include "startup/rules_file.h"
 #include "stream.h"
 #include "process_state.h"
 

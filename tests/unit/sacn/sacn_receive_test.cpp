@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "receiver_test_support.h"
-#include "clock.h"
-#include "network_streams.h"
+#include "support/clock.h"
+#include "streams/network_streams.h"
 #include "protocols/sacn_receive.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "process_exit.h"
+#include "support/process_exit.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "device_identity.h"
+#include "startup/device_identity.h"
 
 #include <arpa/inet.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "line_reader.h"
+#include "support/line_reader.h"
 
 char SerialString[20];
 uint32_t SerialNumber;

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "port.h"
-#include "xuart_device.h"
+#include "xuart/xuart_device.h"
 
 namespace {
 

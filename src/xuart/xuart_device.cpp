@@ -1,4 +1,4 @@
-#include "xuart_device.h"
+#include "xuart/xuart_device.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "startup_error.h"
+#include "support/startup_error.h"
 
 class Stream;
 

@@ -1,4 +1,4 @@
-#include "unmatched_table.h"
+#include "status/unmatched_table.h"
 
 #include <glog/logging.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "status_file.h"
+#include "support/status_file.h"
 #include "stream.h"
 
 UnmatchedEntry UnmatchedTable[kUnmatchedTableSize];

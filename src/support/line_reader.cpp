@@ -1,4 +1,4 @@
-#include "line_reader.h"
+#include "support/line_reader.h"
 
 #include <cstdio>
 

@@ -30,7 +30,7 @@ class StreamEndpoint {
 
   // Start-up, once, before the stream joins the table: opens the device or
   // loads the show. Whatever the kind cannot run without ends the process.
-  virtual void Start() {}
+  virtual void Init() {}
   // The line the configuration reader logs once the stream is started;
   // `text` is the line after its letter.
   virtual void LogStarted(const std::string& text) const { (void)text; }

@@ -1,6 +1,6 @@
 // Carrying a network or NXB stream's data to its destination: one UDP
 // datagram per send.
-#include "network_streams.h"
+#include "streams/network_streams.h"
 
 #include <arpa/inet.h>
 #include <glog/logging.h>
@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device_identity.h"
-#include "fixed_field.h"
+#include "startup/device_identity.h"
+#include "support/fixed_field.h"
 #include "protocols/sacn_packets.h"
 #include "protocols/sockets.h"
-#include "stream_datagram.h"
+#include "streams/stream_datagram.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "clock.h"
+#include "support/clock.h"
 
 #include <stdlib.h>
 #include <time.h>

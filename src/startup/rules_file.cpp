@@ -1,14 +1,14 @@
-#include "rules_file.h"
+#include "startup/rules_file.h"
 
 #include <glog/logging.h>
 
 #include <sstream>
 
-#include "fixed_field.h"
-#include "line_reader.h"
+#include "support/fixed_field.h"
+#include "support/line_reader.h"
 #include "main_loop.h"
 #include "stream.h"
-#include "stream_table.h"
+#include "streams/stream_table.h"
 
 namespace {
 

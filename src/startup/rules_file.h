@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "rule.h"
-#include "startup_error.h"
+#include "support/startup_error.h"
 
 // One line of the rules file as it reads.
 struct RulesRecord {

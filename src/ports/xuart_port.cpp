@@ -1,11 +1,11 @@
-#include "xuart_port.h"
+#include "ports/xuart_port.h"
 
 #include <glog/logging.h>
 
 #include <cstdio>
 
-#include "port_frame_copy.h"
-#include "xuart_device.h"
+#include "ports/port_frame_copy.h"
+#include "xuart/xuart_device.h"
 
 XuartPort::XuartPort(uint32_t kind, uint32_t number, const char* threadName)
     : StreamEndpoint(kind), portNumber(number), threadName_(threadName) {

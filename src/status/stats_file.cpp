@@ -1,11 +1,11 @@
-#include "stats_file.h"
+#include "status/stats_file.h"
 
 #include <glog/logging.h>
 
 #include <mutex>
 
-#include "status_file.h"
-#include "stream_table.h"
+#include "support/status_file.h"
+#include "streams/stream_table.h"
 
 void WriteStatsTo(FILE* out) {
   ForEachStream([out](uint32_t, Stream& s) {

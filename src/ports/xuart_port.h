@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "stream_endpoint.h"
+#include "streams/stream_endpoint.h"
 
 class XuartPort : public StreamEndpoint {
  public:

@@ -1,4 +1,4 @@
-#include "startup_error.h"
+#include "support/startup_error.h"
 
 #include <glog/logging.h>
 

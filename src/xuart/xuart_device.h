@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "xuart.h"
+#include "xuart/xuart.h"
 
 // Descriptor, or -1. Read-only for an input port, write-only otherwise.
 int XuartOpen(const char* path, bool readOnly);

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "protocols/node_identity.h"
-#include "startup_error.h"
+#include "support/startup_error.h"
 
 extern char SerialString[20];
 extern uint32_t SerialNumber;

@@ -1,4 +1,4 @@
-#include "config_file.h"
+#include "startup/config_file.h"
 
 #include <glog/logging.h>
 
@@ -6,8 +6,8 @@
 
 #include "dmx_generator.h"
 #include "ledrunner_port.h"
-#include "line_reader.h"
-#include "network_streams.h"
+#include "support/line_reader.h"
+#include "streams/network_streams.h"
 #include "port.h"
 #include "port_threads/port_threads.h"
 #include "protocols/sockets.h"
@@ -95,14 +95,14 @@ void BuildStream(const ConfigRecord& record) {
   Stream* stream = StartConfiguredStream(record);
   StreamTable[i] = stream;
   if (record.kind == kStreamPort && !stream->IsInput()) {
-    StartPortThread(PortTxThread, i, "Could not create DMX TX Thread");
+    StartPortThread(DmxTxThread, i, "Could not create DMX TX Thread");
     PortStreams[PortCount] = static_cast<int32_t>(i);
   } else if (record.kind == kStreamPort) {
     VLOG(1) << "Starting DMX RX thread for: " << i;
     StartPortThread(DmxRxThread, i, "Could not create DMX RX Thread");
     PortStreams[PortCount] = -1;
   } else if (record.kind == kStreamLedrunnerPort) {
-    StartPortThread(PortTxThread, i, "Could not create Ledrunner TX Thread");
+    StartPortThread(LedrunnerTxThread, i, "Could not create Ledrunner TX Thread");
     PortStreams[PortCount] = static_cast<int32_t>(i);
   }
   StreamCount.store(i + 1, std::memory_order_release);
@@ -147,7 +147,7 @@ Stream* NewConfiguredStream(const ConfigRecord& record) {
 
 Stream* StartConfiguredStream(const ConfigRecord& record) {
   Stream* stream = NewConfiguredStream(record);
-  stream->Endpoint().Start();
+  stream->Endpoint().Init();
   stream->Endpoint().LogStarted(record.text);
   return stream;
 }

@@ -1,4 +1,4 @@
-#include "fixed_field.h"
+#include "support/fixed_field.h"
 
 #include <cstdlib>
 #include <cstring>

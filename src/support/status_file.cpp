@@ -1,4 +1,4 @@
-#include "status_file.h"
+#include "support/status_file.h"
 
 #include <fcntl.h>
 #include <glog/logging.h>

@@ -1,10 +1,10 @@
-#include "stream_datagram.h"
+#include "streams/stream_datagram.h"
 
 #include <arpa/inet.h>
 
 #include <cstring>
 
-#include "network_streams.h"
+#include "streams/network_streams.h"
 #include "protocols/artnet_packets.h"
 #include "protocols/qsp_packets.h"
 #include "protocols/sacn_packets.h"
