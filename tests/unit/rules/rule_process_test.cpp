@@ -1,13 +1,11 @@
 #include <vector>
 
+#include "fake_clock.h"
 #include "rules/rules_fixture.h"
 
 namespace {
 
 using Frame = std::vector<uint8_t>;
-
-struct timeval FakeNow = {};
-struct timeval FakeClock() { return FakeNow; }
 
 }  // namespace
 
@@ -92,7 +90,7 @@ TEST_F(RulesTest, LtpFollowsTheLatestChangeOnEveryChannel) {
 }
 
 TEST_F(RulesTest, PriorityHandsOverAfterTimeoutAndTakesBack) {
-  SetClockForTesting(FakeClock);
+  UseFakeClock({});
   AddStreams(3);
   AddRule(kRulePriority, "000001002005\n");
   Feed(S(1), {2});
