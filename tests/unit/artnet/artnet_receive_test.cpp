@@ -13,69 +13,67 @@
 
 namespace {
 
-class ArtnetReceive : public ArtnetTest {
- protected:
-  static void Receive(const std::vector<uint8_t>& p, const char* from = "10.0.0.9") {
-    // Exactly as long as the datagram: a read beyond it is an ASan report.
-    std::vector<uint8_t> exact(p);
-    HandleArtnetPacket(exact.data(), exact.size(), From(from), CaptureDatagram);
-  }
-  static void ReceiveJumbo(const std::vector<uint8_t>& f) {
-    std::vector<uint8_t> exact(f);
-    HandleJumboFrame(exact.data(), exact.size(), From("10.0.0.9", 3332), CaptureDatagram);
-  }
-};
+using ArtnetReceive = ReceiverTest;
 
-TEST_F(ArtnetReceive, ArtDmxReachesOnlyTheFirstInputStreamOfItsUniverse) {
-  ProcessConfigText(
-      "SA258010000000009O\n"    // output with the universe: not a match
-      "SA258255255255255I\n"    // first input of universe 258
-      "SA258255255255255I\n");  // later input of the same universe: never fed
-  Receive(ArtDmx(0x0102, 20));
-  EXPECT_EQ(Bytes(At(1).data, 20), Ramp({}, 20));
-  EXPECT_EQ(At(1).data[20], 0);  // channel 21 untouched
-  EXPECT_EQ(StreamTable[0]->writeCount + StreamTable[2]->writeCount, 0u);
-  EXPECT_EQ(UnmatchedCount, 0u);
+// A jumbo frame of `count` slots of `size` bytes; slot 1 holds an ArtDmx of
+// universe 1 when there is one.
+std::vector<uint8_t> Jumbo(uint8_t count, uint16_t size) {
+  std::vector<uint8_t> f(4 + static_cast<size_t>(count) * size, 0);
+  const uint8_t header[] = {'Q', 'S', 'J', 'F', 1, 0, 0, 0, 0, 1, count,
+                            static_cast<uint8_t>(size & 0xFF), static_cast<uint8_t>(size >> 8)};
+  std::copy(header, header + sizeof(header), f.begin());
+  if (count > 1 && size >= 18) {
+    std::vector<uint8_t> p = ArtDmx(1, size - 18);
+    std::copy(p.begin(), p.end(), f.begin() + 4 + size);
+  }
+  return f;
 }
 
-TEST_F(ArtnetReceive, DroppedDatagramsLeaveNoState) {
-  ProcessConfigText("SA001255255255255I\n");
-  std::vector<uint8_t> good = ArtDmx(1, 100);
-  std::vector<uint8_t> foreign = good;
-  foreign[6] = 'x';
-  const struct {
-    std::vector<uint8_t> bytes;
-    const char* from;
-    const char* why;
-  } rows[] = {
-      {{'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00}, "10.0.0.9", "half an OpCode"},
-      {foreign, "10.0.0.9", "not Art-Net"},
-      {good, "10.1.2.3", "our own packet"},
-      {ArtOp(0x21), "10.0.0.9", "a PollReply"},
-  };
-  for (const auto& r : rows) {
-    Receive(r.bytes, r.from);
-    EXPECT_EQ(StreamTable[0]->writeCount, 0u) << r.why;
-    EXPECT_EQ(UnmatchedCount, 0u) << r.why;
-    EXPECT_TRUE(Captured().empty()) << r.why;
-  }
-  good[7] = 'X';  // the ID's terminator is not compared
-  Receive(good);
-  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
+std::vector<uint8_t> With(std::vector<uint8_t> p, size_t at, uint8_t value) {
+  p[at] = value;
+  return p;
+}
+
+TEST_F(ArtnetReceive, FirstMatchingInputTakesTheDataAndDroppedDatagramsLeaveNoState) {
+  const std::vector<uint8_t> good = ArtDmx(1, 100);
+  // 4 + 16 * 562 = 8996 bytes, just inside the 9000 a frame may take.
+  const std::vector<uint8_t> jumbo = Jumbo(16, 562);
+  // Slots lie in order; the first one cut short by the datagram's end, and
+  // every one after it, is left: the buffer beyond holds an earlier datagram.
+  std::vector<uint8_t> cutJumbo = Jumbo(3, 530);
+  const std::vector<uint8_t> second = ArtDmx(2, 512);
+  std::copy(second.begin(), second.end(), cutJumbo.begin() + 4 + 2 * 530);
+  cutJumbo.pop_back();
+  ExpectReceived(
+      {"A258010000000009O\n",  // output with the universe: not a match
+       "A258255255255255I\n",  // first input of universe 258
+       "A258255255255255I\n",  // later input of the same universe: never fed
+       "A001255255255255I\n", "A002255255255255I\n"},
+      {{"universe 258", HandleArtnetPacket, ArtDmx(0x0102, 20), 1, 20},
+       {"the ID's terminator is not compared", HandleArtnetPacket, With(good, 7, 'X'), 3, 100},
+       {"a universe without an input", HandleArtnetPacket, ArtDmx(3, 10), -1, 0, 1},
+       {"half an OpCode", HandleArtnetPacket, {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00}},
+       {"not Art-Net", HandleArtnetPacket, With(good, 6, 'x')},
+       {"our own packet", HandleArtnetPacket, good, -1, 0, 0, "10.1.2.3"},
+       {"a PollReply", HandleArtnetPacket, ArtOp(0x21)},
+       {"jumbo", HandleJumboFrame, jumbo, 3, 512},
+       {"jumbo slot cut short", HandleJumboFrame, cutJumbo, 3, 512},
+       {"jumbo header without its size", HandleJumboFrame, Bytes(jumbo.data(), 12)},
+       {"jumbo with the wrong magic", HandleJumboFrame, With(jumbo, 0, 'X')},
+       {"jumbo of 9001 bytes", HandleJumboFrame, Jumbo(1, 8997)},
+       {"jumbo slots too short for 2 channels", HandleJumboFrame, Jumbo(2, 19)},
+       {"ArtPoll slot: no reply from here", HandleJumboFrame, With(jumbo, 4 + 562 + 9, 0x20)}});
 }
 
 // The first reply's port block, counts, bind indexes and names are checked on
 // the real binary; here the second reply's port block byte for byte.
 TEST_F(ArtnetReceive, FivePortsGiveTwoReplies) {
-  ProcessConfigText(
-      "SA001255255255255I\n"
-      "SA002255255255255O\n"
-      "SV\n"                    // not Art-Net: no port
-      "SA003255255255255I\n"
-      "SE009255255255255O\n"    // QSP: no port
-      "SA004255255255255O\n"
-      "SA005255255255255O\n");
-  Receive(ArtOp(0x20, {0, 14, 0, 0}));
+  AddNetworkStreams({"A001255255255255I\n", "A002255255255255O\n",
+                     "V\n",  // not Art-Net: no port
+                     "A003255255255255I\n",
+                     "E009255255255255O\n",  // QSP: no port
+                     "A004255255255255O\n", "A005255255255255O\n"});
+  Receive(HandleArtnetPacket, ArtOp(0x20, {0, 14, 0, 0}));
   ASSERT_EQ(Captured().size(), 2u);
   ASSERT_EQ(Captured()[1].bytes.size(), kArtPollReplySize);
   // PortTypes beyond NumPortsLo keep the first reply's values; peers rely on
@@ -87,25 +85,27 @@ TEST_F(ArtnetReceive, FivePortsGiveTwoReplies) {
 }
 
 TEST_F(ArtnetReceive, ReplyCountFollowsTheArtnetStreams) {
-  ProcessConfigText("SV\n");
-  Receive(ArtOp(0x20));
+  AddNetworkStreams({"V\n"});
+  Receive(HandleArtnetPacket, ArtOp(0x20));
   EXPECT_EQ(Captured().size(), 0u) << "no Art-Net stream, no reply";
-  for (int i = 1; i <= 8; ++i) ProcessConfigText("SA00" + std::to_string(i) + "255255255255I\n");
-  Receive(ArtOp(0x20));
+  for (int i = 1; i <= 8; ++i) {
+    AddStream(kStreamNetwork, "A00" + std::to_string(i) + "255255255255I\n");
+  }
+  Receive(HandleArtnetPacket, ArtOp(0x20));
   EXPECT_EQ(Captured().size(), 2u) << "no third, empty reply";
 }
 
 // No Art-Net port keeps RDM UIDs, so a request for a configured universe
 // gets no ArtTodData, whatever it asks.
 TEST_F(ArtnetReceive, TodRequestIsNotAnswered) {
-  ProcessConfigText("SA005255255255255I\n");
+  AddNetworkStreams({"A005255255255255I\n"});
   std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 5, 5});
   for (uint8_t command : {0, 1}) {
     request[22] = command;
-    Receive(request, "10.0.0.44");
+    Receive(HandleArtnetPacket, request, "10.0.0.44");
   }
   request[23] = 200;  // more addresses claimed than arrived
-  Receive(request, "10.0.0.44");
+  Receive(HandleArtnetPacket, request, "10.0.0.44");
   EXPECT_TRUE(Captured().empty());
 }
 
@@ -149,63 +149,6 @@ TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
   }
 }
 
-// A jumbo frame of `count` slots of `size` bytes; slot 1 holds an ArtDmx of
-// universe 1 when there is one.
-std::vector<uint8_t> Jumbo(uint8_t count, uint16_t size) {
-  std::vector<uint8_t> f(4 + static_cast<size_t>(count) * size, 0);
-  const uint8_t header[] = {'Q', 'S', 'J', 'F', 1, 0, 0, 0, 0, 1, count,
-                            static_cast<uint8_t>(size & 0xFF), static_cast<uint8_t>(size >> 8)};
-  std::copy(header, header + sizeof(header), f.begin());
-  if (count > 1 && size >= 18) {
-    std::vector<uint8_t> p = ArtDmx(1, size - 18);
-    std::copy(p.begin(), p.end(), f.begin() + 4 + size);
-  }
-  return f;
-}
-
-TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
-  ProcessConfigText("SA001255255255255I\n");
-  // 4 + 16 * 562 = 8996 bytes, just inside the 9000 a frame may take.
-  const std::vector<uint8_t> good = Jumbo(16, 562);
-  auto with = [&](size_t at, uint8_t v) {
-    std::vector<uint8_t> f = good;
-    f[at] = v;
-    return f;
-  };
-  const struct {
-    std::vector<uint8_t> bytes;
-    const char* why;
-  } rows[] = {
-      {std::vector<uint8_t>(good.begin(), good.begin() + 12), "header without its size"},
-      {with(0, 'X'), "wrong magic"},
-      {Jumbo(1, 8997), "9001 bytes"},
-      {Jumbo(2, 19), "slots too short for 2 channels"},
-      {with(4 + 562 + 9, 0x20), "ArtPoll slot: no reply from here"},
-  };
-  for (const auto& r : rows) {
-    ReceiveJumbo(r.bytes);
-    EXPECT_EQ(StreamTable[0]->writeCount, 0u) << r.why;
-    EXPECT_EQ(UnmatchedCount, 0u) << r.why;
-  }
-  EXPECT_TRUE(Captured().empty());
-  ReceiveJumbo(good);
-  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
-}
-
-// Slots lie in order; the first one cut short by the datagram's end, and
-// every one after it, is left: the buffer beyond holds an earlier datagram.
-TEST_F(ArtnetReceive, JumboSlotsBeyondTheDatagramAreNotTaken) {
-  ProcessConfigText("SA001255255255255I\nSA002255255255255I\n");
-  std::vector<uint8_t> frame = Jumbo(3, 530);
-  const std::vector<uint8_t> second = ArtDmx(2, 512);
-  std::copy(second.begin(), second.end(), frame.begin() + 4 + 2 * 530);
-  frame.pop_back();
-  ReceiveJumbo(frame);
-  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
-  EXPECT_EQ(StreamTable[1]->writeCount, 0u);
-  EXPECT_EQ(UnmatchedCount, 0u);
-}
-
 // A peer with a universe of three channels sends them padded to four, with
 // Length 4, on the Art-Net port or in a jumbo slot of that size; the
 // channels beyond keep their values.
@@ -214,21 +157,13 @@ TEST_F(ArtnetReceive, ShortArtDmxWritesItsChannelsOnly) {
                                            0,   0,   1,   0,   0,   4,   10,  20, 30,   0};
   std::vector<uint8_t> jumbo = Jumbo(2, 22);
   std::copy(shortFrame.begin(), shortFrame.end(), jumbo.begin() + 4 + 22);
-  const struct {
-    bool viaJumbo;
-    const char* why;
-  } rows[] = {{false, "Art-Net port"}, {true, "jumbo slot"}};
-  for (const auto& r : rows) {
+  for (DatagramHandler handle : {HandleArtnetPacket, HandleJumboFrame}) {
     ClearStreamTable();
-    ProcessConfigText("SA001255255255255I\n");
-    Receive(ArtDmx(1, 512, 100));
-    if (r.viaJumbo) {
-      ReceiveJumbo(jumbo);
-    } else {
-      Receive(shortFrame);
-    }
-    EXPECT_EQ(Bytes(At(0).data, 6), (std::vector<uint8_t>{10, 20, 30, 0, 104, 105})) << r.why;
-    EXPECT_EQ(At(0).changeCount, 2u) << r.why;
+    AddNetworkStreams({"A001255255255255I\n"});
+    Receive(HandleArtnetPacket, ArtDmx(1, 512, 100));
+    Receive(handle, handle == HandleJumboFrame ? jumbo : shortFrame);
+    EXPECT_EQ(Bytes(At(0).data, 6), (std::vector<uint8_t>{10, 20, 30, 0, 104, 105}));
+    EXPECT_EQ(At(0).changeCount, 2u);
   }
 }
 
