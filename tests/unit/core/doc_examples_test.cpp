@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -59,19 +60,15 @@ std::vector<Block> ReadBlocks() {
 // key=value pairs separated by blanks; a value may be quoted to hold blanks,
 // and \n in it is a line end.
 Fields ParseMeaning(const std::string& line) {
+  static const std::regex kPair(R"re(([^ =]+)=(?:"([^"]*)"|([^ ]*)))re");
+  if (std::regex_replace(line, kPair, "").find_first_not_of(' ') != std::string::npos) {
+    return {{"unreadable meaning", line}};
+  }
   Fields fields;
-  size_t at = 0;
-  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
-    const size_t equals = line.find('=', at);
-    if (equals == std::string::npos) return {{"unreadable meaning", line}};
-    const std::string key = line.substr(at, equals - at);
-    const bool quoted = equals + 1 < line.size() && line[equals + 1] == '"';
-    const size_t start = equals + (quoted ? 2 : 1);
-    const size_t end = line.find(quoted ? '"' : ' ', start);
-    std::string value = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  for (std::sregex_iterator m(line.begin(), line.end(), kPair), end; m != end; ++m) {
+    std::string value = (*m)[(*m)[2].matched ? 2 : 3];
     for (size_t n; (n = value.find("\\n")) != std::string::npos;) value.replace(n, 2, "\n");
-    fields[key] = value;
-    at = end == std::string::npos ? line.size() : end + 1;
+    fields[(*m)[1]] = value;
   }
   return fields;
 }
