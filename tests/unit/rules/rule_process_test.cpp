@@ -9,19 +9,6 @@ using Frame = std::vector<uint8_t>;
 
 }  // namespace
 
-TEST_F(RulesTest, ForwardRunsOnChangeOrForce) {
-  AddStreams(2);
-  AddRule(kRuleForward, "000,001\n");
-  Feed(S(0), {1, 2, 3});
-  RunRules(0);
-  EXPECT_EQ(Bytes(S(1), 0, 3), (Frame{1, 2, 3}));
-  // A source that changed without its flag is picked up only by a forced pass.
-  EndPass();
-  S(0)->data[0] = 50;
-  EXPECT_EQ(RunAndRead(0, 1), 1);
-  EXPECT_EQ(RunAndRead(1, 1), 50);
-}
-
 TEST_F(RulesTest, CopyMovesOneRangeClippedToBothBuffers) {
   AddStreams(3);
   Stream* pixels = AddStream(kStreamLedrunnerPort);
