@@ -109,42 +109,33 @@ TEST_F(ArtnetReceive, TodRequestIsNotAnswered) {
   EXPECT_TRUE(Captured().empty());
 }
 
-TEST_F(ArtnetReceive, TodDataPacketBytes) {
-  const RdmUid uids[] = {{{0x57, 0x4B, 0, 0, 0, 9}}, {{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}}};
-  SendArtTodData(From("10.0.0.44"), uids, 2, 6, CaptureDatagram);
-  ASSERT_EQ(Captured().size(), 1u);
-  const SentDatagram& d = Captured()[0];
-  EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr("10.0.0.44"));  // to the requester
-  EXPECT_EQ(ntohs(d.to.sin_port), 6454);
-  EXPECT_EQ(d.bytes, ArtOp(0x81, {1, 2, 1, 1,                // ProtVer, RdmVer, Port
-                                  0, 0, 0, 0, 0, 0, 0, 0,    // spare, BindIndex, Net
-                                  0, 6,                      // CommandResponse, Address
-                                  0x00, 0x02, 0, 2,          // UidTotal, BlockCount, UidCount
-                                  0x57, 0x4B, 0, 0, 0, 9, 1, 2, 3, 4, 5, 6}));
-}
-
+// Blocks of at most 200 UIDs, to the requester; an empty table still answers.
 TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
   static RdmUid uids[450];
   for (uint32_t i = 0; i < 450; ++i) {
-    uids[i] = {{0, 0, 0, 0, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)}};
+    uids[i] = {{0x57, 0x4B, 0, 0, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)}};
   }
   const struct {
     uint32_t count;
-    std::vector<size_t> lengths;
-  } rows[] = {{0, {28}}, {200, {1228, 28}}, {450, {1228, 1228, 328}}};
+    std::vector<uint8_t> uidCounts;
+  } rows[] = {{0, {0}}, {2, {2}}, {200, {200, 0}}, {450, {200, 200, 50}}};
   for (const auto& r : rows) {
     Captured().clear();
-    SendArtTodData(From("10.0.0.5"), uids, r.count, 3, CaptureDatagram);
-    ASSERT_EQ(Captured().size(), r.lengths.size()) << r.count;
-    for (size_t b = 0; b < r.lengths.size(); ++b) {
-      const std::vector<uint8_t>& p = Captured()[b].bytes;
-      ASSERT_EQ(p.size(), r.lengths[b]) << r.count;
-      EXPECT_EQ(p[24] << 8 | p[25], static_cast<int>(r.count));  // UidTotal, high byte first
-      EXPECT_EQ(p[26], b);                                        // BlockCount
-      EXPECT_EQ(p[27], (r.lengths[b] - 28) / 6);                  // UidCount
-      if (p[27] > 0) {
-        EXPECT_EQ(p[28 + 5], static_cast<uint8_t>(b * 200));  // first UID of the block
-      }
+    SendArtTodData(From("10.0.0.44"), uids, r.count, 6, CaptureDatagram);
+    ASSERT_EQ(Captured().size(), r.uidCounts.size()) << r.count;
+    for (uint8_t b = 0; b < r.uidCounts.size(); ++b) {
+      const SentDatagram& d = Captured()[b];
+      EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr("10.0.0.44"));
+      EXPECT_EQ(ntohs(d.to.sin_port), 6454);
+      const uint8_t n = r.uidCounts[b];
+      //                    ProtVer, RdmVer, Port; spare, BindIndex, Net; CommandResponse, Address
+      std::vector<uint8_t> expected = ArtOp(0x81, {1, 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 6,
+                                                   // UidTotal, high byte first; BlockCount; UidCount
+                                                   static_cast<uint8_t>(r.count >> 8),
+                                                   static_cast<uint8_t>(r.count), b, n});
+      const uint8_t* first = uids[b * 200].bytes;
+      expected.insert(expected.end(), first, first + 6 * n);
+      EXPECT_EQ(d.bytes, expected) << r.count << " block " << int{b};
     }
   }
 }
