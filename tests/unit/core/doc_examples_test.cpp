@@ -104,31 +104,23 @@ std::string Listed(const C& c, F text, const char* separator = ",") {
 
 std::string Decimal(long long n) { return std::to_string(n); }
 
+// Every field of every protocol: a meaning names those of its own.
 Fields DescribeNetwork(const Stream& stream) {
   static const char* const kProtocols[] = {"none", "artnet", "qsp", "sacn", "kinet"};
+  static const uint8_t kAny[16] = {};
   const NetworkEndpoint& s = *stream.As<NetworkEndpoint>();
-  Fields f = Described({{"kind", "network"}, {"protocol", kProtocols[s.protocol]}},
-                       {{"input", stream.IsInput()}});
-  const struct sockaddr_in* to = nullptr;
-  if (s.protocol == kProtocolArtnet) {
-    f = Described(f, {{"universe", s.artnetUniverse}});
-    to = &s.artnetAddress;
-  } else if (s.protocol == kProtocolQsp) {
-    f = Described(f, {{"universe", s.qspUniverse}});
-    to = &s.qspAddress;
-  } else if (s.protocol == kProtocolSacn) {
-    static const uint8_t kAny[16] = {};
-    f = Described(f, {{"universe", s.acn.universe}, {"priority", s.acn.priority}});
-    f["cid"] = memcmp(s.acn.cidFilter, kAny, 16) == 0 ? "any" : Hex(s.acn.cidFilter, 16);
-  } else if (s.protocol == kProtocolKinet) {
-    f = Described(f, {{"kinetport", s.kinetPort}});
-  }
-  if (to != nullptr) {
-    const bool broadcast = to->sin_addr.s_addr == BroadcastAddress.s_addr;
-    f = Described(f, {{"port", ntohs(to->sin_port)}});
-    f["address"] = broadcast ? "broadcast" : Address(to->sin_addr);
-  }
-  return f;
+  const bool qsp = s.protocol == kProtocolQsp;
+  const struct sockaddr_in& to = qsp ? s.qspAddress : s.artnetAddress;
+  const bool broadcast = to.sin_addr.s_addr == BroadcastAddress.s_addr;
+  return Described(
+      {{"kind", "network"}, {"protocol", kProtocols[s.protocol]},
+       {"address", broadcast ? "broadcast" : Address(to.sin_addr)},
+       {"cid", memcmp(s.acn.cidFilter, kAny, 16) == 0 ? "any" : Hex(s.acn.cidFilter, 16)}},
+      {{"input", stream.IsInput()}, {"port", ntohs(to.sin_port)}, {"kinetport", s.kinetPort},
+       {"universe", s.protocol == kProtocolSacn ? s.acn.universe
+                    : qsp                       ? s.qspUniverse
+                                                : s.artnetUniverse},
+       {"priority", s.acn.priority}});
 }
 
 Fields DescribeGenerator(const Stream& s, const std::string& documentedPath) {
