@@ -67,21 +67,4 @@ TEST(ArtnetPackets, ArtTodRequestAddressesBoundedByWhatArrived) {
   }
 }
 
-using ArtPollReplyBuild = ReceiverTest;
-
-// The reply's fields and a short name's virtual suffix are pinned by the reply
-// packet tests; here the names that fill their fields.
-TEST_F(ArtPollReplyBuild, LongNamesAreCutToTheirFields) {
-  std::strcpy(DeviceName, "0123456789012345678901234567890123456789");  // 40
-  uint8_t reply[kArtPollReplySize] = {};
-  BuildArtPollReply(reply, 0, CurrentNodeIdentity());
-  EXPECT_EQ(std::string(reply + 26, reply + 44), std::string("0123456789012345\0\0", 18));
-  EXPECT_EQ(std::string(reply + 44, reply + 109),
-            "012345678901234567890123456789" + std::string(35, '\0'));
-  BuildArtPollReply(reply, 1, CurrentNodeIdentity());
-  EXPECT_EQ(std::string(reply + 26, reply + 44), "0123456789012345 (");
-  EXPECT_EQ(std::string(reply + 44, reply + 109),
-            std::string("012345678901234567890123456789 (virtual)") + std::string(25, '\0'));
-}
-
 }  // namespace
