@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "startup/config_file.h"
 #include "startup/device_identity.h"
+#include "dmx_types.h"
 #include "protocols/datagram_sender.h"
 #include "stream.h"
 #include "process_state.h"
@@ -48,23 +50,71 @@ inline std::vector<uint8_t> Ramp(std::vector<uint8_t> head, size_t n, uint8_t se
   return head;
 }
 
-class ArtnetTest : public ::testing::Test {
+inline struct sockaddr_in From(const char* address, uint16_t port = 6454) {
+  struct sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  inet_aton(address, &a.sin_addr);
+  return a;
+}
+
+// Network streams from their configuration lines, less the letter S.
+inline void AddNetworkStreams(std::initializer_list<const char*> lines) {
+  for (const char* line : lines) AddStream(kStreamNetwork, line);
+}
+
+inline void Receive(DatagramHandler handle, const std::vector<uint8_t>& p,
+                    const char* from = "10.0.0.9") {
+  // Exactly as long as the datagram: a read beyond it is an ASan report.
+  const std::vector<uint8_t> exact(p);
+  handle(exact.data(), exact.size(), From(from), CaptureDatagram);
+}
+
+class ReceiverTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Captured().clear();
-    inet_aton("10.1.2.3", &IpAddress);
+    inet_aton("10.1.2.3", &IpAddress);  // "our own" datagrams come from here
   }
-
   static const Stream& At(uint32_t i) { return *StreamTable[i]; }
-
-  static struct sockaddr_in From(const char* address, uint16_t port = 6454) {
-    struct sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    inet_aton(address, &a.sin_addr);
-    return a;
-  }
 };
+using ArtnetTest = ReceiverTest;
+
+// One datagram handed to a fresh table of network streams: the one stream it
+// feeds (-1: none), whose first `written` channels then hold Ramp({}, written)
+// and the rest 0; no other stream written, `unmatched` universes recorded,
+// nothing sent.
+struct ReceiveCase {
+  const char* why;
+  DatagramHandler handle;
+  std::vector<uint8_t> packet;
+  int fed = -1;
+  uint32_t written = 0;
+  uint32_t unmatched = 0;
+  const char* from = "10.0.0.9";
+};
+
+// The table of the last case is left for the caller to look at further.
+inline void ExpectReceived(std::initializer_list<const char*> streams,
+                           const std::vector<ReceiveCase>& cases) {
+  for (const ReceiveCase& c : cases) {
+    SCOPED_TRACE(c.why);
+    ClearStreamTable();
+    ClearUnmatchedTable();
+    Captured().clear();
+    AddNetworkStreams(streams);
+    Receive(c.handle, c.packet, c.from);
+    for (uint32_t i = 0; i < StreamCount; ++i) {
+      const bool fed = static_cast<int>(i) == c.fed;
+      std::vector<uint8_t> expected = Ramp({}, fed ? c.written : 0);
+      expected.resize(kDmxChannels, 0);
+      EXPECT_EQ(StreamTable[i]->writeCount, fed ? 1u : 0u) << "stream " << i;
+      EXPECT_EQ(Bytes(StreamTable[i]->data, kDmxChannels), expected) << "stream " << i;
+    }
+    EXPECT_EQ(UnmatchedCount, c.unmatched);
+    EXPECT_TRUE(Captured().empty());
+  }
+}
 
 // "Art-Net\0", the OpCode's high byte (low byte 0) and whatever follows.
 inline std::vector<uint8_t> ArtOp(uint8_t opHigh, std::vector<uint8_t> tail = {}) {

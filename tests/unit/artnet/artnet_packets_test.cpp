@@ -42,14 +42,6 @@ TEST(ArtnetPackets, ArtDmxInputLengths) {
   }
 }
 
-// The header of universe 300 is pinned by the stream datagram test; here a
-// universe beyond 16 bits, sent as its low 16.
-TEST(ArtnetPackets, ArtDmxOutputHeaderTakesTheUniversesLow16Bits) {
-  std::vector<uint8_t> out(kArtDmxHeaderSize, 0xEE);
-  BuildArtDmxHeader(out.data(), 0x1012C);
-  EXPECT_EQ(out, ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x2C, 0x01, 0x02, 0x00}));
-}
-
 TEST(ArtnetPackets, ArtTodRequestAddressesBoundedByWhatArrived) {
   const struct {
     size_t datagram;
@@ -73,23 +65,6 @@ TEST(ArtnetPackets, ArtTodRequestAddressesBoundedByWhatArrived) {
     EXPECT_EQ(in.addressCount, r.addresses) << r.datagram;
     EXPECT_EQ(in.addresses, p.data() + 24) << r.datagram;
   }
-}
-
-using ArtPollReplyBuild = ArtnetTest;
-
-// The reply's fields and a short name's virtual suffix are checked on the real
-// binary; here the names that fill their fields.
-TEST_F(ArtPollReplyBuild, LongNamesAreCutToTheirFields) {
-  std::strcpy(DeviceName, "0123456789012345678901234567890123456789");  // 40
-  uint8_t reply[kArtPollReplySize] = {};
-  BuildArtPollReply(reply, 0, CurrentNodeIdentity());
-  EXPECT_EQ(std::string(reply + 26, reply + 44), std::string("0123456789012345\0\0", 18));
-  EXPECT_EQ(std::string(reply + 44, reply + 109),
-            "012345678901234567890123456789" + std::string(35, '\0'));
-  BuildArtPollReply(reply, 1, CurrentNodeIdentity());
-  EXPECT_EQ(std::string(reply + 26, reply + 44), "0123456789012345 (");
-  EXPECT_EQ(std::string(reply + 44, reply + 109),
-            std::string("012345678901234567890123456789 (virtual)") + std::string(25, '\0'));
 }
 
 }  // namespace

@@ -13,141 +13,7 @@
 
 namespace {
 
-class ArtnetReceive : public ArtnetTest {
- protected:
-  static void Receive(const std::vector<uint8_t>& p, const char* from = "10.0.0.9") {
-    // Exactly as long as the datagram: a read beyond it is an ASan report.
-    std::vector<uint8_t> exact(p);
-    HandleArtnetPacket(exact.data(), exact.size(), From(from), CaptureDatagram);
-  }
-  static void ReceiveJumbo(const std::vector<uint8_t>& f) {
-    std::vector<uint8_t> exact(f);
-    HandleJumboFrame(exact.data(), exact.size(), From("10.0.0.9", 3332), CaptureDatagram);
-  }
-};
-
-TEST_F(ArtnetReceive, ArtDmxReachesOnlyTheFirstInputStreamOfItsUniverse) {
-  ProcessConfigText(
-      "SA258010000000009O\n"    // output with the universe: not a match
-      "SA258255255255255I\n"    // first input of universe 258
-      "SA258255255255255I\n");  // later input of the same universe: never fed
-  Receive(ArtDmx(0x0102, 20));
-  EXPECT_EQ(Bytes(At(1).data, 20), Ramp({}, 20));
-  EXPECT_EQ(At(1).data[20], 0);  // channel 21 untouched
-  EXPECT_EQ(StreamTable[0]->writeCount + StreamTable[2]->writeCount, 0u);
-  EXPECT_EQ(UnmatchedCount, 0u);
-}
-
-TEST_F(ArtnetReceive, DroppedDatagramsLeaveNoState) {
-  ProcessConfigText("SA001255255255255I\n");
-  std::vector<uint8_t> good = ArtDmx(1, 100);
-  std::vector<uint8_t> foreign = good;
-  foreign[6] = 'x';
-  const struct {
-    std::vector<uint8_t> bytes;
-    const char* from;
-    const char* why;
-  } rows[] = {
-      {{'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00}, "10.0.0.9", "half an OpCode"},
-      {foreign, "10.0.0.9", "not Art-Net"},
-      {good, "10.1.2.3", "our own packet"},
-      {ArtOp(0x21), "10.0.0.9", "a PollReply"},
-  };
-  for (const auto& r : rows) {
-    Receive(r.bytes, r.from);
-    EXPECT_EQ(StreamTable[0]->writeCount, 0u) << r.why;
-    EXPECT_EQ(UnmatchedCount, 0u) << r.why;
-    EXPECT_TRUE(Captured().empty()) << r.why;
-  }
-  good[7] = 'X';  // the ID's terminator is not compared
-  Receive(good);
-  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
-}
-
-// The first reply's port block, counts, bind indexes and names are checked on
-// the real binary; here the second reply's port block byte for byte.
-TEST_F(ArtnetReceive, FivePortsGiveTwoReplies) {
-  ProcessConfigText(
-      "SA001255255255255I\n"
-      "SA002255255255255O\n"
-      "SV\n"                    // not Art-Net: no port
-      "SA003255255255255I\n"
-      "SE009255255255255O\n"    // QSP: no port
-      "SA004255255255255O\n"
-      "SA005255255255255O\n");
-  Receive(ArtOp(0x20, {0, 14, 0, 0}));
-  ASSERT_EQ(Captured().size(), 2u);
-  ASSERT_EQ(Captured()[1].bytes.size(), kArtPollReplySize);
-  // PortTypes beyond NumPortsLo keep the first reply's values; peers rely on
-  // NumPortsLo alone.
-  //                      NumPorts PortTypes            GoodInput   GoodOutput  SwIn        SwOut
-  EXPECT_EQ(Bytes(&Captured()[1].bytes[172], 22),
-            (std::vector<uint8_t>{0, 1, 0x40, 0x40, 0x80, 0x40, 0x80, 0, 0, 0, 0, 0, 0, 0, 5, 0,
-                                  0, 0, 0, 0, 0, 0}));
-}
-
-TEST_F(ArtnetReceive, ReplyCountFollowsTheArtnetStreams) {
-  ProcessConfigText("SV\n");
-  Receive(ArtOp(0x20));
-  EXPECT_EQ(Captured().size(), 0u) << "no Art-Net stream, no reply";
-  for (int i = 1; i <= 8; ++i) ProcessConfigText("SA00" + std::to_string(i) + "255255255255I\n");
-  Receive(ArtOp(0x20));
-  EXPECT_EQ(Captured().size(), 2u) << "no third, empty reply";
-}
-
-// No Art-Net port keeps RDM UIDs, so a request for a configured universe
-// gets no ArtTodData, whatever it asks.
-TEST_F(ArtnetReceive, TodRequestIsNotAnswered) {
-  ProcessConfigText("SA005255255255255I\n");
-  std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 5, 5});
-  for (uint8_t command : {0, 1}) {
-    request[22] = command;
-    Receive(request, "10.0.0.44");
-  }
-  request[23] = 200;  // more addresses claimed than arrived
-  Receive(request, "10.0.0.44");
-  EXPECT_TRUE(Captured().empty());
-}
-
-TEST_F(ArtnetReceive, TodDataPacketBytes) {
-  const RdmUid uids[] = {{{0x57, 0x4B, 0, 0, 0, 9}}, {{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}}};
-  SendArtTodData(From("10.0.0.44"), uids, 2, 6, CaptureDatagram);
-  ASSERT_EQ(Captured().size(), 1u);
-  const SentDatagram& d = Captured()[0];
-  EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr("10.0.0.44"));  // to the requester
-  EXPECT_EQ(ntohs(d.to.sin_port), 6454);
-  EXPECT_EQ(d.bytes, ArtOp(0x81, {1, 2, 1, 1,                // ProtVer, RdmVer, Port
-                                  0, 0, 0, 0, 0, 0, 0, 0,    // spare, BindIndex, Net
-                                  0, 6,                      // CommandResponse, Address
-                                  0x00, 0x02, 0, 2,          // UidTotal, BlockCount, UidCount
-                                  0x57, 0x4B, 0, 0, 0, 9, 1, 2, 3, 4, 5, 6}));
-}
-
-TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
-  static RdmUid uids[450];
-  for (uint32_t i = 0; i < 450; ++i) {
-    uids[i] = {{0, 0, 0, 0, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)}};
-  }
-  const struct {
-    uint32_t count;
-    std::vector<size_t> lengths;
-  } rows[] = {{0, {28}}, {200, {1228, 28}}, {450, {1228, 1228, 328}}};
-  for (const auto& r : rows) {
-    Captured().clear();
-    SendArtTodData(From("10.0.0.5"), uids, r.count, 3, CaptureDatagram);
-    ASSERT_EQ(Captured().size(), r.lengths.size()) << r.count;
-    for (size_t b = 0; b < r.lengths.size(); ++b) {
-      const std::vector<uint8_t>& p = Captured()[b].bytes;
-      ASSERT_EQ(p.size(), r.lengths[b]) << r.count;
-      EXPECT_EQ(p[24] << 8 | p[25], static_cast<int>(r.count));  // UidTotal, high byte first
-      EXPECT_EQ(p[26], b);                                        // BlockCount
-      EXPECT_EQ(p[27], (r.lengths[b] - 28) / 6);                  // UidCount
-      if (p[27] > 0) {
-        EXPECT_EQ(p[28 + 5], static_cast<uint8_t>(b * 200));  // first UID of the block
-      }
-    }
-  }
-}
+using ArtnetReceive = ReceiverTest;
 
 // A jumbo frame of `count` slots of `size` bytes; slot 1 holds an ArtDmx of
 // universe 1 when there is one.
@@ -163,47 +29,110 @@ std::vector<uint8_t> Jumbo(uint8_t count, uint16_t size) {
   return f;
 }
 
-TEST_F(ArtnetReceive, MalformedJumboFramesWriteNothing) {
-  ProcessConfigText("SA001255255255255I\n");
-  // 4 + 16 * 562 = 8996 bytes, just inside the 9000 a frame may take.
-  const std::vector<uint8_t> good = Jumbo(16, 562);
-  auto with = [&](size_t at, uint8_t v) {
-    std::vector<uint8_t> f = good;
-    f[at] = v;
-    return f;
-  };
-  const struct {
-    std::vector<uint8_t> bytes;
-    const char* why;
-  } rows[] = {
-      {std::vector<uint8_t>(good.begin(), good.begin() + 12), "header without its size"},
-      {with(0, 'X'), "wrong magic"},
-      {Jumbo(1, 8997), "9001 bytes"},
-      {Jumbo(2, 19), "slots too short for 2 channels"},
-      {with(4 + 562 + 9, 0x20), "ArtPoll slot: no reply from here"},
-  };
-  for (const auto& r : rows) {
-    ReceiveJumbo(r.bytes);
-    EXPECT_EQ(StreamTable[0]->writeCount, 0u) << r.why;
-    EXPECT_EQ(UnmatchedCount, 0u) << r.why;
-  }
-  EXPECT_TRUE(Captured().empty());
-  ReceiveJumbo(good);
-  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
+std::vector<uint8_t> With(std::vector<uint8_t> p, size_t at, uint8_t value) {
+  p[at] = value;
+  return p;
 }
 
-// Slots lie in order; the first one cut short by the datagram's end, and
-// every one after it, is left: the buffer beyond holds an earlier datagram.
-TEST_F(ArtnetReceive, JumboSlotsBeyondTheDatagramAreNotTaken) {
-  ProcessConfigText("SA001255255255255I\nSA002255255255255I\n");
-  std::vector<uint8_t> frame = Jumbo(3, 530);
+TEST_F(ArtnetReceive, FirstMatchingInputTakesTheDataAndDroppedDatagramsLeaveNoState) {
+  const std::vector<uint8_t> good = ArtDmx(1, 100);
+  // 4 + 16 * 562 = 8996 bytes, just inside the 9000 a frame may take.
+  const std::vector<uint8_t> jumbo = Jumbo(16, 562);
+  // Slots lie in order; the first one cut short by the datagram's end, and
+  // every one after it, is left: the buffer beyond holds an earlier datagram.
+  std::vector<uint8_t> cutJumbo = Jumbo(3, 530);
   const std::vector<uint8_t> second = ArtDmx(2, 512);
-  std::copy(second.begin(), second.end(), frame.begin() + 4 + 2 * 530);
-  frame.pop_back();
-  ReceiveJumbo(frame);
-  EXPECT_EQ(StreamTable[0]->writeCount, 1u);
-  EXPECT_EQ(StreamTable[1]->writeCount, 0u);
-  EXPECT_EQ(UnmatchedCount, 0u);
+  std::copy(second.begin(), second.end(), cutJumbo.begin() + 4 + 2 * 530);
+  cutJumbo.pop_back();
+  ExpectReceived(
+      {"A258010000000009O\n",  // output with the universe: not a match
+       "A258255255255255I\n",  // first input of universe 258
+       "A258255255255255I\n",  // later input of the same universe: never fed
+       "A001255255255255I\n", "A002255255255255I\n"},
+      {{"universe 258", HandleArtnetPacket, ArtDmx(0x0102, 20), 1, 20},
+       {"the ID's terminator is not compared", HandleArtnetPacket, With(good, 7, 'X'), 3, 100},
+       {"a universe without an input", HandleArtnetPacket, ArtDmx(3, 10), -1, 0, 1},
+       {"half an OpCode", HandleArtnetPacket, {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00}},
+       {"not Art-Net", HandleArtnetPacket, With(good, 6, 'x')},
+       {"our own packet", HandleArtnetPacket, good, -1, 0, 0, "10.1.2.3"},
+       {"a PollReply", HandleArtnetPacket, ArtOp(0x21)},
+       {"jumbo", HandleJumboFrame, jumbo, 3, 512},
+       {"jumbo slot cut short", HandleJumboFrame, cutJumbo, 3, 512},
+       {"jumbo header without its size", HandleJumboFrame, Bytes(jumbo.data(), 12)},
+       {"jumbo with the wrong magic", HandleJumboFrame, With(jumbo, 0, 'X')},
+       {"jumbo of 9001 bytes", HandleJumboFrame, Jumbo(1, 8997)},
+       {"jumbo slots too short for 2 channels", HandleJumboFrame, Jumbo(2, 19)},
+       {"ArtPoll slot: no reply from here", HandleJumboFrame, With(jumbo, 4 + 562 + 9, 0x20)}});
+}
+
+// Four ports a reply. The first reply's port block, counts, bind indexes and
+// names are checked on the real binary; here the second reply's port block
+// byte for byte, and no reply to spare.
+TEST_F(ArtnetReceive, ArtnetPortsGiveOneReplyPerFour) {
+  AddNetworkStreams({"V\n"});  // not Art-Net: no port
+  Receive(HandleArtnetPacket, ArtOp(0x20));
+  EXPECT_EQ(Captured().size(), 0u) << "no Art-Net stream, no reply";
+  AddNetworkStreams({"A001255255255255I\n", "A002255255255255O\n", "A003255255255255I\n",
+                     "E009255255255255O\n",  // QSP: no port
+                     "A004255255255255O\n", "A005255255255255O\n"});
+  Receive(HandleArtnetPacket, ArtOp(0x20, {0, 14, 0, 0}));
+  ASSERT_EQ(Captured().size(), 2u);
+  ASSERT_EQ(Captured()[1].bytes.size(), kArtPollReplySize);
+  // PortTypes beyond NumPortsLo keep the first reply's values; peers rely on
+  // NumPortsLo alone.
+  //                      NumPorts PortTypes            GoodInput   GoodOutput  SwIn        SwOut
+  EXPECT_EQ(Bytes(&Captured()[1].bytes[172], 22),
+            (std::vector<uint8_t>{0, 1, 0x40, 0x40, 0x80, 0x40, 0x80, 0, 0, 0, 0, 0, 0, 0, 5, 0,
+                                  0, 0, 0, 0, 0, 0}));
+  AddNetworkStreams({"A006255255255255I\n", "A007255255255255I\n", "A008255255255255I\n"});
+  Captured().clear();
+  Receive(HandleArtnetPacket, ArtOp(0x20));
+  EXPECT_EQ(Captured().size(), 2u) << "no third, empty reply";
+}
+
+// No Art-Net port keeps RDM UIDs, so a request for a configured universe
+// gets no ArtTodData, whatever it asks.
+TEST_F(ArtnetReceive, TodRequestIsNotAnswered) {
+  AddNetworkStreams({"A005255255255255I\n"});
+  std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 5, 5});
+  for (uint8_t command : {0, 1}) {
+    request[22] = command;
+    Receive(HandleArtnetPacket, request, "10.0.0.44");
+  }
+  request[23] = 200;  // more addresses claimed than arrived
+  Receive(HandleArtnetPacket, request, "10.0.0.44");
+  EXPECT_TRUE(Captured().empty());
+}
+
+// Blocks of at most 200 UIDs, to the requester; an empty table still answers.
+TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
+  static RdmUid uids[450];
+  for (uint32_t i = 0; i < 450; ++i) {
+    uids[i] = {{0x57, 0x4B, 0, 0, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)}};
+  }
+  const struct {
+    uint32_t count;
+    std::vector<uint8_t> uidCounts;
+  } rows[] = {{0, {0}}, {2, {2}}, {200, {200, 0}}, {450, {200, 200, 50}}};
+  for (const auto& r : rows) {
+    Captured().clear();
+    SendArtTodData(From("10.0.0.44"), uids, r.count, 6, CaptureDatagram);
+    ASSERT_EQ(Captured().size(), r.uidCounts.size()) << r.count;
+    for (uint8_t b = 0; b < r.uidCounts.size(); ++b) {
+      const SentDatagram& d = Captured()[b];
+      EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr("10.0.0.44"));
+      EXPECT_EQ(ntohs(d.to.sin_port), 6454);
+      const uint8_t n = r.uidCounts[b];
+      //                    ProtVer, RdmVer, Port; spare, BindIndex, Net; CommandResponse, Address
+      std::vector<uint8_t> expected = ArtOp(0x81, {1, 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 6,
+                                                   // UidTotal, high byte first; BlockCount; UidCount
+                                                   static_cast<uint8_t>(r.count >> 8),
+                                                   static_cast<uint8_t>(r.count), b, n});
+      const uint8_t* first = uids[b * 200].bytes;
+      expected.insert(expected.end(), first, first + 6 * n);
+      EXPECT_EQ(d.bytes, expected) << r.count << " block " << int{b};
+    }
+  }
 }
 
 // A peer with a universe of three channels sends them padded to four, with
@@ -214,21 +143,13 @@ TEST_F(ArtnetReceive, ShortArtDmxWritesItsChannelsOnly) {
                                            0,   0,   1,   0,   0,   4,   10,  20, 30,   0};
   std::vector<uint8_t> jumbo = Jumbo(2, 22);
   std::copy(shortFrame.begin(), shortFrame.end(), jumbo.begin() + 4 + 22);
-  const struct {
-    bool viaJumbo;
-    const char* why;
-  } rows[] = {{false, "Art-Net port"}, {true, "jumbo slot"}};
-  for (const auto& r : rows) {
+  for (DatagramHandler handle : {HandleArtnetPacket, HandleJumboFrame}) {
     ClearStreamTable();
-    ProcessConfigText("SA001255255255255I\n");
-    Receive(ArtDmx(1, 512, 100));
-    if (r.viaJumbo) {
-      ReceiveJumbo(jumbo);
-    } else {
-      Receive(shortFrame);
-    }
-    EXPECT_EQ(Bytes(At(0).data, 6), (std::vector<uint8_t>{10, 20, 30, 0, 104, 105})) << r.why;
-    EXPECT_EQ(At(0).changeCount, 2u) << r.why;
+    AddNetworkStreams({"A001255255255255I\n"});
+    Receive(HandleArtnetPacket, ArtDmx(1, 512, 100));
+    Receive(handle, handle == HandleJumboFrame ? jumbo : shortFrame);
+    EXPECT_EQ(Bytes(At(0).data, 6), (std::vector<uint8_t>{10, 20, 30, 0, 104, 105}));
+    EXPECT_EQ(At(0).changeCount, 2u);
   }
 }
 

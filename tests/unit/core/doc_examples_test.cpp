@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,19 +60,15 @@ std::vector<Block> ReadBlocks() {
 // key=value pairs separated by blanks; a value may be quoted to hold blanks,
 // and \n in it is a line end.
 Fields ParseMeaning(const std::string& line) {
+  static const std::regex kPair(R"re(([^ =]+)=(?:"([^"]*)"|([^ ]*)))re");
+  if (std::regex_replace(line, kPair, "").find_first_not_of(' ') != std::string::npos) {
+    return {{"unreadable meaning", line}};
+  }
   Fields fields;
-  size_t at = 0;
-  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
-    const size_t equals = line.find('=', at);
-    if (equals == std::string::npos) return {{"unreadable meaning", line}};
-    const std::string key = line.substr(at, equals - at);
-    const bool quoted = equals + 1 < line.size() && line[equals + 1] == '"';
-    const size_t start = equals + (quoted ? 2 : 1);
-    const size_t end = line.find(quoted ? '"' : ' ', start);
-    std::string value = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  for (std::sregex_iterator m(line.begin(), line.end(), kPair), end; m != end; ++m) {
+    std::string value = (*m)[(*m)[2].matched ? 2 : 3];
     for (size_t n; (n = value.find("\\n")) != std::string::npos;) value.replace(n, 2, "\n");
-    fields[key] = value;
-    at = end == std::string::npos ? line.size() : end + 1;
+    fields[(*m)[1]] = value;
   }
   return fields;
 }
@@ -92,51 +88,39 @@ std::string Hex(const uint8_t* bytes, size_t count) {
 
 std::string Address(struct in_addr address) { return inet_ntoa(address); }
 
-// The show of the document, written for the C001 examples to load.
-class DocumentedShow {
- public:
-  explicit DocumentedShow(const std::vector<Block>& blocks) {
-    for (const Block& b : blocks) {
-      if (b.tag == "show" && path_.empty()) {
-        path_ = folder_.Path("show.txt");
-        std::ofstream(path_) << Joined(b.lines);
-      }
-    }
-  }
-  const std::string& path() const { return path_; }
+// Text fields and number fields, the numbers in decimal.
+Fields Described(Fields text, std::initializer_list<std::pair<const char*, long long>> numbers) {
+  for (const auto& [key, value] : numbers) text[key] = std::to_string(value);
+  return text;
+}
 
- private:
-  TempFolder folder_;
-  std::string path_;
-};
+// The items of `c`, each as `text` writes it, separated by `separator`.
+template <class C, class F>
+std::string Listed(const C& c, F text, const char* separator = ",") {
+  std::string all;
+  for (const auto& item : c) all += (all.empty() ? "" : separator) + text(item);
+  return all;
+}
 
+std::string Decimal(long long n) { return std::to_string(n); }
+
+// Every field of every protocol: a meaning names those of its own.
 Fields DescribeNetwork(const Stream& stream) {
   static const char* const kProtocols[] = {"none", "artnet", "qsp", "sacn", "kinet"};
+  static const uint8_t kAny[16] = {};
   const NetworkEndpoint& s = *stream.As<NetworkEndpoint>();
-  Fields f = {{"kind", "network"},
-              {"protocol", kProtocols[s.protocol]},
-              {"input", std::to_string(stream.IsInput())}};
-  const struct sockaddr_in* to = nullptr;
-  if (s.protocol == kProtocolArtnet) {
-    f["universe"] = std::to_string(s.artnetUniverse);
-    to = &s.artnetAddress;
-  } else if (s.protocol == kProtocolQsp) {
-    f["universe"] = std::to_string(s.qspUniverse);
-    to = &s.qspAddress;
-  } else if (s.protocol == kProtocolSacn) {
-    f["universe"] = std::to_string(s.acn.universe);
-    f["priority"] = std::to_string(s.acn.priority);
-    static const uint8_t kAny[16] = {};
-    f["cid"] = memcmp(s.acn.cidFilter, kAny, 16) == 0 ? "any" : Hex(s.acn.cidFilter, 16);
-  } else if (s.protocol == kProtocolKinet) {
-    f["kinetport"] = std::to_string(s.kinetPort);
-  }
-  if (to != nullptr) {
-    const bool broadcast = to->sin_addr.s_addr == BroadcastAddress.s_addr;
-    f["address"] = broadcast ? "broadcast" : Address(to->sin_addr);
-    f["port"] = std::to_string(ntohs(to->sin_port));
-  }
-  return f;
+  const bool qsp = s.protocol == kProtocolQsp;
+  const struct sockaddr_in& to = qsp ? s.qspAddress : s.artnetAddress;
+  const bool broadcast = to.sin_addr.s_addr == BroadcastAddress.s_addr;
+  return Described(
+      {{"kind", "network"}, {"protocol", kProtocols[s.protocol]},
+       {"address", broadcast ? "broadcast" : Address(to.sin_addr)},
+       {"cid", memcmp(s.acn.cidFilter, kAny, 16) == 0 ? "any" : Hex(s.acn.cidFilter, 16)}},
+      {{"input", stream.IsInput()}, {"port", ntohs(to.sin_port)}, {"kinetport", s.kinetPort},
+       {"universe", s.protocol == kProtocolSacn ? s.acn.universe
+                    : qsp                       ? s.qspUniverse
+                                                : s.artnetUniverse},
+       {"priority", s.acn.priority}});
 }
 
 Fields DescribeGenerator(const Stream& s, const std::string& documentedPath) {
@@ -151,14 +135,46 @@ Fields DescribeGenerator(const Stream& s, const std::string& documentedPath) {
             {"path", documentedPath}};
   }
   // Up to the last channel that is not 0: the rest of the universe is 0.
-  std::string values;
   size_t last = kDmxChannels;
   while (last > 0 && s.data[last - 1] == 0) --last;
-  for (size_t k = 0; k < last; ++k) values += (k ? "," : "") + std::to_string(s.data[k]);
-  return {{"kind", "generator"}, {"type", "fixed"}, {"values", values}};
+  return {{"kind", "generator"}, {"type", "fixed"},
+          {"values", Listed(std::vector<uint8_t>(s.data, s.data + last), Decimal)}};
 }
 
-std::vector<Fields> DescribeConfig(const Block& block, const DocumentedShow& show) {
+Fields DescribeStream(const ConfigRecord& record, const Stream& s,
+                      const std::string& documentedPath) {
+  switch (record.kind) {
+    case kStreamNetwork:
+      return DescribeNetwork(s);
+    case kStreamPort: {
+      const DmxPortSettings p = ParseDmxPortText(record.text);
+      const DmxPort& port = *s.As<DmxPort>();
+      const auto& timing = port.paramsContinuous;
+      return Described({{"kind", "port"}, {"device", port.devicePath}},
+                       {{"input", port.input}, {"refresh", p.refreshRate},
+                        {"break", timing.breakTime}, {"mab", timing.markAfterBreak},
+                        {"channels", port.channels}, {"interslot", timing.interSlot}});
+    }
+    case kStreamLedrunnerPort: {
+      const LedrunnerPort& led = *s.As<LedrunnerPort>();
+      return Described({{"kind", "led"}, {"device", led.devicePath}},
+                       {{"strip", led.stripProtocol}, {"order", led.pixelOrder},
+                        {"group", led.pixelGroupSize}});
+    }
+    case kStreamNxb: {
+      const NxbEndpoint& node = *s.As<NxbEndpoint>();
+      return Described({{"kind", "node"}, {"address", Address(node.nxbAddress.sin_addr)}},
+                       {{"port", ntohs(node.nxbAddress.sin_port)}, {"input", node.nxbInput}});
+    }
+    case kStreamGenerator:
+      return DescribeGenerator(s, documentedPath);
+    case kStreamVirtual:
+      return {{"kind", "virtual"}};
+  }
+  return {};
+}
+
+std::vector<Fields> DescribeConfig(const Block& block, const std::string& showPath) {
   const auto file = ParseConfigText(Joined(block.lines));
   EXPECT_FALSE(file.error.has_value()) << (file.error ? file.error->reason : "");
   SimulatedUart uart;
@@ -167,55 +183,16 @@ std::vector<Fields> DescribeConfig(const Block& block, const DocumentedShow& sho
     std::string documentedPath;
     if (record.kind == kStreamGenerator && record.text.rfind("001", 0) == 0) {
       documentedPath = record.text.substr(6, record.text.size() - 7);
-      record.text = record.text.substr(0, 6) + show.path() + "\n";
+      record.text = record.text.substr(0, 6) + showPath + "\n";
     }
     if (record.kind == kStreamLedrunnerPort) uart.WriteConf(std::stoi(record.text.substr(0, 3)), "led\n");
-    std::unique_ptr<Stream> s(StartConfiguredStream(record));
-    Fields f;
-    switch (record.kind) {
-      case kStreamNetwork:
-        f = DescribeNetwork(*s);
-        break;
-      case kStreamPort: {
-        const DmxPortSettings p = ParseDmxPortText(record.text);
-        const DmxPort& port = *s->As<DmxPort>();
-        f = {{"kind", "port"},          {"device", port.devicePath},
-             {"input", std::to_string(port.input)},
-             {"refresh", std::to_string(p.refreshRate)},
-             {"break", std::to_string(port.paramsContinuous.breakTime)},
-             {"mab", std::to_string(port.paramsContinuous.markAfterBreak)},
-             {"channels", std::to_string(port.channels)},
-             {"interslot", std::to_string(port.paramsContinuous.interSlot)}};
-        break;
-      }
-      case kStreamLedrunnerPort: {
-        const LedrunnerPort& led = *s->As<LedrunnerPort>();
-        f = {{"kind", "led"}, {"device", led.devicePath},
-             {"strip", std::to_string(led.stripProtocol)},
-             {"order", std::to_string(led.pixelOrder)},
-             {"group", std::to_string(led.pixelGroupSize)}};
-        break;
-      }
-      case kStreamVirtual:
-        f = {{"kind", "virtual"}};
-        break;
-      case kStreamNxb: {
-        const NxbEndpoint& node = *s->As<NxbEndpoint>();
-        f = {{"kind", "node"}, {"address", Address(node.nxbAddress.sin_addr)},
-             {"port", std::to_string(ntohs(node.nxbAddress.sin_port))},
-             {"input", std::to_string(node.nxbInput)}};
-        break;
-      }
-      case kStreamGenerator:
-        f = DescribeGenerator(*s, documentedPath);
-        break;
-    }
-    described.push_back(f);
+    const std::unique_ptr<Stream> s(StartConfiguredStream(record));
+    described.push_back(DescribeStream(record, *s, documentedPath));
   }
   return described;
 }
 
-std::vector<Fields> DescribeRules(const Block& block, const DocumentedShow&) {
+std::vector<Fields> DescribeRules(const Block& block, const std::string&) {
   const auto file = ParseRulesText(Joined(block.lines));
   EXPECT_FALSE(file.error.has_value()) << (file.error ? file.error->reason : "");
   static const char* const kKinds[] = {"disabled", "forward", "copy",       "htp",
@@ -224,67 +201,52 @@ std::vector<Fields> DescribeRules(const Block& block, const DocumentedShow&) {
   std::vector<Fields> described;
   for (const RulesRecord& record : file.records) {
     if (record.klock) {
-      described.push_back({{"rule", "klock"},
-                           {"stream", std::to_string(record.klockStream)},
-                           {"timeout", std::to_string(record.klockTimeout)}});
+      described.push_back(Described({{"rule", "klock"}}, {{"stream", record.klockStream},
+                                                          {"timeout", record.klockTimeout}}));
       continue;
     }
     const Rule r(record.kind, record.text);
     const bool compressor = r.kind == kRuleCompressor;
-    described.push_back({{"rule", kKinds[r.kind]},
-                         {"s1", std::to_string(r.s1)},
-                         {"s2", std::to_string(r.s2)},
-                         {"d1", std::to_string(r.d1)},
-                         {"s1start", std::to_string(r.s1Start)},
-                         {"d1start", std::to_string(r.d1Start)},
-                         {"count", std::to_string(r.count)},
-                         {"timeout", std::to_string(r.timeout)},
-                         {"source", std::to_string(r.switchSource)},
-                         {"a", std::to_string(r.switchA)},
-                         {"b", std::to_string(r.switchB)},
-                         {"dest", std::to_string(r.switchDest)},
-                         {"control", std::to_string(compressor ? r.compControlStream : r.controlStream)},
-                         {"channel", std::to_string(compressor ? r.compControlChannel : r.controlChannel)},
-                         {"threshold", std::to_string(r.threshold)}});
+    described.push_back(Described(
+        {{"rule", kKinds[r.kind]}},
+        {{"s1", r.s1}, {"s2", r.s2}, {"d1", r.d1}, {"s1start", r.s1Start}, {"d1start", r.d1Start},
+         {"count", r.count}, {"timeout", r.timeout}, {"source", r.switchSource},
+         {"a", r.switchA}, {"b", r.switchB}, {"dest", r.switchDest},
+         {"control", compressor ? r.compControlStream : r.controlStream},
+         {"channel", compressor ? r.compControlChannel : r.controlChannel},
+         {"threshold", r.threshold}}));
   }
   return described;
 }
 
-std::vector<Fields> DescribeSerial(const Block& block, const DocumentedShow&) {
+std::vector<Fields> DescribeSerial(const Block& block, const std::string&) {
   DeviceIdentityRecord id;
   const auto error = ParseSerialText(Joined(block.lines), &id);
   EXPECT_FALSE(error.has_value()) << (error ? error->reason : "");
-  uint8_t mac[6];
-  for (int k = 0; k < 6; ++k) mac[k] = static_cast<uint8_t>(id.macAddress[k]);
-  std::string macText;
-  for (int k = 0; k < 6; ++k) macText += (k ? ":" : "") + Hex(mac + k, 1);
-  return {{{"serial", std::to_string(id.serialNumber)},
-           {"ip", Address(id.ipAddress)},
-           {"mac", macText},
-           {"broadcast", Address(id.broadcastAddress)},
-           {"name", id.deviceName},
-           {"cid", Hex(id.sacnCid, 16)},
-           {"board", std::to_string(id.boardType)}}};
+  const auto byte = [](auto b) {
+    const uint8_t u = static_cast<uint8_t>(b);
+    return Hex(&u, 1);
+  };
+  return {Described({{"ip", Address(id.ipAddress)},
+                     {"mac", Listed(id.macAddress, byte, ":")},
+                     {"broadcast", Address(id.broadcastAddress)},
+                     {"name", id.deviceName},
+                     {"cid", Hex(id.sacnCid, 16)}},
+                    {{"serial", id.serialNumber}, {"board", id.boardType}})};
 }
 
-std::vector<Fields> DescribeShow(const Block& block, const DocumentedShow&) {
+std::vector<Fields> DescribeShow(const Block& block, const std::string&) {
   std::istringstream in(Joined(block.lines));
   Show show;
   EXPECT_TRUE(static_cast<bool>(ReadShow(in, show))) << "the show does not read to its end";
-  std::string entries;
-  for (const auto& [id, list] : show.cuelists) {
-    entries += (entries.empty() ? "" : ",") + std::to_string(list.entries.size());
-  }
-  std::string types;
-  for (uint8_t t : show.ChTypes) types += (types.empty() ? "" : ",") + std::to_string(t);
-  return {{{"cues", std::to_string(show.cues.size())},
-           {"cuelists", std::to_string(show.cuelists.size())},
-           {"entries", entries},
-           {"defvals", std::to_string(show.DefVals.size())},
-           {"chtypes", types}}};
+  const auto entries = [](const auto& list) { return Decimal(list.second.entries.size()); };
+  return {Described({{"entries", Listed(show.cuelists, entries)},
+                     {"chtypes", Listed(show.ChTypes, Decimal)}},
+                    {{"cues", show.cues.size()}, {"cuelists", show.cuelists.size()},
+                     {"defvals", show.DefVals.size()}})};
 }
 
-std::vector<Fields> DescribeXuartConf(const Block& block, const DocumentedShow&) {
+std::vector<Fields> DescribeXuartConf(const Block& block, const std::string&) {
   static const char* const kFaults[] = {"none", "silent", "badsum", "short", "nomute"};
   std::vector<Fields> described;
   for (const std::string& line : block.lines) {
@@ -292,12 +254,10 @@ std::vector<Fields> DescribeXuartConf(const Block& block, const DocumentedShow&)
     if (line == "led") {
       described.push_back({{"conf", "led"}});
     } else if (xuart_sim::ParseResponderLine(line, &r)) {
-      described.push_back({{"conf", "responder"},
-                           {"uid", Hex(r.uid.bytes, 6)},
-                           {"label", r.label},
-                           {"address", std::to_string(r.startAddress)},
-                           {"footprint", std::to_string(r.footprint)},
-                           {"fault", kFaults[static_cast<int>(r.fault)]}});
+      described.push_back(Described({{"conf", "responder"}, {"uid", Hex(r.uid.bytes, 6)},
+                                     {"label", r.label},
+                                     {"fault", kFaults[static_cast<int>(r.fault)]}},
+                                    {{"address", r.startAddress}, {"footprint", r.footprint}}));
     } else {
       described.push_back({{"conf", "unreadable"}});
     }
@@ -305,7 +265,7 @@ std::vector<Fields> DescribeXuartConf(const Block& block, const DocumentedShow&)
   return described;
 }
 
-using Describe = std::function<std::vector<Fields>(const Block&, const DocumentedShow&)>;
+using Describe = std::vector<Fields> (*)(const Block&, const std::string& showPath);
 
 TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
   const std::map<std::string, Describe> kParsers = {
@@ -315,7 +275,15 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
   // "broadcast" in a meaning: the device's broadcast address.
   inet_aton("127.255.255.255", &BroadcastAddress);
   const std::vector<Block> blocks = ReadBlocks();
-  const DocumentedShow show(blocks);
+  // The document's show, written for the C001 examples to load.
+  TempFolder folder;
+  const std::string showPath = folder.Path("show.txt");
+  for (const Block& b : blocks) {
+    if (b.tag == "show") {
+      std::ofstream(showPath) << Joined(b.lines);
+      break;
+    }
+  }
   std::map<std::string, int> examples;
   for (size_t i = 0; i < blocks.size(); ++i) {
     const auto parser = kParsers.find(blocks[i].tag);
@@ -323,7 +291,7 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
     SCOPED_TRACE("docs/files.md:" + std::to_string(blocks[i].line) + " " + blocks[i].tag);
     ASSERT_LT(i + 1, blocks.size());
     ASSERT_EQ(blocks[i + 1].tag, "meaning");
-    const std::vector<Fields> got = parser->second(blocks[i], show);
+    const std::vector<Fields> got = parser->second(blocks[i], showPath);
     const std::vector<std::string>& meanings = blocks[i + 1].lines;
     ASSERT_EQ(got.size(), meanings.size());
     for (size_t k = 0; k < got.size(); ++k) {

@@ -30,17 +30,15 @@ std::string Capture(void (*write)(FILE*)) {
   return text;
 }
 
-class StatusFiles : public ::testing::Test {};
-
 // The lines themselves, and one unmatched entry per source, are covered on
 // the real binary; what stays here is the arithmetic and the table's bound.
-TEST_F(StatusFiles, StatsKilobytesWrapWithThe32BitProduct) {
+TEST(StatusFiles, StatsKilobytesWrapWithThe32BitProduct) {
   AddStream(kStreamVirtual, "\n");
   StreamTable[0]->writeCount = 8388609;  // 512 * this = 2^32 + 512
   EXPECT_EQ(Capture(WriteStatsTo), "0,8388609,0,0 Kb\n");
 }
 
-TEST_F(StatusFiles, AFullUnmatchedTableDropsNewUniversesUntilTheDump) {
+TEST(StatusFiles, AFullUnmatchedTableDropsNewUniversesUntilTheDump) {
   for (uint32_t u = 0; u <= 50; ++u) AddUnmatchedStream(kProtocolArtnet, u, nullptr);
   EXPECT_EQ(UnmatchedCount, 50u);
   EXPECT_EQ(Capture(WriteUnmatchedStatsTo).find("1,50\n"), std::string::npos);
@@ -50,7 +48,7 @@ TEST_F(StatusFiles, AFullUnmatchedTableDropsNewUniversesUntilTheDump) {
 
 // A repeat of the universe just recorded skips the table; every step below
 // must still list exactly what a fresh walk of the table would.
-TEST_F(StatusFiles, RepeatedUnmatchedUniversesAreListedOnceAndAgainAfterTheDump) {
+TEST(StatusFiles, RepeatedUnmatchedUniversesAreListedOnceAndAgainAfterTheDump) {
   static const uint8_t kCidA[16] = {0xA1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   static const uint8_t kCidB[16] = {0xB2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   static const char kCidAText[] = ",A1020304-0506-0708-090A-0B0C0D0E0F10";
@@ -88,7 +86,7 @@ TEST_F(StatusFiles, RepeatedUnmatchedUniversesAreListedOnceAndAgainAfterTheDump)
   EXPECT_EQ(UnmatchedCount, 1u);
 }
 
-TEST_F(StatusFiles, ConcurrentAddsNeverOverrunTheTable) {
+TEST(StatusFiles, ConcurrentAddsNeverOverrunTheTable) {
   std::vector<std::thread> receivers;
   for (int t = 0; t < 4; ++t) {
     receivers.emplace_back([t] {
@@ -113,7 +111,7 @@ std::string Version(char digit) {
 const std::string kVersions[2] = {Version('1'), Version('2')};
 int Rewrites = 0;
 
-TEST_F(StatusFiles, APollingReaderSeesTheOldOrTheNewFileWhole) {
+TEST(StatusFiles, APollingReaderSeesTheOldOrTheNewFileWhole) {
   TempFolder folder;
   const std::string path = folder.Path("stats.dat");
   auto rewrite = [&path] {

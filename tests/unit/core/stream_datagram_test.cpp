@@ -1,5 +1,5 @@
-// The datagram of every stream kind that sends one, byte for byte, with the
-// socket it leaves from and where it goes: no socket is opened.
+// The datagram of every stream kind, byte for byte, with the socket it
+// leaves from and where it goes: no socket is opened.
 #include "streams/network_streams.h"
 #include "streams/stream_datagram.h"
 
@@ -17,10 +17,10 @@ namespace {
 constexpr int kArtnetFd = 1101;
 constexpr int kSacnFd = 1102;
 
-class StreamDatagrams : public ArtnetTest {
+class StreamDatagrams : public ReceiverTest {
  protected:
   void SetUp() override {
-    ArtnetTest::SetUp();
+    ReceiverTest::SetUp();
     inet_aton("10.255.255.255", &BroadcastAddress);
     for (uint8_t i = 0; i < 16; ++i) SacnCid[i] = static_cast<uint8_t>(0xC0 + i);
     ArtnetRxSocket = kArtnetFd;  // every stream copies its socket when built
@@ -29,7 +29,6 @@ class StreamDatagrams : public ArtnetTest {
   void TearDown() override {
     ArtnetRxSocket = SacnSendSocket = -1;
     std::memset(SacnCid, 0, sizeof(SacnCid));
-    ArtnetTest::TearDown();
   }
 };
 
@@ -50,47 +49,45 @@ std::vector<uint8_t> SacnHead() {
                  0x02, 0x01, 0x00});
 }
 
-TEST_F(StreamDatagrams, EachOutputKindBuildsItsDatagram) {
+// An empty header: the kind sends no datagram and leaves the buffer alone.
+TEST_F(StreamDatagrams, EachKindBuildsItsDatagramOrNone) {
   const std::vector<uint8_t> channels = Ramp({}, 512, 7);
   const struct {
-    const char* line;
+    uint32_t kind;
+    const char* text;
     std::vector<uint8_t> header;
-    int fd;
-    const char* to;
-    uint16_t port;
+    int fd = 0;
+    const char* to = nullptr;
+    uint16_t port = 0;
   } rows[] = {
-      {"SA300255255255255O\n",  // universe low byte first, Length high byte first
+      {kStreamNetwork, "A300255255255255O\n",  // universe low byte first, Length high first
        ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x2C, 0x01, 0x02, 0x00}), kArtnetFd,
        "10.255.255.255", 6454},
-      {"SA001010000000009O\n", ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x01, 0x00, 0x02, 0x00}),
-       kArtnetFd, "10.0.0.9", 6454},
-      {"SE300010000000009O\n", {'Q', 'S', 'D', 'D', 44, 0, 0, 0x02, 0x00}, kArtnetFd,
-       "10.0.0.9", 3333},
-      {"SS300120000000000000" "00000000-0000-0000-0000-000000000000" " \n", SacnHead(), kSacnFd,
-       "239.255.1.44", 5568},
-      {"DXO010000000009\n", {'Q', 'S', 'O', 'O', 1}, kArtnetFd, "10.0.0.9", 3333},
+      {kStreamNetwork, "A001010000000009O\n",
+       ArtOp(0x50, {0x00, 0x0E, 0x00, 0x00, 0x01, 0x00, 0x02, 0x00}), kArtnetFd, "10.0.0.9", 6454},
+      {kStreamNetwork, "E300010000000009O\n", {'Q', 'S', 'D', 'D', 44, 0, 0, 0x02, 0x00},
+       kArtnetFd, "10.0.0.9", 3333},
+      {kStreamNetwork, "S300120000000000000" "00000000-0000-0000-0000-000000000000" " \n",
+       SacnHead(), kSacnFd, "239.255.1.44", 5568},
+      {kStreamNxb, "XO010000000009\n", {'Q', 'S', 'O', 'O', 1}, kArtnetFd, "10.0.0.9", 3333},
+      {kStreamNetwork, "K001000000000001000000000000O\n", {}},
+      {kStreamNetwork, "X001255255255255O\n", {}},
+      {kStreamVirtual, "\n", {}},
   };
   for (const auto& r : rows) {
-    ClearStreamTable();
-    ProcessConfigText(r.line);
+    const std::unique_ptr<Stream> s = BuildStream(r.kind, r.text);
     std::vector<uint8_t> out(kStreamPacketSize, 0xEE);
-    StreamDatagram d = BuildStreamDatagram(At(0), channels.data(), out.data());
+    const StreamDatagram d = BuildStreamDatagram(*s, channels.data(), out.data());
+    if (r.header.empty()) {
+      EXPECT_EQ(d.length, 0u) << r.text;
+      EXPECT_EQ(out, std::vector<uint8_t>(kStreamPacketSize, 0xEE)) << r.text;
+      continue;
+    }
     out.resize(d.length);
-    EXPECT_EQ(out, Cat(r.header, channels)) << r.line;
-    EXPECT_EQ(d.socket, r.fd) << r.line;
-    EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr(r.to)) << r.line;
-    EXPECT_EQ(ntohs(d.to.sin_port), r.port) << r.line;
-  }
-}
-
-TEST_F(StreamDatagrams, KindsWithoutADatagram) {
-  const std::vector<uint8_t> channels(512, 1);
-  for (const char* line : {"SK001000000000001000000000000O\n", "SX001255255255255O\n", "V\n"}) {
-    ClearStreamTable();
-    ProcessConfigText(line);
-    std::vector<uint8_t> out(kStreamPacketSize, 0xEE);
-    EXPECT_EQ(BuildStreamDatagram(At(0), channels.data(), out.data()).length, 0u) << line;
-    EXPECT_EQ(out, std::vector<uint8_t>(kStreamPacketSize, 0xEE)) << line;
+    EXPECT_EQ(out, Cat(r.header, channels)) << r.text;
+    EXPECT_EQ(d.socket, r.fd) << r.text;
+    EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr(r.to)) << r.text;
+    EXPECT_EQ(ntohs(d.to.sin_port), r.port) << r.text;
   }
 }
 

@@ -5,23 +5,17 @@
 #include <tuple>
 #include <vector>
 
-#include "support/clock.h"
+#include "fake_clock.h"
 #include "port_threads/port_threads.h"
 #include "stream.h"
 
 namespace {
 
-struct timeval FakeNow;
-struct timeval FakeClock() { return FakeNow; }
-
 using Counters = std::tuple<uint32_t, uint32_t, bool>;  // writes, changes, flag
 
 class StreamWrite : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FakeNow = {100, 0};
-    SetClockForTesting(FakeClock);
-  }
+  void SetUp() override { UseFakeClock({100, 0}); }
   Counters Counts() const { return {s.writeCount, s.changeCount, s.IsChanged()}; }
 
   Stream s{0, std::make_unique<StreamEndpoint>(kStreamVirtual)};

@@ -110,11 +110,7 @@ struct timeval DeliverLateFrame() {
   return timeval{};
 }
 
-class LateFrameTest : public RulesTest {
- protected:
-  uint32_t Pass() { return RunMainLoopPass(&state, {[] {}, [] {}}); }
-  MainLoopState state;
-};
+using LateFrameTest = RulesTest;
 
 TEST_F(LateFrameTest, AFrameWrittenDuringThePassIsCarriedByTheNext) {
   for (int klockStream : {-1, 0}) {  // a normal pass; a Klock pass watching the input
@@ -131,13 +127,13 @@ TEST_F(LateFrameTest, AFrameWrittenDuringThePassIsCarriedByTheNext) {
 
     Feed(S(0), {10});
     LateValue = 20;
-    Pass();
+    Passes(1);
     // Both rules of one pass saw the same frame, though the second ran
     // after the late write.
     EXPECT_EQ((std::vector<int>{S(0)->data[0], S(1)->data[0], S(2)->data[0]}),
               (std::vector<int>{20, 10, 10}));
     EXPECT_TRUE(S(0)->IsChanged());
-    Pass();
+    Passes(1);
     EXPECT_EQ((std::vector<int>{S(1)->data[0], S(2)->data[0]}), (std::vector<int>{20, 20}));
     EXPECT_FALSE(S(0)->IsChanged());
     SetClockForTesting(nullptr);
@@ -152,7 +148,7 @@ TEST_F(LateFrameTest, ChainedRulesSeeEarlierWritesOfTheSamePass) {
   AddRule(kRuleForward, "000,001");
   AddRule(kRuleForward, "001,003");  // reads it afresh
   Feed(S(0), {7});
-  Pass();
+  Passes(1);
   EXPECT_EQ((std::vector<int>{S(1)->data[0], S(2)->data[0], S(3)->data[0]}),
             (std::vector<int>{7, 0, 7}));
 }

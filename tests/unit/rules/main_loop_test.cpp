@@ -4,23 +4,12 @@
 
 namespace {
 
-int StatsWrites = 0;
-int UnmatchedWrites = 0;
-void CountStats() { ++StatsWrites; }
-void CountUnmatched() { ++UnmatchedWrites; }
-
 class MainLoopTest : public RulesTest {
  protected:
   void SetUp() override {
     StatsWrites = UnmatchedWrites = 0;
     AddStreams(3);
   }
-  uint32_t Passes(int n) {
-    uint32_t sleep = 0;
-    for (int i = 0; i < n; ++i) sleep = RunMainLoopPass(&state, {CountStats, CountUnmatched});
-    return sleep;
-  }
-  MainLoopState state;
 };
 
 }  // namespace

@@ -1,28 +1,13 @@
 #include <vector>
 
+#include "fake_clock.h"
 #include "rules/rules_fixture.h"
 
 namespace {
 
 using Frame = std::vector<uint8_t>;
 
-struct timeval FakeNow = {};
-struct timeval FakeClock() { return FakeNow; }
-
 }  // namespace
-
-TEST_F(RulesTest, ForwardRunsOnChangeOrForce) {
-  AddStreams(2);
-  AddRule(kRuleForward, "000,001\n");
-  Feed(S(0), {1, 2, 3});
-  RunRules(0);
-  EXPECT_EQ(Bytes(S(1), 0, 3), (Frame{1, 2, 3}));
-  // A source that changed without its flag is picked up only by a forced pass.
-  EndPass();
-  S(0)->data[0] = 50;
-  EXPECT_EQ(RunAndRead(0, 1), 1);
-  EXPECT_EQ(RunAndRead(1, 1), 50);
-}
 
 TEST_F(RulesTest, CopyMovesOneRangeClippedToBothBuffers) {
   AddStreams(3);
@@ -92,7 +77,7 @@ TEST_F(RulesTest, LtpFollowsTheLatestChangeOnEveryChannel) {
 }
 
 TEST_F(RulesTest, PriorityHandsOverAfterTimeoutAndTakesBack) {
-  SetClockForTesting(FakeClock);
+  UseFakeClock({});
   AddStreams(3);
   AddRule(kRulePriority, "000001002005\n");
   Feed(S(1), {2});

@@ -50,6 +50,19 @@ class RulesTest : public ::testing::Test {
     for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
   }
 
+  // `n` main-loop passes, counting the status-file writes; the sleep the last
+  // one asked for.
+  uint32_t Passes(int n) {
+    uint32_t sleep = 0;
+    for (int i = 0; i < n; ++i) {
+      sleep = RunMainLoopPass(&state, {[] { ++StatsWrites; }, [] { ++UnmatchedWrites; }});
+    }
+    return sleep;
+  }
+  MainLoopState state;
+  static inline int StatsWrites = 0;
+  static inline int UnmatchedWrites = 0;
+
   // One rules pass, then what it left in one channel.
   static uint8_t RunAndRead(uint32_t force, uint32_t stream, uint32_t channel = 0) {
     RunRules(force);

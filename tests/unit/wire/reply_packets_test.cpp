@@ -90,28 +90,38 @@ TEST(ReplyPackets, KinetPortDiscoveryReply) {
 
 // A reply of three ports as the poll handler fills them: two the node outputs
 // to (universes 1 and 2), one it takes input from (300, sent as its low byte).
+// The virtual port's names carry a suffix; long names are cut to their fields.
 TEST(ReplyPackets, ArtPollReply) {
-  for (uint32_t bindIndex : {0u, 1u}) {
+  const char* const kLong = "0123456789012345678901234567890123456789";
+  const struct {
+    const char* name;
+    uint8_t bindIndex;
+    std::string shortName, longName;
+  } rows[] = {
+      {"Test Gateway", 0, "Test Gateway", "Test Gateway"},
+      {"Test Gateway", 1, "Test Gateway (V)", "Test Gateway (virtual)"},
+      {kLong, 0, "0123456789012345", "012345678901234567890123456789"},
+      {kLong, 1, "0123456789012345 (", "012345678901234567890123456789 (virtual)"},
+  };
+  const uint8_t ports[] = {3, 0x80, 0x80, 0x40, 0, 0x80, 0, 0, 0, 0x80, 0x80, 0, 0,
+                           44, 0, 0, 0, 1, 2, 0, 0};
+  for (const auto& r : rows) {
     std::vector<uint8_t> reply(kArtPollReplySize, 0);
-    const uint8_t ports[] = {3, 0x80, 0x80, 0x40, 0, 0x80, 0, 0, 0, 0x80, 0x80, 0, 0,
-                             44, 0, 0, 0, 1, 2, 0, 0};
     std::copy(ports, ports + sizeof(ports), reply.begin() + kPollReplyNumPortsLo);
-    BuildArtPollReply(reply.data(), bindIndex, kNode);
+    BuildArtPollReply(reply.data(), r.bindIndex, Named(r.name));
 
     std::vector<uint8_t> expected(kArtPollReplySize, 0);
     const std::vector<uint8_t> head = Cat({Text(std::string("Art-Net\0", 8)), {0x00, 0x21},
                                            {10, 1, 2, 3}, {0x36, 0x19},  // port 6454
                                            {1, 2, 0, 0, 0x7A, 0x31, 0, 2, 0x4B, 0x57}});
     std::copy(head.begin(), head.end(), expected.begin());
-    const std::string shortName = bindIndex == 0 ? "Test Gateway" : "Test Gateway (V)";
-    const std::string longName = bindIndex == 0 ? "Test Gateway" : "Test Gateway (virtual)";
-    std::copy(shortName.begin(), shortName.end(), expected.begin() + 26);
-    std::copy(longName.begin(), longName.end(), expected.begin() + 44);
     std::copy(ports, ports + sizeof(ports), expected.begin() + kPollReplyNumPortsLo);
+    std::copy(r.shortName.begin(), r.shortName.end(), expected.begin() + 26);
+    std::copy(r.longName.begin(), r.longName.end(), expected.begin() + 44);
     const uint8_t tail[] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 10, 1, 2, 3,
-                            static_cast<uint8_t>(bindIndex), static_cast<uint8_t>(bindIndex == 0 ? 5 : 4)};
+                            r.bindIndex, static_cast<uint8_t>(r.bindIndex == 0 ? 5 : 4)};
     std::copy(tail, tail + sizeof(tail), expected.begin() + 201);
-    EXPECT_EQ(reply, expected) << bindIndex;
+    EXPECT_EQ(reply, expected) << r.longName;
   }
 }
 
