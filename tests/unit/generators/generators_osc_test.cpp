@@ -75,32 +75,24 @@ TEST_F(Generators, ShowPlayerFiles) {
   EXPECT_EQ(DmxEngine::GetInstance()->channelTypes[0], 0);
 }
 
-TEST_F(Generators, OneEngineFramePerWalkForEveryShowPlayer) {
+// Only a show player takes frames from the engine, and a walk advances the
+// engine once however many players there are; the other generator types and
+// kinds keep what they hold and count no write.
+TEST_F(Generators, ShowPlayersAloneTakeOneEngineFrameAWalk) {
   Stream* first = AddPlayer();
-  Stream* fixed = Add("000009\n");
   Stream* second = AddPlayer();
-  PlayShowFrame();
+  Stream* fixed = Add("000009\n");
+  for (Stream* s : {fixed, Add("002\n"), Add("005\n"), AddStream(kStreamVirtual, "\n")}) {
+    const uint32_t writes = s->writeCount;
+    const uint8_t held = s->data[0];
+    s->CalculateFrame();
+    EXPECT_EQ(std::make_tuple(s->writeCount, s->data[0]), std::make_tuple(writes, held)) << s->id;
+  }
+  first->CalculateFrame();
+  EXPECT_EQ(first->data[0], 10);  // list 0's first frame
   PlayShowFrame();
   EXPECT_EQ(std::vector<int>({first->data[0], second->data[0], fixed->data[0]}),
             std::vector<int>({20, 20, 9}));
-}
-
-// Only a show player takes frames from the engine; the other generator
-// types and kinds keep what they hold and count no write.
-TEST_F(Generators, OnlyShowPlayersCalculateFrames) {
-  Stream* player = AddPlayer();
-  Stream* fixed = Add("000009\n");
-  Stream* osc = Add("002\n");
-  Stream* other = Add("005\n");
-  Stream* virtualStream = AddStream(kStreamVirtual, "\n");
-  for (Stream* s : {fixed, osc, other, virtualStream}) {
-    const uint32_t writes = s->writeCount;
-    const uint8_t first = s->data[0];
-    s->CalculateFrame();
-    EXPECT_EQ(std::make_tuple(s->writeCount, s->data[0]), std::make_tuple(writes, first)) << s->id;
-  }
-  player->CalculateFrame();
-  EXPECT_EQ(player->data[0], 10);  // list 0's first frame
 }
 
 TEST_F(Generators, OscArgumentsAndLimits) {

@@ -71,12 +71,17 @@ const std::string kHaltList = "Cuelists 1 " + kHaltEntries;
 TEST_F(CuelistPlayback, HaltEndsTheListAndGoStartsAgain) {
   Load("Cues 0", kHaltList, "DefVals 1 7 ChTypes 0 ChSubtypes 0");
   engine.GoCuelist(0, 0, 65535);
-  const DmxEngineLayer& layer = *engine.cuelistLayers.at(0);
+  DmxEngineLayer& layer = *engine.cuelistLayers.at(0);
   EXPECT_EQ(EachFrame(8, 0), (std::vector<int>{100, 100, 150, 150, 7, 7, 7, 7}));
   EXPECT_EQ(layer.state, kLayerStopped);
   EXPECT_EQ(layer.inactive, 0);  // a stopped list still drives its start values
   engine.GoCuelist(0, 0, 65535);
   EXPECT_EQ(Frames(1, 0), 100);
+  // A list edited shorter under its position stops instead of reading past it.
+  layer.currentEntry = 3;
+  layer.countdown = 0;
+  EXPECT_EQ(Frames(1, 0), 7);
+  EXPECT_EQ(layer.state, kLayerStopped);
 }
 
 // List 0 stops in its fifth frame, which is computed again on the spot from
@@ -143,17 +148,6 @@ TEST_F(CuelistPlayback, SpeedChangesTheFrameStep) {
   engine.SetSpeed(1000);
   EXPECT_EQ(Frames(1, 0), 22);  // elapsed 87
   EXPECT_EQ(engine.cuelistLayers.at(0)->oscillators.Find(1)->step, 8333u);
-}
-
-TEST_F(CuelistPlayback, PositionPastTheEndStopsTheList) {
-  Load("Cues 0", kHaltList, "DefVals 1 7 ChTypes 0 ChSubtypes 0");
-  engine.GoCuelist(0, 0, 65535);
-  DmxEngineLayer& layer = *engine.cuelistLayers.at(0);
-  // A list edited shorter under its position stops instead of reading past it.
-  layer.currentEntry = 3;
-  layer.countdown = 0;
-  engine.CalculateFrame();
-  EXPECT_EQ(layer.state, kLayerStopped);
 }
 
 // Data a show file may carry but the frame has no room for: kept in the

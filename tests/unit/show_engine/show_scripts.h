@@ -42,10 +42,10 @@ enum class Call {
 };
 // The calls' names in show_scripts.txt, in the order above.
 constexpr const char* kCallNames[] = {
-    "go-cuelist",     "pause-cuelist", "cuelist-level",      "go-cue",      "release-cue",
-    "cue-level",      "grand-master",  "speed",              "reset-phases", "update-cuelist",
-    "store-cue",      "create-cue",    "create-cuelist",     "reload",      "layer-fades-paused",
-    "layer-level",    "layer-channel-fade", "layer-oscillator"};
+    "go-cuelist", "pause-cuelist", "cuelist-level", "go-cue", "release-cue", "cue-level",
+    "grand-master", "speed", "reset-phases", "update-cuelist", "store-cue", "create-cue",
+    "create-cuelist", "reload", "layer-fades-paused", "layer-level", "layer-channel-fade",
+    "layer-oscillator"};
 
 struct Command {
   int frame;
