@@ -75,18 +75,26 @@ TEST_F(Generators, ShowPlayerFiles) {
   EXPECT_EQ(DmxEngine::GetInstance()->channelTypes[0], 0);
 }
 
-// Only a show player takes frames from the engine, and a walk advances the
-// engine once however many players there are; the other generator types and
-// kinds keep what they hold and count no write.
+// Show players share one engine, which plays nothing until told when their
+// auto-start field is negative. Only a show player takes frames from it, and
+// a walk advances it once however many players there are; the other generator
+// types and kinds keep what they hold and count no write.
 TEST_F(Generators, ShowPlayersAloneTakeOneEngineFrameAWalk) {
-  Stream* first = AddPlayer();
-  Stream* second = AddPlayer();
+  Stream* first = AddPlayer("-01");
+  Stream* second = AddPlayer("-01");
   Stream* fixed = Add("000009\n");
   for (Stream* s : {fixed, Add("002\n"), Add("005\n"), AddStream(kStreamVirtual, "\n")}) {
     const uint32_t writes = s->writeCount;
     const uint8_t held = s->data[0];
     s->CalculateFrame();
     EXPECT_EQ(std::make_tuple(s->writeCount, s->data[0]), std::make_tuple(writes, held)) << s->id;
+  }
+  first->CalculateFrame();
+  EXPECT_EQ(first->data[0], 0);
+  {
+    LockedEngine engine(*DmxEngine::GetInstance());
+    EXPECT_EQ(engine.GetCuelistCount(), 2);  // the second load replaced the first
+    EXPECT_EQ(engine.GoCuelist(0, 0, kFullLevel), 1);
   }
   first->CalculateFrame();
   EXPECT_EQ(first->data[0], 10);  // list 0's first frame
