@@ -55,11 +55,19 @@ struct Command {
   int64_t b = 0;
 };
 
+// A value a channel must have in the output of a frame.
+struct Expect {
+  int frame;
+  uint32_t channel;
+  int value;
+};
+
 struct Script {
   std::string name;
   std::string text;
   int frames;
   std::vector<Command> commands;
+  std::vector<Expect> expects = {};
 };
 
 // Small, deterministic and the same on every standard library (the
@@ -342,7 +350,8 @@ inline Script RandomScript(uint64_t seed, int frames) {
   return script;
 }
 
-// Scripts written out by hand in show_scripts.txt (its head says how).
+// Scripts written out by hand in show_scripts.txt and playback_cases.txt
+// (their heads say how).
 inline std::vector<Script> ReadScripts(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::runtime_error("cannot read " + path);
@@ -360,7 +369,14 @@ inline std::vector<Script> ReadScripts(const std::string& path) {
       continue;
     }
     Command c{std::stoi(word), Call::kGoCuelist};
-    words >> word >> c.id >> c.a >> c.b;
+    words >> word;
+    if (word == "expect" && !scripts.empty()) {
+      uint32_t channel = 0;
+      words >> channel;
+      for (int value; words >> value;) scripts.back().expects.push_back({c.frame, channel++, value});
+      continue;
+    }
+    words >> c.id >> c.a >> c.b;
     const auto name = std::find(std::begin(kCallNames), std::end(kCallNames), word);
     if (!words || name == std::end(kCallNames) || scripts.empty()) {
       throw std::runtime_error(path + ": bad command line: " + line);
