@@ -75,32 +75,32 @@ TEST_F(Generators, ShowPlayerFiles) {
   EXPECT_EQ(DmxEngine::GetInstance()->channelTypes[0], 0);
 }
 
-TEST_F(Generators, OneEngineFramePerWalkForEveryShowPlayer) {
-  Stream* first = AddPlayer();
+// Show players share one engine, which plays nothing until told when their
+// auto-start field is negative. Only a show player takes frames from it, and
+// a walk advances it once however many players there are; the other generator
+// types and kinds keep what they hold and count no write.
+TEST_F(Generators, ShowPlayersAloneTakeOneEngineFrameAWalk) {
+  Stream* first = AddPlayer("-01");
+  Stream* second = AddPlayer("-01");
   Stream* fixed = Add("000009\n");
-  Stream* second = AddPlayer();
-  PlayShowFrame();
+  for (Stream* s : {fixed, Add("002\n"), Add("005\n"), AddStream(kStreamVirtual, "\n")}) {
+    const uint32_t writes = s->writeCount;
+    const uint8_t held = s->data[0];
+    s->CalculateFrame();
+    EXPECT_EQ(std::make_tuple(s->writeCount, s->data[0]), std::make_tuple(writes, held)) << s->id;
+  }
+  first->CalculateFrame();
+  EXPECT_EQ(first->data[0], 0);
+  {
+    LockedEngine engine(*DmxEngine::GetInstance());
+    EXPECT_EQ(engine.GetCuelistCount(), 2);  // the second load replaced the first
+    EXPECT_EQ(engine.GoCuelist(0, 0, kFullLevel), 1);
+  }
+  first->CalculateFrame();
+  EXPECT_EQ(first->data[0], 10);  // list 0's first frame
   PlayShowFrame();
   EXPECT_EQ(std::vector<int>({first->data[0], second->data[0], fixed->data[0]}),
             std::vector<int>({20, 20, 9}));
-}
-
-// Only a show player takes frames from the engine; the other generator
-// types and kinds keep what they hold and count no write.
-TEST_F(Generators, OnlyShowPlayersCalculateFrames) {
-  Stream* player = AddPlayer();
-  Stream* fixed = Add("000009\n");
-  Stream* osc = Add("002\n");
-  Stream* other = Add("005\n");
-  Stream* virtualStream = AddStream(kStreamVirtual, "\n");
-  for (Stream* s : {fixed, osc, other, virtualStream}) {
-    const uint32_t writes = s->writeCount;
-    const uint8_t first = s->data[0];
-    s->CalculateFrame();
-    EXPECT_EQ(std::make_tuple(s->writeCount, s->data[0]), std::make_tuple(writes, first)) << s->id;
-  }
-  player->CalculateFrame();
-  EXPECT_EQ(player->data[0], 10);  // list 0's first frame
 }
 
 TEST_F(Generators, OscArgumentsAndLimits) {

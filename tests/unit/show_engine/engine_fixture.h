@@ -30,10 +30,6 @@ class EngineTest : public ::testing::Test {
     return seen;
   }
 
-  std::vector<int> Output(uint32_t first, uint32_t count) const {
-    return std::vector<int>(engine.outputFrame + first, engine.outputFrame + first + count);
-  }
-
   // A hand-made layer on top of the stack, active, owned by the test.
   DmxEngineLayer* ActiveLayer() {
     owned.push_back(std::make_unique<DmxEngineLayer>(&engine));

@@ -44,7 +44,8 @@ TEST_F(FrameMix, LevelOffsetsInvertAndOverride) {
   engine.invert[2] = 1;
   engine.overrideValues[3] = 0x1AB;
   engine.CalculateFrame();
-  EXPECT_EQ(Output(2, 2), (std::vector<int>{200, 0xAB}));
+  EXPECT_EQ(engine.outputFrame[2], 200);
+  EXPECT_EQ(engine.outputFrame[3], 0xAB);
 }
 
 TEST_F(FrameMix, NothingOutsideTheStackOrTheFrameIsTaken) {

@@ -70,37 +70,44 @@ std::map<std::string, std::vector<uint64_t>> ReadGolden(std::istream& in) {
 }
 
 TEST(GoldenFrames, EveryFrameOfEveryScriptAsRecorded) {
-  if (const char* out = std::getenv("CORVANTA_RECORD_GOLDEN")) {
-    std::ofstream file(out);
-    file << "# Show frames as the engine computed them, one FNV-1a hash a frame.\n"
-            "# Written by golden_frames_test.cpp; see there before recording again.\n";
-    for (const Script& script : Scripts()) {
-      file << "script " << script.name << " " << script.frames << "\n";
-      show_scripts::Play(script, [&](int, const uint8_t* frame) {
-        char hex[20];
-        std::snprintf(hex, sizeof(hex), "%016" PRIx64, FrameHash(frame));
-        file << hex << "\n";
-      });
-    }
-    ASSERT_TRUE(file.good()) << out;
-    GTEST_SKIP() << "recorded into " << out;
+  const std::vector<Script> scripts = Scripts();
+  const char* record = std::getenv("CORVANTA_RECORD_GOLDEN");
+  std::ofstream out;
+  std::map<std::string, std::vector<uint64_t>> golden;
+  if (record) {
+    out.open(record);
+    out << "# Show frames as the engine computed them, one FNV-1a hash a frame.\n"
+           "# Written by golden_frames_test.cpp; see there before recording again.\n";
+  } else {
+    std::ifstream file(GoldenPath());
+    ASSERT_TRUE(file.is_open()) << GoldenPath();
+    golden = ReadGolden(file);
+    ASSERT_EQ(golden.size(), scripts.size()) << "a recorded script is no longer played";
   }
-
-  std::ifstream file(GoldenPath());
-  ASSERT_TRUE(file.is_open()) << GoldenPath();
-  const auto golden = ReadGolden(file);
-  for (const Script& script : Scripts()) {
-    const auto found = golden.find(script.name);
-    ASSERT_NE(found, golden.end()) << script.name;
-    const std::vector<uint64_t>& expected = found->second;
-    ASSERT_EQ(expected.size(), static_cast<size_t>(script.frames)) << script.name;
+  for (const Script& script : scripts) {
+    const std::vector<uint64_t>& expected = golden[script.name];
+    if (record) {
+      out << "script " << script.name << " " << script.frames << "\n";
+    } else {
+      ASSERT_EQ(expected.size(), static_cast<size_t>(script.frames)) << script.name;
+    }
     bool reported = false;
     show_scripts::Play(script, [&](int f, const uint8_t* frame) {
-      if (reported || FrameHash(frame) == expected[static_cast<size_t>(f)]) return;
-      reported = true;  // the first difference says most; the rest follow from it
-      ADD_FAILURE() << script.name << ": frame " << f << " differs from the recording; it is"
-                    << FrameText(frame);
+      const uint64_t hash = FrameHash(frame);
+      if (record) {
+        char hex[20];
+        std::snprintf(hex, sizeof(hex), "%016" PRIx64, hash);
+        out << hex << "\n";
+      } else if (!reported && hash != expected[static_cast<size_t>(f)]) {
+        reported = true;  // the first difference says most; the rest follow from it
+        ADD_FAILURE() << script.name << ": frame " << f << " differs from the recording; it is"
+                      << FrameText(frame);
+      }
     });
+  }
+  if (record) {
+    ASSERT_TRUE(out.good()) << record;
+    GTEST_SKIP() << "recorded into " << record;
   }
 }
 

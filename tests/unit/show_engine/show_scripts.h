@@ -1,11 +1,16 @@
 #pragma once
 // Shows played frame by frame through the engine's public calls, with
 // commands at chosen frames. The golden-frame test replays them against
-// frames recorded earlier; the show benchmark plays the largest of them.
+// frames recorded earlier; the show benchmark plays them too. Generated shows
+// are made here; hand-made ones are read from show_scripts.txt (under
+// CORVANTA_TEST_DATA, which every user of this header defines).
 #include <algorithm>
-#include <array>
 #include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,6 +40,12 @@ enum class Call {
   kLayerChannelFade,  // id, a = channel, b = value; odd values pair with a + 1
   kLayerOscillator,   // id, a = channel, b = shape seed; odd seeds pair with a + 1
 };
+// The calls' names in show_scripts.txt, in the order above.
+constexpr const char* kCallNames[] = {
+    "go-cuelist", "pause-cuelist", "cuelist-level", "go-cue", "release-cue", "cue-level",
+    "grand-master", "speed", "reset-phases", "update-cuelist", "store-cue", "create-cue",
+    "create-cuelist", "reload", "layer-fades-paused", "layer-level", "layer-channel-fade",
+    "layer-oscillator"};
 
 struct Command {
   int frame;
@@ -44,11 +55,19 @@ struct Command {
   int64_t b = 0;
 };
 
+// A value a channel must have in the output of a frame.
+struct Expect {
+  int frame;
+  uint32_t channel;
+  int value;
+};
+
 struct Script {
   std::string name;
   std::string text;
   int frames;
   std::vector<Command> commands;
+  std::vector<Expect> expects = {};
 };
 
 // Small, deterministic and the same on every standard library (the
@@ -208,79 +227,6 @@ inline Script LargeShowScript(int frames) {
   return script;
 }
 
-// Coarse/fine pairs of both kinds under slow fades, so the fine bytes
-// move, next to oscillators of every shape with and without fine channels.
-inline Script PairsAndWavesScript() {
-  // Types and subtypes: 0-1 a type-7 pair, 2-3 and 4-5 type-1 pairs (1+3,
-  // 2+4), 6 a type-7 coarse without partner, 7 intensity, 8-15 type 0.
-  const char* tables =
-      "DefVals 16 10 20 30 40 50 60 70 80 90 100 110 120 130 140 150 160\n"
-      "ChTypes 16 7 7 1 1 1 1 7 2 0 0 0 0 0 0 0 0\n"
-      "ChSubtypes 16 0 1 1 3 2 4 0 0 0 0 0 0 0 0 0 0\n";
-  std::string text = "ENDP 1\nCues 1\nCue 700 900\nVals 2 7 255 8 99\nOscs 1 8 9 3 800 0 1000 50\n";
-  text += "Cuelists 2\nCues 3\n";
-  // Timing records for types 0..7 (rise, hold, fall); types 2..6 cut in.
-  auto timing = [](std::vector<std::array<int, 3>> records) {
-    std::string t = "Timing " + std::to_string(records.size()) + " ";
-    for (const auto& r : records) {
-      t += "0 0 " + std::to_string(r[0]) + " " + std::to_string(r[2]) + " " + std::to_string(r[1]) +
-           " ";
-    }
-    return t + "\n";
-  };
-  const std::array<int, 3> cut = {0, 0, 0};
-  text += "Cue 0 Vals 7 0 200 1 33 2 180 3 250 4 7 5 77 6 90 Oscs 0 " +
-          timing({{2000, 500, 1500}, {1900, 300, -1}, cut, cut, cut, cut, cut, {2100, 0, 700}});
-  text += "Cue 2 Vals 4 0 10 1 250 3 5 2 20 Oscs 0 " +
-          timing({{1000, 1000, 800}, {1300, 100, 1300}, cut, cut, cut, cut, cut, {900, 400, -1}});
-  text += "Cue 0 Vals 2 0 255 1 255 Oscs 0 " +
-          timing({{500, 0, 500}, {500, 0, 500}, cut, cut, cut, cut, cut, {500, 0, 500}});
-  text +=
-      "Cues 1 Cue 0 Vals 1 7 128 Oscs 7 "
-      "8 -1 0 1000 0 1000 50 9 10 1 700 100 900 30 11 -1 2 1500 30000 800 50 "
-      "12 13 3 400 0 1000 50 14 -1 4 2000 65535 1000 50 15 -1 9 300 0 1000 50 "
-      "7 6 0 1200 16384 300 50 Timing 3 0 0 0 -1 5000 0 0 0 -1 5000 0 0 0 -1 5000\n";
-  text += tables;
-  Script script{"pairs-and-waves", text, 240, {}};
-  script.commands = {
-      {0, Call::kGoCuelist, 0, 0, 65535},
-      {0, Call::kGoCuelist, 1, 1, 40000},
-      {30, Call::kGoCue, 0, 1, 65535},
-      {45, Call::kSpeed, 0, 0, 23000},
-      {60, Call::kGrandMaster, 0, 0, 90},
-      {75, Call::kPauseCuelist, 0, 0, 0},
-      {80, Call::kGoCuelist, 0, 0, 65535},
-      {95, Call::kSpeed, 0, 0, 3000},
-      {110, Call::kResetPhases},
-      {120, Call::kReleaseCue, 0, 0, 0},
-      {130, Call::kGrandMaster, 0, 0, 255},
-      {140, Call::kSpeed, 0, 0, 10000},
-      {150, Call::kSetCuelistLevel, 1, 0, 0},
-      {170, Call::kGoCuelist, 1, 0, 65535},
-      {190, Call::kPauseCuelist, 0, 0, 0},
-      {200, Call::kPauseCuelist, 0, 0, 0},
-      {210, Call::kUpdateCuelist, 1, 0, 0},
-      {20, Call::kLayerFadesPaused, 0, 1, 0},
-      {26, Call::kLayerFadesPaused, 0, 0, 0},
-      {33, Call::kLayerFadesPaused, 0, 1, 1},
-      {38, Call::kLayerFadesPaused, 0, 0, 1},
-      {50, Call::kLayerChannelFade, 0, 9, 77},
-      {50, Call::kLayerChannelFade, 0, 12, 40},
-      {52, Call::kLayerChannelFade, 0, 12, 201},
-      {55, Call::kLayerOscillator, 1, 10, 7},
-      {56, Call::kLayerOscillator, 1, 14, 8},
-      {100, Call::kLayerLevel, 1, 0, 20000},
-      {104, Call::kLayerLevel, 1, 0, 60000},
-      {108, Call::kLayerLevel, 1, 0, 0},
-      // Channels 0 and 6 have been falling for 244 ms here: paused, being within 250.
-      {54, Call::kLayerFadesPaused, 0, 1, 0},
-      {56, Call::kLayerFadesPaused, 0, 0, 0},
-  };
-  std::stable_sort(script.commands.begin(), script.commands.end(),
-                   [](const Command& x, const Command& y) { return x.frame < y.frame; });
-  return script;
-}
-
 // A cue body over `channels` channels; now and then one beyond the frame.
 inline std::string RandomCueBody(Dice& dice, int channels) {
   std::string text;
@@ -298,10 +244,14 @@ inline std::string RandomCueBody(Dice& dice, int channels) {
     const int64_t fine = dice.OneIn(2) ? -1 : dice.OneIn(30) ? 9999 : dice.In(0, channels - 1);
     const int64_t period = dice.Pick({0, 50, 333, 1000, 2500, 7000});
     const int64_t amplitude = dice.Pick({0, 100, 500, 1000, 1200, 65535});
-    text += std::to_string(channel) + " " + std::to_string(fine) + " " +
-            std::to_string(dice.In(0, 6)) + " " + std::to_string(period) + " " +
-            std::to_string(dice.In(0, 65535)) + " " + std::to_string(amplitude) + " " +
-            std::to_string(dice.Pick({0, 1, 20, 50, 99, 150})) + "\n";
+    // Drawn one statement each, in the order the frames were recorded with
+    // (the operands of one + may be evaluated in any order).
+    const int64_t width = dice.Pick({0, 1, 20, 50, 99, 150});
+    const int64_t phase = dice.In(0, 65535);
+    const int64_t shape = dice.In(0, 6);
+    text += std::to_string(channel) + " " + std::to_string(fine) + " " + std::to_string(shape) +
+            " " + std::to_string(period) + " " + std::to_string(phase) + " " +
+            std::to_string(amplitude) + " " + std::to_string(width) + "\n";
   }
   return text;
 }
@@ -310,8 +260,10 @@ inline std::string RandomTiming(Dice& dice) {
   const int64_t rise = dice.Pick({0, 0, 41, 100, 500, 1000, 1700, 3000});
   const int64_t hold = dice.Pick({0, 0, 82, 400, 1000, 2500});
   const int64_t fall = dice.Pick({-1, -1, 0, 41, 300, 1000, 2200});
-  return std::to_string(dice.In(0, 9)) + " " + std::to_string(dice.In(0, 3)) + " " +
-         std::to_string(rise) + " " + std::to_string(fall) + " " + std::to_string(hold) + "\n";
+  const int64_t tag2 = dice.In(0, 3);  // before the first, as recorded
+  const int64_t tag1 = dice.In(0, 9);
+  return std::to_string(tag1) + " " + std::to_string(tag2) + " " + std::to_string(rise) + " " +
+         std::to_string(fall) + " " + std::to_string(hold) + "\n";
 }
 
 // A show of a few cues and cue lists over a handful of channels, with
@@ -324,8 +276,10 @@ inline Script RandomScript(uint64_t seed, int frames) {
   const int lists = static_cast<int>(dice.In(1, 5));
   std::string text = "ENDP 1\nCues " + std::to_string(cues) + "\n";
   for (int c = 0; c < cues; ++c) {
-    text += "Cue " + std::to_string(dice.Pick({0, 0, 300, 1000, 2500})) + " " +
-            std::to_string(dice.Pick({0, 200, 1000, 3000})) + "\n" + RandomCueBody(dice, channels);
+    const std::string body = RandomCueBody(dice, channels);  // first, as recorded
+    const int64_t fadeOut = dice.Pick({0, 200, 1000, 3000});
+    const int64_t fadeIn = dice.Pick({0, 0, 300, 1000, 2500});
+    text += "Cue " + std::to_string(fadeIn) + " " + std::to_string(fadeOut) + "\n" + body;
   }
   text += "Cuelists " + std::to_string(lists) + "\n";
   for (int l = 0; l < lists; ++l) {
@@ -350,8 +304,9 @@ inline Script RandomScript(uint64_t seed, int frames) {
 
   Script script{"random-" + std::to_string(seed), text, frames, {}};
   // Ids one past the end and negative ones are refused and change nothing.
-  auto listId = [&] { return static_cast<int32_t>(dice.In(-1, lists)); };
-  auto cueId = [&] { return static_cast<int32_t>(dice.In(-1, cues)); };
+  auto in = [&](int64_t lo, int64_t hi) { return static_cast<int32_t>(dice.In(lo, hi)); };
+  auto listId = [&] { return in(-1, lists); };
+  auto cueId = [&] { return in(-1, cues); };
   auto level = [&] {
     return dice.Pick(
         {int64_t{65535}, int64_t{65535}, int64_t{0}, int64_t{20000}, dice.In(0, 70000)});
@@ -362,73 +317,32 @@ inline Script RandomScript(uint64_t seed, int frames) {
   }
   for (int f = 1; f < frames; ++f) {
     if (!dice.OneIn(7)) continue;
-    Command c{f, static_cast<Call>(dice.In(0, static_cast<int64_t>(Call::kLayerOscillator))), 0, 0,
-              0};
-    switch (c.call) {
-      case Call::kGoCuelist:
-        c.id = listId();
-        c.a = dice.OneIn(3);
-        c.b = level();
-        break;
-      case Call::kPauseCuelist:
-        c.id = listId();
-        c.a = dice.OneIn(4);
-        break;
-      case Call::kSetCuelistLevel:
-        c.id = listId();
-        c.b = level();
-        break;
-      case Call::kGoCue:
-        c.id = cueId();
-        c.a = dice.OneIn(3);
-        c.b = level();
-        break;
-      case Call::kReleaseCue:
-        c.id = cueId();
-        c.a = dice.OneIn(3);
-        c.b = dice.OneIn(3);
-        break;
-      case Call::kSetCueLevel:
-        c.id = cueId();
-        c.b = level();
-        break;
+    const auto call = static_cast<Call>(dice.In(0, static_cast<int64_t>(Call::kLayerOscillator)));
+    // A brace list draws its dice left to right: the order they were drawn
+    // in when the frames were recorded.
+    Command c{f, call};
+    switch (call) {
+      case Call::kGoCuelist: c = {f, call, listId(), dice.OneIn(3), level()}; break;
+      case Call::kPauseCuelist: c = {f, call, listId(), dice.OneIn(4)}; break;
+      case Call::kSetCuelistLevel: c = {f, call, listId(), 0, level()}; break;
+      case Call::kGoCue: c = {f, call, cueId(), dice.OneIn(3), level()}; break;
+      case Call::kReleaseCue: c = {f, call, cueId(), dice.OneIn(3), dice.OneIn(3)}; break;
+      case Call::kSetCueLevel: c = {f, call, cueId(), 0, level()}; break;
       case Call::kGrandMaster: c.b = dice.Pick({0, 40, 128, 255, 300}); break;
       case Call::kSpeed: c.b = dice.Pick({500, 5000, 10000, 10000, 17500, 40000, 90000}); break;
       case Call::kResetPhases: break;
       case Call::kUpdateCuelist:
-        c.id = listId();
-        c.a = static_cast<int32_t>(dice.In(0, lists - 1));
-        break;
-      case Call::kStoreCue:
-        c.id = cueId();
-        c.a = static_cast<int32_t>(dice.In(0, cues));
-        break;
-      case Call::kCreateCue:
-        c.id = cueId();
-        c.a = static_cast<int32_t>(dice.In(0, cues));
-        c.b = dice.Pick({0, 500, 2000});
-        break;
-      case Call::kCreateCuelist:
-        c.id = listId();
-        c.a = static_cast<int32_t>(dice.In(0, lists - 1));
-        break;
+      case Call::kCreateCuelist: c = {f, call, listId(), in(0, lists - 1)}; break;
+      case Call::kStoreCue: c = {f, call, cueId(), in(0, cues)}; break;
+      case Call::kCreateCue: c = {f, call, cueId(), in(0, cues), dice.Pick({0, 500, 2000})}; break;
       case Call::kReload:
         if (!dice.OneIn(4)) continue;  // rare: it drops every running fade
         break;
-      case Call::kLayerFadesPaused:
-        c.id = listId();
-        c.a = !dice.OneIn(3);
-        c.b = dice.OneIn(2);
-        break;
-      case Call::kLayerLevel:
-        c.id = listId();
-        c.b = dice.Pick({0, 1000, 65535});
-        break;
+      case Call::kLayerFadesPaused: c = {f, call, listId(), !dice.OneIn(3), dice.OneIn(2)}; break;
+      case Call::kLayerLevel: c = {f, call, listId(), 0, dice.Pick({0, 1000, 65535})}; break;
       case Call::kLayerChannelFade:
       case Call::kLayerOscillator:
-        c.id = listId();
-        c.a = static_cast<int32_t>(dice.OneIn(20) ? 600 : dice.In(0, channels - 1));
-        c.b = dice.In(0, 255);
+        c = {f, call, listId(), dice.OneIn(20) ? 600 : in(0, channels - 1), in(0, 255)};
         break;
     }
     script.commands.push_back(c);
@@ -436,10 +350,48 @@ inline Script RandomScript(uint64_t seed, int frames) {
   return script;
 }
 
-// The hand-made script and the random ones: small shows full of cue steps,
+// Scripts written out by hand in show_scripts.txt and playback_cases.txt
+// (their heads say how).
+inline std::vector<Script> ReadScripts(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::vector<Script> scripts;
+  std::string line, word;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    if (!(words >> word) || word[0] == '#') continue;
+    if (word == "script") {
+      Script& script = scripts.emplace_back();
+      words >> script.name >> script.frames;
+      while (std::getline(in, line) && line != "end") {
+        if (line.rfind('#', 0) != 0) script.text += line + "\n";
+      }
+      continue;
+    }
+    Command c{std::stoi(word), Call::kGoCuelist};
+    words >> word;
+    if (word == "expect" && !scripts.empty()) {
+      uint32_t channel = 0;
+      words >> channel;
+      for (int value; words >> value;) scripts.back().expects.push_back({c.frame, channel++, value});
+      continue;
+    }
+    words >> c.id >> c.a >> c.b;
+    const auto name = std::find(std::begin(kCallNames), std::end(kCallNames), word);
+    if (!words || name == std::end(kCallNames) || scripts.empty()) {
+      throw std::runtime_error(path + ": bad command line: " + line);
+    }
+    c.call = static_cast<Call>(name - std::begin(kCallNames));
+    scripts.back().commands.push_back(c);
+  }
+  return scripts;
+}
+
+// The hand-made scripts and the random ones: small shows full of cue steps,
 // commands and edge cases.
 inline std::vector<Script> SmallScripts() {
-  std::vector<Script> scripts = {PairsAndWavesScript()};
+  std::vector<Script> scripts =
+      ReadScripts(std::string(CORVANTA_TEST_DATA) + "/show_engine/show_scripts.txt");
   for (uint64_t seed = 1; seed <= 12; ++seed) scripts.push_back(RandomScript(seed, 180));
   return scripts;
 }
