@@ -16,6 +16,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import artnet_frames as art  # noqa: E402
+from sacn_frames import e131_packet  # noqa: E402
 
 
 def osc_string(text):
@@ -94,22 +95,13 @@ def artnet_seeds():
     }
 
 
-def sacn_packet(universe, priority, slots, cid=bytes(16)):
-    count = len(slots) + 1
-    dmp = struct.pack("!HBBHHH", 0x7000 | (10 + count), 0x02, 0xA1, 0, 1, count) + b"\0" + slots
-    framing = (struct.pack("!HI", 0x7000 | (77 + len(dmp)), 2) + b"seed".ljust(64, b"\0")
-               + struct.pack("!BHBBH", priority, 0, 0, 0, universe)) + dmp
-    root = struct.pack("!HI", 0x7000 | (22 + len(framing)), 4) + cid + framing
-    return struct.pack("!HH", 0x0010, 0) + b"ASC-E1.17\0\0\0" + root
-
-
 def sacn_seeds():
     cid = bytes.fromhex("a1b2c3d4000102030405060708090a0b")
     return {
-        "data_u1": sacn_packet(1, 100, bytes(range(256)) * 2),
-        "data_u2_cid": sacn_packet(2, 50, b"\x80" * 512, cid),
-        "data_short": sacn_packet(1, 200, b"\x01\x02\x03"),
-        "data_u256": sacn_packet(256, 0, b"\xff" * 24),
+        "data_u1": e131_packet(1, 100, bytes(range(256)) * 2),
+        "data_u2_cid": e131_packet(2, 50, b"\x80" * 512, cid),
+        "data_short": e131_packet(1, 200, b"\x01\x02\x03"),
+        "data_u256": e131_packet(256, 0, b"\xff" * 24),
         "cid_text": b"A1B2C3D4-0001-0203-0405-060708090A0B",
     }
 

@@ -10,6 +10,7 @@ import subprocess
 import tempfile
 
 import engine_harness as h
+from sacn_frames import e131_packet
 
 ANY_CID = "00000000-0000-0000-0000-000000000000"
 DEVICE_CID = bytes.fromhex("0123456789abcdef0123456789abcdef")  # from the harness's serial.dat
@@ -23,16 +24,6 @@ def sacn_line(universe, priority, direction, cid=ANY_CID):
 
 def group(universe):
     return "239.255.%d.%d" % (universe >> 8 & 0xFF, universe & 0xFF)
-
-
-def e131_packet(universe, priority, slots):
-    """An E1.31 data packet as a source sends it (start code 0)."""
-    count = len(slots) + 1
-    dmp = struct.pack("!HBBHHH", 0x7000 | (10 + count), 0x02, 0xA1, 0, 1, count) + b"\0" + slots
-    framing = (struct.pack("!HI", 0x7000 | (77 + len(dmp)), 2) + b"test source".ljust(64, b"\0")
-               + struct.pack("!BHBBH", priority, 0, 0, 0, universe)) + dmp
-    root = struct.pack("!HI", 0x7000 | (22 + len(framing)), 4) + SOURCE_CID + framing
-    return struct.pack("!HH", 0x0010, 0) + b"ASC-E1.17\0\0\0" + root
 
 
 def write_pcap(path, frames):
@@ -99,7 +90,7 @@ class Input(SacnTestCase):
         self.start_engine(config=sacn_line(7, 100, "I") + sacn_line(8, 90, " "),
                           rules="F000 001\n")
         slots = bytes(range(1, 201))
-        routed = self.feed_until(7, e131_packet(7, 100, slots), lambda: cap.first(
+        routed = self.feed_until(7, e131_packet(7, 100, slots, SOURCE_CID), lambda: cap.first(
             0.05, lambda p: p[2:4] == (group(8), SACN_PORT) and p[4][126:] == slots + bytes(312)))
         self.assertIsNotNone(routed, "the source's slots never left on universe 8")
 
@@ -107,7 +98,7 @@ class Input(SacnTestCase):
         config = "".join(sacn_line(u, 100, "I") for u in range(1, 41))
         eng = self.start_engine(config=config, rules="")
         for universe in (40, 21, 1):
-            fed = self.feed_until(universe, e131_packet(universe, 100, b"\x80" * 512),
+            fed = self.feed_until(universe, e131_packet(universe, 100, b"\x80" * 512, SOURCE_CID),
                                   lambda: (eng.stats(universe - 1) or [0, 0, 0])[2] >= 1)
             self.assertTrue(fed, "universe %d not received\n%s" % (universe, eng.stderr()))
         self.assertIsNone(eng.proc.poll())
