@@ -23,6 +23,7 @@ TEST_F(RulesTest, LoadChecksDisableButKeepTheRule) {
   AddStreams(4);
   const struct { const char* line; uint32_t kind; } cases[] = {
       {"C001512002000010", kRuleDisabled},  // source start past the universe
+      {"C001000002512010", kRuleDisabled},  // destination start past it
       {"C001000002000513", kRuleDisabled},  // more than a universe
       {"C001511002511512", kRuleCopy},      // ranges overrun: clipped when run
       {"H001002003513", kRuleDisabled},

@@ -96,7 +96,7 @@ TEST_F(CuelistPlayback, SpeedChangesTheFrameStep) {
 // Data a show file may carry but the frame has no room for: kept in the
 // records, never used as an index.
 TEST_F(CuelistPlayback, OutOfRangeShowDataIsCarriedButNotApplied) {
-  Load("Cues 1 Cue 4000000000 0 Vals 2 600 9 1 50 Oscs 2 700 800 0 0 -99999 1000 50 1 900 0 0 "
+  Load("Cues 1 Cue 4000000000 0 Vals 2 600 9 1 50 Oscs 2 700 800 0 0 -99999 1000 50 1 512 0 0 "
        "0 1000 50",
        "Cuelists 1 Cues 1 Cue 0 Vals 2 65535 1 2 60 Oscs 0 Timing 1 0 0 2147483647 -1 "
        "2147483647",
