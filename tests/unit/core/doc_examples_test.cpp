@@ -5,10 +5,10 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -58,17 +58,31 @@ std::vector<Block> ReadBlocks() {
 }
 
 // key=value pairs separated by blanks; a value may be quoted to hold blanks,
-// and \n in it is a line end.
+// and \n in it is a line end. Anything else makes the line unreadable.
 Fields ParseMeaning(const std::string& line) {
-  static const std::regex kPair(R"re(([^ =]+)=(?:"([^"]*)"|([^ ]*)))re");
-  if (std::regex_replace(line, kPair, "").find_first_not_of(' ') != std::string::npos) {
-    return {{"unreadable meaning", line}};
-  }
+  const Fields unreadable = {{"unreadable meaning", line}};
   Fields fields;
-  for (std::sregex_iterator m(line.begin(), line.end(), kPair), end; m != end; ++m) {
-    std::string value = (*m)[(*m)[2].matched ? 2 : 3];
+  size_t at = 0;
+  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
+    const size_t equals = line.find('=', at);
+    if (equals == std::string::npos || equals == at || line.find(' ', at) < equals) {
+      return unreadable;
+    }
+    const std::string key = line.substr(at, equals - at);
+    size_t end;
+    std::string value;
+    if (line.compare(equals + 1, 1, "\"") == 0) {
+      end = line.find('"', equals + 2);
+      if (end == std::string::npos) return unreadable;
+      value = line.substr(equals + 2, end - equals - 2);
+      if (++end < line.size() && line[end] != ' ') return unreadable;
+    } else {
+      end = std::min(line.find(' ', equals), line.size());
+      value = line.substr(equals + 1, end - equals - 1);
+    }
     for (size_t n; (n = value.find("\\n")) != std::string::npos;) value.replace(n, 2, "\n");
-    fields[(*m)[1]] = value;
+    fields[key] = value;
+    at = end;
   }
   return fields;
 }
@@ -150,9 +164,10 @@ Fields DescribeStream(const ConfigRecord& record, const Stream& s,
       const DmxPortSettings p = ParseDmxPortText(record.text);
       const DmxPort& port = *s.As<DmxPort>();
       const auto& timing = port.paramsContinuous;
+      // The driver's block is packed: its fields are copied, never bound.
       return Described({{"kind", "port"}, {"device", port.devicePath}},
                        {{"input", port.input}, {"refresh", p.refreshRate},
-                        {"break", timing.breakTime}, {"mab", timing.markAfterBreak},
+                        {"break", +timing.breakTime}, {"mab", +timing.markAfterBreak},
                         {"channels", port.channels}, {"interslot", timing.interSlot}});
     }
     case kStreamLedrunnerPort: {
