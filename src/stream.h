@@ -121,7 +121,8 @@ class Stream {
   std::atomic<uint8_t> changed{0};
   std::mutex changedMutex;
   uint32_t id = 0;
-  uint32_t kind = 0;
+  // The endpoint's kind, fixed with it: readers need not reach through it.
+  const uint32_t kind;
   struct timeval lastChange = {};
 
   // Real size of `data`: 512, or 1020 for a Ledrunner PORT stream. Every
