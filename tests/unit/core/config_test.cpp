@@ -7,13 +7,11 @@
 
 #include "startup/config_file.h"
 #include "support/fixed_field.h"
-#include "streams/network_streams.h"
-#include "process_state.h"
 #include "stream.h"
 
 namespace {
 
-// What the stream and rule lines below do not show of the column readers.
+// What the reference's stream and rule lines do not show of the column readers.
 TEST(FixedField, ReadersOnFixedColumns) {
   EXPECT_EQ(ReadFixedField(" 12x", 0, 4), 12);   // leading blank, stops at a non-digit
   EXPECT_EQ(ReadFixedField("12", 5, 3), 0);      // wholly past the end
@@ -22,13 +20,6 @@ TEST(FixedField, ReadersOnFixedColumns) {
   EXPECT_EQ(ReadFixedAddress("010", 0), 0x0A000000u);           // short line
   EXPECT_FALSE(IsFixedBroadcast("255255255254", 0));
   EXPECT_EQ(FixedCharAt(std::string_view("QA", 1), 1), '\0');  // never past the view
-}
-
-// An NXB input sends nothing and only holds data.
-TEST(ConfigLines, NxbInputIsOnlyABuffer) {
-  const std::unique_ptr<Stream> in = BuildStream(kStreamNxb, "xI010000000001\n");
-  EXPECT_EQ(in->As<NxbEndpoint>()->nxbPacket.bytes[4], 2);
-  EXPECT_FALSE(in->IsInput());  // not matched like a network input
 }
 
 // One row per line the engine cannot run with: the lines before it are kept

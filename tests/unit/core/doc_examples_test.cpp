@@ -172,7 +172,9 @@ std::vector<Fields> DescribeConfig(const Block& block, const std::string& showPa
       documentedPath = record.text.substr(6, record.text.size() - 7);
       record.text = record.text.substr(0, 6) + showPath + "\n";
     }
-    if (record.kind == kStreamLedrunnerPort) uart.WriteConf(std::stoi(record.text.substr(0, 3)), "led\n");
+    if (record.kind == kStreamLedrunnerPort) {
+      uart.WriteConf(std::stoi(record.text.substr(0, 3)), "led\n");
+    }
     const std::unique_ptr<Stream> s(StartConfiguredStream(record));
     described.push_back(DescribeStream(record, *s, documentedPath));
   }
@@ -237,12 +239,12 @@ std::vector<Fields> DescribeXuartConf(const Block& block, const std::string&) {
     xuart_sim::ResponderConfig r;
     if (line == "led") {
       described.push_back({{"conf", "led"}});
-    } else if (xuart_sim::ParseResponderLine(line, &r)) {
-      described.push_back({{"conf", "responder"}, {"uid", Hex(r.uid.bytes, 6)},
-                           {"label", r.label}, {"fault", kFaults[static_cast<int>(r.fault)]},
-                           {"address", r.startAddress}, {"footprint", r.footprint}});
     } else {
-      described.push_back({{"conf", "unreadable"}});
+      const bool read = xuart_sim::ParseResponderLine(line, &r);
+      described.push_back({{"conf", read ? "responder" : "unreadable"},
+                           {"uid", Hex(r.uid.bytes, 6)}, {"label", r.label},
+                           {"fault", kFaults[static_cast<int>(r.fault)]},
+                           {"address", r.startAddress}, {"footprint", r.footprint}});
     }
   }
   return described;
@@ -292,7 +294,6 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
 
 // Stream lines the reference tells of in words only.
 TEST(DocExamples, LinesTheReferenceTellsOfInWords) {
-  inet_aton("127.255.255.255", &BroadcastAddress);
   const struct { uint32_t kind; const char* text; const char* meaning; } rows[] = {
       {kStreamNetwork, "A001192168001010i\n", "protocol=artnet input=0"},  // only I is in
       {kStreamNetwork, "X001192168001010I\n", "protocol=none input=0"},
