@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "startup/config_file.h"
@@ -26,7 +27,6 @@
 #include "show_engine/engine_layer.h"
 #include "show_engine/show_text.h"
 #include "stream.h"
-#include "temp_folder.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ Fields DescribeNetwork(const Stream& stream) {
           {"priority", s.acn.priority}};
 }
 
-Fields DescribeGenerator(const Stream& s, const std::string& documentedPath) {
+Fields DescribeGenerator(const Stream& s) {
   const DmxGenerator& g = *s.As<DmxGenerator>();
   if (g.type == kGeneratorOsc) return {{"kind", "generator"}, {"type", "osc"}};
   if (g.type == kGeneratorShowPlayer) {
@@ -128,8 +128,7 @@ Fields DescribeGenerator(const Stream& s, const std::string& documentedPath) {
     for (const auto& [id, layer] : DmxEngine::GetInstance()->cuelistLayers) {
       if (layer->state == kLayerRunning) running = std::to_string(id);
     }
-    return {{"kind", "generator"}, {"type", "show"}, {"cuelist", running},
-            {"path", documentedPath}};
+    return {{"kind", "generator"}, {"type", "show"}, {"cuelist", running}, {"path", g.showPath}};
   }
   // Up to the last channel that is not 0: the rest of the universe is 0.
   size_t last = kDmxChannels;
@@ -138,10 +137,9 @@ Fields DescribeGenerator(const Stream& s, const std::string& documentedPath) {
           {"values", Listed(std::vector<uint8_t>(s.data, s.data + last), Decimal)}};
 }
 
-Fields DescribeStream(const ConfigRecord& record, const Stream& s,
-                      const std::string& documentedPath) {
+Fields DescribeStream(const ConfigRecord& record, const Stream& s) {
   if (s.As<NetworkEndpoint>() != nullptr) return DescribeNetwork(s);
-  if (s.As<DmxGenerator>() != nullptr) return DescribeGenerator(s, documentedPath);
+  if (s.As<DmxGenerator>() != nullptr) return DescribeGenerator(s);
   if (const DmxPort* port = s.As<DmxPort>()) {
     const auto& timing = port->paramsContinuous;
     // The driver's block is packed: its fields are copied, never bound.
@@ -161,27 +159,31 @@ Fields DescribeStream(const ConfigRecord& record, const Stream& s,
   return {{"kind", s.kind == kStreamVirtual ? "virtual" : "unknown"}};
 }
 
-std::vector<Fields> DescribeConfig(const Block& block, const std::string& showPath) {
+// The document's show: every C001 example loads it, whatever path it names.
+std::string DocumentShow;
+bool ReadDocumentShow(const std::string&, std::string* text) {
+  *text = DocumentShow;
+  return true;
+}
+
+std::vector<Fields> DescribeConfig(const Block& block) {
   const auto file = ParseConfigText(Joined(block.lines));
   EXPECT_FALSE(file.error.has_value()) << (file.error ? file.error->reason : "");
   SimulatedUart uart;
+  const auto readShow = std::exchange(DmxGenerator::readShow, ReadDocumentShow);
   std::vector<Fields> described;
-  for (ConfigRecord record : file.records) {
-    std::string documentedPath;
-    if (record.kind == kStreamGenerator && record.text.rfind("001", 0) == 0) {
-      documentedPath = record.text.substr(6, record.text.size() - 7);
-      record.text = record.text.substr(0, 6) + showPath + "\n";
-    }
+  for (const ConfigRecord& record : file.records) {
     if (record.kind == kStreamLedrunnerPort) {
       uart.WriteConf(std::stoi(record.text.substr(0, 3)), "led\n");
     }
     const std::unique_ptr<Stream> s(StartConfiguredStream(record));
-    described.push_back(DescribeStream(record, *s, documentedPath));
+    described.push_back(DescribeStream(record, *s));
   }
+  DmxGenerator::readShow = readShow;
   return described;
 }
 
-std::vector<Fields> DescribeRules(const Block& block, const std::string&) {
+std::vector<Fields> DescribeRules(const Block& block) {
   const auto file = ParseRulesText(Joined(block.lines));
   EXPECT_FALSE(file.error.has_value()) << (file.error ? file.error->reason : "");
   static const char* const kKinds[] = {"disabled", "forward", "copy",       "htp",
@@ -208,7 +210,7 @@ std::vector<Fields> DescribeRules(const Block& block, const std::string&) {
   return described;
 }
 
-std::vector<Fields> DescribeSerial(const Block& block, const std::string&) {
+std::vector<Fields> DescribeSerial(const Block& block) {
   DeviceIdentityRecord id;
   const auto error = ParseSerialText(Joined(block.lines), &id);
   EXPECT_FALSE(error.has_value()) << (error ? error->reason : "");
@@ -222,7 +224,7 @@ std::vector<Fields> DescribeSerial(const Block& block, const std::string&) {
            {"cid", Hex(id.sacnCid, 16)}, {"board", id.boardType}}};
 }
 
-std::vector<Fields> DescribeShow(const Block& block, const std::string&) {
+std::vector<Fields> DescribeShow(const Block& block) {
   std::istringstream in(Joined(block.lines));
   Show show;
   EXPECT_TRUE(static_cast<bool>(ReadShow(in, show))) << "the show does not read to its end";
@@ -232,7 +234,7 @@ std::vector<Fields> DescribeShow(const Block& block, const std::string&) {
            {"chtypes", Listed(show.ChTypes, Decimal)}}};
 }
 
-std::vector<Fields> DescribeXuartConf(const Block& block, const std::string&) {
+std::vector<Fields> DescribeXuartConf(const Block& block) {
   static const char* const kFaults[] = {"none", "silent", "badsum", "short", "nomute"};
   std::vector<Fields> described;
   for (const std::string& line : block.lines) {
@@ -255,11 +257,11 @@ void ExpectMeaning(const Fields& got, const std::string& meaning) {
   for (const auto& [key, value] : ParseMeaning(meaning)) {
     const auto found = got.find(key);
     ASSERT_NE(found, got.end()) << "no field " << key << " in: " << meaning;
-    EXPECT_EQ(found->second, value) << key << " in: " << meaning;
+    EXPECT_EQ(std::string(found->second), value) << key << " in: " << meaning;
   }
 }
 
-using Describe = std::vector<Fields> (*)(const Block&, const std::string& showPath);
+using Describe = std::vector<Fields> (*)(const Block&);
 
 TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
   const std::map<std::string, Describe> kParsers = {
@@ -269,11 +271,8 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
   // "broadcast" in a meaning: the device's broadcast address.
   inet_aton("127.255.255.255", &BroadcastAddress);
   const std::vector<Block> blocks = ReadBlocks();
-  // The document's show, written for the C001 examples to load.
-  TempFolder folder;
-  const std::string showPath = folder.Path("show.txt");
   for (const Block& b : blocks) {
-    if (b.tag == "show") std::ofstream(showPath) << Joined(b.lines);
+    if (b.tag == "show") DocumentShow = Joined(b.lines);
   }
   std::map<std::string, int> examples;
   for (size_t i = 0; i < blocks.size(); ++i) {
@@ -282,7 +281,7 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
     SCOPED_TRACE("docs/files.md:" + std::to_string(blocks[i].line) + " " + blocks[i].tag);
     ASSERT_LT(i + 1, blocks.size());
     ASSERT_EQ(blocks[i + 1].tag, "meaning");
-    const std::vector<Fields> got = parser->second(blocks[i], showPath);
+    const std::vector<Fields> got = parser->second(blocks[i]);
     const std::vector<std::string>& meanings = blocks[i + 1].lines;
     ASSERT_EQ(got.size(), meanings.size());
     for (size_t k = 0; k < got.size(); ++k) ExpectMeaning(got[k], meanings[k]);
@@ -305,7 +304,7 @@ TEST(DocExamples, LinesTheReferenceTellsOfInWords) {
   for (const auto& r : rows) {
     const ConfigRecord record{1, 0, r.kind, r.text};
     const std::unique_ptr<Stream> s(StartConfiguredStream(record));
-    ExpectMeaning(DescribeStream(record, *s, ""), r.meaning);
+    ExpectMeaning(DescribeStream(record, *s), r.meaning);
   }
 }
 
