@@ -17,14 +17,16 @@
 
 class RulesTest : public ::testing::Test {
  protected:
+  using Frame = std::vector<uint8_t>;
+
   Stream* AddStream(uint32_t kind = kStreamVirtual) { return ::AddStream(kind, "000000000000\n"); }
 
   void AddStreams(uint32_t n) { while (n-- > 0) AddStream(); }
 
   static Stream* S(uint32_t i) { return StreamTable[i]; }
 
-  static std::vector<uint8_t> Bytes(const Stream* s, uint32_t from, uint32_t n) {
-    return std::vector<uint8_t>(s->data + from, s->data + from + n);
+  static Frame Bytes(const Stream* s, uint32_t from, uint32_t n) {
+    return Frame(s->data + from, s->data + from + n);
   }
 
   // A rule as the loader builds it, kept in the table so the fixture frees it.
