@@ -3,6 +3,7 @@
 // runs is carried by the next pass, not dropped.
 #include <atomic>
 #include <thread>
+#include <utility>
 
 #include "rules/rules_fixture.h"
 
@@ -89,9 +90,7 @@ TEST_F(FrameIntegrityTest, NoReaderSeesTwoFramesMixed) {
 uint8_t LateValue = 0;
 struct timeval DeliverLateFrame() {
   if (LateValue != 0) {
-    uint8_t value = LateValue;
-    LateValue = 0;
-    uint8_t frame[kDmxChannels] = {value};
+    const uint8_t frame[kDmxChannels] = {std::exchange(LateValue, 0)};
     StreamTable[0]->Write(frame, kDmxChannels, 0);
   }
   return timeval{};

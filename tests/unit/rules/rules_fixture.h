@@ -52,6 +52,8 @@ class RulesTest : public ::testing::Test {
     for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
   }
 
+  RulesTest() { StatsWrites = UnmatchedWrites = 0; }
+
   // `n` main-loop passes, counting the status-file writes; the sleep the last
   // one asked for.
   uint32_t Passes(int n) {
