@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "support/clock.h"
 #include "startup/config_file.h"
 #include "startup/device_identity.h"
@@ -23,10 +25,7 @@ Stream* AddStream(uint32_t kind, std::string_view text) {
 }
 
 void ClearStreamTable() {
-  for (uint32_t i = 0; i < kStreamTableSize; ++i) {
-    delete StreamTable[i];
-    StreamTable[i] = nullptr;
-  }
+  for (Stream*& s : StreamTable) delete std::exchange(s, nullptr);
   StreamCount = 0;
   PortCount = 0;
 }

@@ -31,9 +31,7 @@ class RulesTest : public ::testing::Test {
 
   // A rule as the loader builds it, kept in the table so the fixture frees it.
   Rule* AddRule(uint32_t kind, std::string_view text) {
-    Rule* r = new Rule(kind, text);
-    RuleTable[RuleCount++] = r;
-    return r;
+    return RuleTable[RuleCount++] = new Rule(kind, text);
   }
 
   // Writes channels from 0 on the way a receiver does (flag set).
@@ -70,6 +68,6 @@ class RulesTest : public ::testing::Test {
   // One rules pass, then what it left in one channel.
   static uint8_t RunAndRead(uint32_t force, uint32_t stream, uint32_t channel = 0) {
     RunRules(force);
-    return StreamTable[stream]->data[channel];
+    return S(stream)->data[channel];
   }
 };
