@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "support/clock.h"
 #include "startup/config_file.h"
 #include "startup/device_identity.h"
@@ -13,22 +15,17 @@
 #include "status/unmatched_table.h"
 
 std::unique_ptr<Stream> BuildStream(uint32_t kind, std::string_view text) {
-  const ConfigRecord record{1, StreamCount, kind, std::string(text)};
-  return std::unique_ptr<Stream>(NewConfiguredStream(record));
+  return std::unique_ptr<Stream>(NewConfiguredStream({1, StreamCount, kind, std::string(text)}));
 }
 
 Stream* AddStream(uint32_t kind, std::string_view text) {
-  const uint32_t id = StreamCount;
-  StreamTable[id] = StartConfiguredStream({1, id, kind, std::string(text)});
-  StreamCount = id + 1;
-  return StreamTable[id];
+  Stream* s = StartConfiguredStream({1, StreamCount, kind, std::string(text)});
+  StreamTable[StreamCount++] = s;
+  return s;
 }
 
 void ClearStreamTable() {
-  for (uint32_t i = 0; i < kStreamTableSize; ++i) {
-    delete StreamTable[i];
-    StreamTable[i] = nullptr;
-  }
+  for (Stream*& s : StreamTable) delete std::exchange(s, nullptr);
   StreamCount = 0;
   PortCount = 0;
 }

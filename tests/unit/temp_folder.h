@@ -11,10 +11,8 @@
 
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = ::testing::TempDir() + "corvanta-test-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make " << pattern;
-    path_ = pattern;
+  TempFolder() : path_(::testing::TempDir() + "corvanta-test-XXXXXX") {
+    if (mkdtemp(path_.data()) == nullptr) ADD_FAILURE() << "cannot make " << path_;
   }
   ~TempFolder() {
     std::error_code ignored;

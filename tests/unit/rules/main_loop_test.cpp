@@ -6,22 +6,10 @@ namespace {
 
 class MainLoopTest : public RulesTest {
  protected:
-  void SetUp() override {
-    StatsWrites = UnmatchedWrites = 0;
-    AddStreams(3);
-  }
+  void SetUp() override { AddStreams(3); }
 };
 
 }  // namespace
-
-TEST_F(MainLoopTest, NormalPassRoutesThenClearsFlags) {
-  AddRule(kRuleForward, "000,001");
-  AddRule(kRuleForward, "001,002");
-  Feed(S(0), {5});
-  EXPECT_EQ(Passes(1), 25000u);
-  EXPECT_EQ(S(2)->data[0], 5);
-  for (uint32_t i = 0; i < 3; ++i) EXPECT_FALSE(S(i)->IsChanged()) << i;
-}
 
 // Stats on pass 14 and every 13 after, the unmatched dump on pass 121, and
 // the pass after it forced.
@@ -38,41 +26,35 @@ TEST_F(MainLoopTest, StatusFilesAndTheForcedPassFollowThePassCount) {
   }
 }
 
-TEST_F(MainLoopTest, KlockRunsOnWatchedChangeWithRulesForced) {
-  AddRule(kRuleForward, "001,002");  // source never flagged
+// A change elsewhere neither wakes Klock nor loses its flag.
+TEST_F(MainLoopTest, KlockWaitsForItsWatchedStream) {
+  AddRule(kRuleForward, "001,002");
   KlockStream = 0;
   Feed(S(1), {6});
-  EXPECT_EQ(Passes(1), 1000u);  // a change elsewhere does not wake Klock, and flags are kept
+  EXPECT_EQ(Passes(1), kKlockPassSleepUs);
   EXPECT_EQ(S(2)->data[0], 0);
   EXPECT_TRUE(S(1)->IsChanged());
-  Feed(S(0), {1});
-  Passes(1);
-  EXPECT_EQ(S(2)->data[0], 6);
-  EXPECT_FALSE(S(1)->IsChanged());
 }
 
 // A watched stream that never changes, or lies outside the table: Klock on
-// its timer, every 40 * time-out + 1 passes.
+// its timer, with the rules forced, every 40 * time-out + 1 passes; the first
+// run waits one pass more, as the timer starts at 0.
 TEST_F(MainLoopTest, KlockTimerRunsEvery40TimesTimeoutPlusOnePasses) {
   AddRule(kRuleForward, "000,001");
-  for (int watched : {1, 3, -7}) {  // 3: just past the table
-    SCOPED_TRACE(watched);
-    KlockStream = watched;
+  // Stream 2 is never written, 3 is just past the table.
+  const struct { int watched, timeout; } rows[] = {{2, 3}, {3, 3}, {-7, 3}, {2, 0}};
+  uint8_t value = 0;
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.watched << "," << r.timeout);
+    KlockStream = r.watched;
+    KlockTimeout = r.timeout;
     state = MainLoopState();
-    S(0)->data[0] = static_cast<uint8_t>(watched);
-    Passes(121);
-    EXPECT_NE(S(1)->data[0], static_cast<uint8_t>(watched));
-    Passes(1);  // timer 121 > 120
-    EXPECT_EQ(S(1)->data[0], static_cast<uint8_t>(watched));
+    for (int quiet : {40 * r.timeout + 1, 40 * r.timeout}) {
+      S(0)->data[0] = ++value;  // never flagged
+      Passes(quiet);
+      EXPECT_NE(S(1)->data[0], value);
+      Passes(1);
+      EXPECT_EQ(S(1)->data[0], value);
+    }
   }
-  KlockTimeout = 0;
-  state = MainLoopState();
-  S(0)->data[0] = 7;
-  Passes(1);  // the timer starts at 0, and 0 is not past a time-out of 0
-  EXPECT_EQ(S(1)->data[0], static_cast<uint8_t>(-7));
-  Passes(1);
-  EXPECT_EQ(S(1)->data[0], 7);
-  S(0)->data[0] = 8;
-  Passes(1);  // time-out 0: every pass from then on
-  EXPECT_EQ(S(1)->data[0], 8);
 }

@@ -17,21 +17,21 @@
 
 class RulesTest : public ::testing::Test {
  protected:
+  using Frame = std::vector<uint8_t>;
+
   Stream* AddStream(uint32_t kind = kStreamVirtual) { return ::AddStream(kind, "000000000000\n"); }
 
   void AddStreams(uint32_t n) { while (n-- > 0) AddStream(); }
 
   static Stream* S(uint32_t i) { return StreamTable[i]; }
 
-  static std::vector<uint8_t> Bytes(const Stream* s, uint32_t from, uint32_t n) {
-    return std::vector<uint8_t>(s->data + from, s->data + from + n);
+  static Frame Bytes(const Stream* s, uint32_t from, uint32_t n) {
+    return Frame(s->data + from, s->data + from + n);
   }
 
   // A rule as the loader builds it, kept in the table so the fixture frees it.
   Rule* AddRule(uint32_t kind, std::string_view text) {
-    Rule* r = new Rule(kind, text);
-    RuleTable[RuleCount++] = r;
-    return r;
+    return RuleTable[RuleCount++] = new Rule(kind, text);
   }
 
   // Writes channels from 0 on the way a receiver does (flag set).
@@ -50,6 +50,8 @@ class RulesTest : public ::testing::Test {
     for (uint32_t i = 0; i < RuleCount; ++i) RuleTable[i]->Process(force);
   }
 
+  RulesTest() { StatsWrites = UnmatchedWrites = 0; }
+
   // `n` main-loop passes, counting the status-file writes; the sleep the last
   // one asked for.
   uint32_t Passes(int n) {
@@ -66,6 +68,6 @@ class RulesTest : public ::testing::Test {
   // One rules pass, then what it left in one channel.
   static uint8_t RunAndRead(uint32_t force, uint32_t stream, uint32_t channel = 0) {
     RunRules(force);
-    return StreamTable[stream]->data[channel];
+    return S(stream)->data[channel];
   }
 };
