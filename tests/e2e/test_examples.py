@@ -7,10 +7,10 @@ import subprocess
 
 import artnet_frames as f
 import engine_harness as h
+from test_ports import SIM, log_lines
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
                       "run-example.sh")
-SIM = "/tmp/xuart"
 
 
 def universe_frame(universe, channels):
@@ -18,10 +18,7 @@ def universe_frame(universe, channels):
 
 
 def device_wrote(port, hex_start):
-    """Whether xuartN.log holds a write that starts with hex_start."""
-    text = h.read_file("%s/xuart%d.log" % (SIM, port)) or ""
-    return any(line.split(" ")[1:2] == ["write"] and line.split(" ")[2].startswith(hex_start)
-               for line in text.splitlines())
+    return any(line[0] == "write" and line[1].startswith(hex_start) for line in log_lines(port))
 
 
 class Examples(h.EngineTestCase):
@@ -29,9 +26,9 @@ class Examples(h.EngineTestCase):
         env = {"CORVANTA_ENGINE": h.ENGINE, "CORVANTA_XUART_SIM": h.XUART_SIM or ""}
         eng = self.start_engine(serial=None, config=None, rules=None, env=env,
                                 command=[SCRIPT, "--no-build", name])
-        with open(os.path.join(os.path.dirname(SCRIPT), "..", "examples", name,
-                               "README.md")) as readme:
-            self.assertTrue(eng.stdout().startswith(readme.read()), eng.stdout())
+        readme = h.read_file(os.path.join(os.path.dirname(SCRIPT), "..", "examples", name,
+                                          "README.md"))
+        self.assertTrue(eng.stdout().startswith(readme), eng.stdout())
         return eng
 
     def test_artnet_sends_the_generator_values_on_universe_1(self):
