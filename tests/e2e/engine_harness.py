@@ -249,12 +249,13 @@ class EngineTestCase(unittest.TestCase):
         self.addCleanup(c.sock.close)
         return c
 
-    def peer(self, port=0):
-        """A UDP socket of a test peer, bound to 127.0.0.3."""
+    def peer(self, port=0, timeout=None, address=PEER_IP):
+        """A UDP socket of a test peer, bound to 127.0.0.3 unless told otherwise."""
         s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.addCleanup(s.close)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind((PEER_IP, port))
+        s.bind((address, port))
+        s.settimeout(timeout)
         return s
 
     def send(self, packet, port, to=DEVICE_IP):

@@ -47,8 +47,7 @@ class Examples(h.EngineTestCase):
         self.assertTrue(h.poll(lambda: device_wrote(0, "00ff8040") and device_wrote(2, "ff8040")))
         self.assertIsNotNone(cap.first(5.0, universe_frame(1, [255, 128, 64])))
 
-        listener = self.peer(4000)
-        listener.settimeout(30)
+        listener = self.peer(4000, timeout=30)
         self.send(b"QSRD\x00\x01" + bytes(10), 3333, to="127.0.0.1")
         reply = listener.recv(2048)
         count = struct.unpack("<H", reply[12:14])[0]

@@ -37,10 +37,6 @@ def frame(universe, burst, k):
     return bytes([(seed + i * 3 + (seed >> 8)) & 0xFF for i in range(512)])
 
 
-def universe_and_data(payload):
-    return struct.unpack("<H", payload[14:16])[0], payload[18:530]
-
-
 class BurstsEndOnTheirLastFrame(h.EngineTestCase):
     def test_last_frames_leave_within_two_passes_and_whole(self):
         config, rules = config_and_rules()
@@ -64,7 +60,7 @@ class BurstsEndOnTheirLastFrame(h.EngineTestCase):
             while True:
                 pkt = cap.first(max(0.0, deadline - time.monotonic()), f.artdmx_out())
                 self.assertIsNotNone(pkt, "probe %d never left" % probe)
-                universe, data = universe_and_data(pkt[4])
+                universe, data = struct.unpack("<H", pkt[4][14:16])[0], pkt[4][18:530]
                 if universe == PROBE_OUT:
                     if data == value:
                         return

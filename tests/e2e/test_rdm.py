@@ -41,8 +41,7 @@ class QspRdm(PortsCase):
 
     def test_discovery_and_set_over_udp_while_dmx_flows(self):
         eng = self.start_ports(CONFIG, RULES, {PORT: RESPONDERS})
-        listener = self.peer(4000)
-        listener.settimeout(30)
+        listener = self.peer(4000, timeout=30)
         stop = threading.Event()
         sender = threading.Thread(target=stream_artdmx, args=(self.peer(), stop))
         sender.start()
