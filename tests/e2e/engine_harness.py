@@ -43,8 +43,7 @@ _SETUP = [
 ]
 
 
-# ctest's SKIP_RETURN_CODE: a host where the namespaces cannot be made (no
-# root, no unshare, a container that forbids them) skips these tests.
+# ctest's SKIP_RETURN_CODE: a host that cannot make the namespaces skips these tests.
 SKIP_EXIT = 77
 
 

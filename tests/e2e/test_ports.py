@@ -3,6 +3,7 @@ driver preloaded: what the devices see in xuartN.log, and frames fed to
 them through xuartN.rx."""
 
 import os
+import shutil
 
 import artnet_frames as f
 import engine_harness as h
@@ -23,9 +24,8 @@ def log_lines(port):
 class PortsCase(h.EngineTestCase):
     def setUp(self):
         super().setUp()
-        os.makedirs(SIM, exist_ok=True)
-        for name in os.listdir(SIM):
-            os.unlink(os.path.join(SIM, name))
+        shutil.rmtree(SIM, ignore_errors=True)
+        os.makedirs(SIM)
 
     def start_ports(self, config, rules="", confs=None, env=None):
         for port, text in (confs or {}).items():

@@ -50,11 +50,10 @@ class ShowAndOsc(h.EngineTestCase):
         osc("/cvmk2/5", 77.6)
         self.wait_frame(cap, 2, bytes(5) + bytes([77]) + bytes(506))
 
-        # No OSC at all; left to the library, an element size of -4 that holds
-        # its bundle reader on one element for ever, alone or inside a valid
-        # bundle; a blob size far past the end that ends the process. All are
-        # dropped, and the listener takes the next message: the grand master,
-        # which scales intensity channels only.
+        # No OSC at all; left to the library, an element size of -4 holds its bundle
+        # reader on one element for ever, alone or inside a valid bundle, and a blob
+        # size far past the end ends the process. All are dropped, and the listener
+        # takes the next message: the grand master, which scales intensities only.
         negative = b"#bundle\x00" + bytes(8) + b"\xff\xff\xff\xfc"
         nested = b"#bundle\x00" + bytes(8) + struct.pack(">i", len(negative)) + negative
         blob = bytes.fromhex("2f63766d6b322f35000000002c626200ffff615000194900429b3333")
