@@ -70,8 +70,7 @@ class ShowAndOsc(h.EngineTestCase):
         blocker = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.addCleanup(blocker.close)
         blocker.bind(("0.0.0.0", 8000))
-        # The library's reason follows, its line end dropped before glog's own.
-        self.assert_fatal("Could not bind OSC socket on port 8000: unable to bind udp socket\n***",
+        self.assert_fatal("Could not bind OSC socket on port 8000: unable to bind udp socket\n",
                           beside_start_up=True, config="", rules="")
 
 
