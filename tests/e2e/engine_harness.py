@@ -43,10 +43,6 @@ _SETUP = [
 ]
 
 
-# ctest's SKIP_RETURN_CODE: a host that cannot make the namespaces skips these tests.
-SKIP_EXIT = 77
-
-
 def _run_or_skip(cmd):
     try:
         subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
@@ -55,7 +51,7 @@ def _run_or_skip(cmd):
         reason = (getattr(e, "stderr", None) or str(e)).strip()
         print("SKIP: end-to-end tests need their own network and mount namespace: %s failed (%s)"
               % (" ".join(cmd), reason), file=sys.stderr)
-        sys.exit(SKIP_EXIT)
+        sys.exit(77)  # ctest's SKIP_RETURN_CODE
 
 
 def enter_namespace():
@@ -135,18 +131,15 @@ class Capture:
         """Datagrams seen within timeout that satisfy match; stops early once `count` are found."""
         found = []
         deadline = time.monotonic() + timeout
-        while True:
+        while count is None or len(found) < count:
             left = deadline - time.monotonic()
-            if left <= 0 or (count is not None and len(found) >= count):
-                return found
-            if not select.select([self.sock], [], [], left)[0]:
-                continue
+            if left <= 0 or not select.select([self.sock], [], [], left)[0]:
+                break
             data, addr = self.sock.recvfrom(70000)
-            if addr[2] != socket.PACKET_OUTGOING:
-                continue
-            pkt = _parse_udp(data)
+            pkt = _parse_udp(data) if addr[2] == socket.PACKET_OUTGOING else None
             if pkt is not None and (match is None or match(pkt)):
                 found.append(pkt)
+        return found
 
     def first(self, timeout, match=None):
         got = self.packets(timeout, match, count=1)

@@ -9,8 +9,7 @@ import artnet_frames as f
 import engine_harness as h
 from test_ports import SIM, log_lines
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
-                      "run-example.sh")
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
 
 def universe_frame(universe, channels):
@@ -24,10 +23,10 @@ def device_wrote(port, hex_start):
 class Examples(h.EngineTestCase):
     def run_example(self, name):
         env = {"CORVANTA_ENGINE": h.ENGINE, "CORVANTA_XUART_SIM": h.XUART_SIM or ""}
+        script = os.path.join(ROOT, "tools", "run-example.sh")
         eng = self.start_engine(serial=None, config=None, rules=None, env=env,
-                                command=[SCRIPT, "--no-build", name])
-        readme = h.read_file(os.path.join(os.path.dirname(SCRIPT), "..", "examples", name,
-                                          "README.md"))
+                                command=[script, "--no-build", name])
+        readme = h.read_file(os.path.join(ROOT, "examples", name, "README.md"))
         self.assertTrue(eng.stdout().startswith(readme), eng.stdout())
         return eng
 

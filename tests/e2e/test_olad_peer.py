@@ -40,9 +40,8 @@ def stop(process):
 class OladPeer(h.EngineTestCase):
     def setUp(self):
         super().setUp()
-        if shutil.which("olad") is None or shutil.which("ola_set_dmx") is None:
-            self.skipTest("olad is not installed (Debian package ola; tools/install-deps.sh "
-                          "installs it)")
+        if not (shutil.which("olad") and shutil.which("ola_set_dmx")):
+            self.skipTest("no olad (Debian package ola; tools/install-deps.sh installs it)")
 
     def in_olad_net(self, cmd, user=None):
         prefix = ["nsenter", "--net=/proc/%d/ns/net" % self.holder.pid]

@@ -45,17 +45,14 @@ class QspTest(h.EngineTestCase):
 
 
 class KinetTest(h.EngineTestCase):
-    def test_discovery_is_answered_to_the_senders_port(self):
-        self.start_engine(config=KINET_IN_1, rules="")
+    def test_discovery_is_answered_to_the_senders_port_and_data_forwarded_to_qsp_out(self):
+        self.start_engine(config=KINET_IN_1 + "SE007127000000003O\n", rules="F000 001\n")
+        cap = self.capture()
         peer = self.peer(timeout=5)
         peer.sendto(kinet_header(0x0001, 7), (h.DEVICE_IP, 6038))
         reply, source = peer.recvfrom(2048)
         self.assertEqual(source, (h.DEVICE_IP, 6038))
         self.assertEqual(reply[6:12], b"\x02\x00\x07\x00\x00\x00")  # the reply to sequence 7
-
-    def test_data_in_forwarded_to_qsp_out(self):
-        self.start_engine(config=KINET_IN_1 + "SE007127000000003O\n", rules="F000 001\n")
-        cap = self.capture()
         frame = bytes((3 * i + 2) & 0xFF for i in range(512))
         self.send(kinet_header(0x0101, 1) + bytes([1]) + bytes(7) + frame, 6038)
         self.assertIsNotNone(cap.first(5.0, lambda p: p[2:4] == (h.PEER_IP, 3333)
