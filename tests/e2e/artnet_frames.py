@@ -27,9 +27,8 @@ def jumbo(size, slots):
 
 
 def artdmx_out(universe=None, data=b"", dst=h.PEER_IP):
-    """Matches a captured ArtDmx from the Art-Net port to dst, of `universe`
-    (any when None), whose channels start with `data`. Its header bytes are
-    the unit tests' business."""
+    """Matches a captured ArtDmx from the Art-Net port to dst, of `universe` (any when None),
+    whose channels start with `data`; its header bytes are the unit tests' business."""
     def match(pkt):
         _, sport, pdst, dport, payload = pkt
         return ((sport, pdst, dport) == (6454, dst, 6454) and payload[:10] == HEADER + b"\x00\x50"

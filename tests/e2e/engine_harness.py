@@ -1,12 +1,9 @@
 """Runs the real engine with real files and real UDP traffic.
 
-Every test script re-executes itself in its own network and mount namespace
-(unshare), with a private tmpfs on /tmp and only the loopback interface up, so
-the engine's fixed paths and ports never collide between parallel tests or
-with the host. Inside, 127.0.0.2 plays the device's address (its packets
-leave from it, as on the board) and 127.255.255.255 its broadcast address;
-test peers send from 127.0.0.3. A script's test cases derive from
-EngineTestCase and it ends by calling main().
+Every test script re-executes itself in its own network and mount namespace, with a private
+tmpfs on /tmp and only lo up, so the engine's fixed paths and ports never collide between
+parallel tests or with the host. Inside, 127.0.0.2 plays the device's address (its packets
+leave from it, as on the board), 127.255.255.255 its broadcast address, 127.0.0.3 the peers.
 """
 
 import contextlib
@@ -46,45 +43,27 @@ _SETUP = [
 ]
 
 
-# ctest's SKIP_RETURN_CODE: a host where the namespaces cannot be made (no
-# root, no unshare, a container that forbids them) skips these tests.
-SKIP_EXIT = 77
-
-
-def _skip(reason):
-    print("SKIP: end-to-end tests need their own network and mount namespace: " + reason,
-          file=sys.stderr)
-    sys.exit(SKIP_EXIT)
-
-
-def _namespace_refusal():
-    """Why the namespaces cannot be made here, or None when they can."""
+def _run_or_skip(cmd):
     try:
-        probe = subprocess.run(["unshare", "--net", "--mount", "--fork", "true"],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    except OSError as e:
-        return "unshare cannot run (%s)" % e
-    if probe.returncode != 0:
-        return probe.stderr.strip() or "unshare exited with %d" % probe.returncode
-    return None
+        subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                       text=True)
+    except (OSError, subprocess.CalledProcessError) as e:
+        reason = (getattr(e, "stderr", None) or str(e)).strip()
+        print("SKIP: end-to-end tests need their own network and mount namespace: %s failed (%s)"
+              % (" ".join(cmd), reason), file=sys.stderr)
+        sys.exit(77)  # ctest's SKIP_RETURN_CODE
 
 
 def enter_namespace():
     """Re-runs this script inside fresh namespaces; returns only in there."""
+    unshare = ["unshare", "--net", "--mount", "--fork"]
     if os.environ.get(_NS_MARK) == "1":
         for cmd in _SETUP:
-            try:
-                subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE, text=True)
-            except (OSError, subprocess.CalledProcessError) as e:
-                _skip("%s failed (%s)" % (" ".join(cmd), getattr(e, "stderr", None) or e))
+            _run_or_skip(cmd)
         return
-    refusal = _namespace_refusal()
-    if refusal is not None:
-        _skip(refusal)
-    env = dict(os.environ, **{_NS_MARK: "1"})
-    cmd = ["unshare", "--net", "--mount", "--fork", sys.executable] + sys.argv
-    sys.exit(subprocess.call(cmd, env=env))
+    _run_or_skip(unshare + ["true"])
+    sys.exit(subprocess.call(unshare + [sys.executable] + sys.argv,
+                             env=dict(os.environ, **{_NS_MARK: "1"})))
 
 
 def xuart_env(folder):
@@ -92,17 +71,15 @@ def xuart_env(folder):
     if XUART_SIM is None:
         raise unittest.SkipTest("no libxuart_sim.so given")
     env = {"LD_PRELOAD": XUART_SIM, "XUART_SIM_DIR": folder}
-    # AddressSanitizer insists on coming first among the loaded libraries;
-    # the preload comes before it, which is harmless here.
+    # AddressSanitizer wants to be the first library loaded; coming after the preload is harmless.
     options = [o for o in os.environ.get("ASAN_OPTIONS", "").split(":") if o]
     env["ASAN_OPTIONS"] = ":".join(options + ["verify_asan_link_order=0"])
     return env
 
 
 def poll(check, timeout=10.0):
-    """The first result of check() that is neither None nor False, or None
-    once timeout has passed: every wait on the engine goes through here, so
-    that a slow run (sanitizers, a loaded CI) only ever costs time."""
+    """The first result of check() that is neither None nor False, or None after timeout: every
+    wait goes through here, so that a slow run (sanitizers, a loaded CI) only ever costs time."""
     deadline = time.monotonic() + timeout
     while True:
         value = check()
@@ -118,7 +95,6 @@ RECEIVE_PORTS = {6454, 3332, 3333, 5568, 6038, 8000}
 
 
 def bound_udp_ports():
-    """The local ports of every UDP socket of this network namespace."""
     lines = ((read_file("/proc/net/udp") or "") + (read_file("/proc/net/udp6") or "")).splitlines()
     return {int(line.split()[1].split(":")[1], 16) for line in lines if ":" in line.split()[1]}
 
@@ -142,42 +118,28 @@ def read_file(path):
 
 
 class Capture:
-    """Every UDP datagram that crosses lo, seen once, with its addresses.
-
-    The engine owns its ports, so what it sends is watched with a packet
-    socket rather than by binding the same ports."""
+    """Every UDP datagram that crosses lo, seen once: the engine owns its ports, so what it
+    sends is watched with a packet socket rather than by binding the same ports."""
 
     def __init__(self):
-        # Bound to every protocol: a socket bound to IPv4 alone is handed only
-        # the incoming copy of what crosses lo, and the outgoing copy is the
-        # one kept below.
+        # Every protocol: a socket bound to IPv4 alone gets only the incoming copy of what
+        # crosses lo, and the outgoing copy is the one kept.
         self.sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(0x0003))
         self.sock.bind(("lo", 0))
 
-    def close(self):
-        self.sock.close()
-
-    def drain(self):
-        while select.select([self.sock], [], [], 0)[0]:
-            self.sock.recv(70000)
-
     def packets(self, timeout, match=None, count=None):
-        """UDP datagrams (src, sport, dst, dport, payload) seen within timeout
-        that satisfy match; stops early once `count` are found."""
+        """Datagrams seen within timeout that satisfy match; stops early once `count` are found."""
         found = []
         deadline = time.monotonic() + timeout
-        while True:
+        while count is None or len(found) < count:
             left = deadline - time.monotonic()
-            if left <= 0 or (count is not None and len(found) >= count):
-                return found
-            if not select.select([self.sock], [], [], left)[0]:
-                continue
+            if left <= 0 or not select.select([self.sock], [], [], left)[0]:
+                break
             data, addr = self.sock.recvfrom(70000)
-            if addr[2] != socket.PACKET_OUTGOING:
-                continue  # lo shows every packet twice: keep the outgoing copy
-            pkt = _parse_udp(data)
+            pkt = _parse_udp(data) if addr[2] == socket.PACKET_OUTGOING else None
             if pkt is not None and (match is None or match(pkt)):
                 found.append(pkt)
+        return found
 
     def first(self, timeout, match=None):
         got = self.packets(timeout, match, count=1)
@@ -185,8 +147,7 @@ class Capture:
 
 
 class Datagram(tuple):
-    """(src, sport, dst, dport, payload), with the IPv4 datagram as it
-    crossed lo in .raw, for tools that dissect it."""
+    """(src, sport, dst, dport, payload); .raw is the IPv4 datagram, for tools that dissect it."""
 
 
 def _parse_udp(data):
@@ -201,15 +162,12 @@ def _parse_udp(data):
 
 
 class Engine:
-    """One run of the engine with the given files in /tmp."""
+    """One run of the engine with the given files in /tmp (None: no such file). xuart: a folder
+    where the preloaded simulated UART driver serves "/dev/xuartN". command: a script to run in
+    place of the engine, that sets up the files and becomes the engine."""
 
     def __init__(self, serial=DEFAULT_SERIAL, config="", rules=None, env=None, xuart=None,
                  command=None):
-        """xuart: a folder for the simulated UART driver; the engine then runs
-        with libxuart_sim.so preloaded and its "/dev/xuartN" served there.
-        command: what to run in place of the engine itself, for a script that
-        sets up the files and then becomes the engine (None for a file leaves
-        it to that script)."""
         for name in ("panic.dat", "stats.dat", "unmatched_stats.dat"):
             remove_file("/tmp/" + name)
         for name, text in (("serial", serial), ("config", config), ("rules", rules)):
@@ -217,22 +175,20 @@ class Engine:
                 remove_file("/tmp/%s.dat" % name)
             else:
                 write_file("/tmp/%s.dat" % name, text)
-        self.stderr_path = "/tmp/engine.stderr"
-        self.stdout_path = "/tmp/engine.stdout"
         full_env = dict(os.environ)
         if xuart is not None:
             full_env.update(xuart_env(xuart))
             os.makedirs(xuart, exist_ok=True)
         full_env.update(env or {})
-        with open(self.stdout_path, "w") as out, open(self.stderr_path, "w") as err:
+        with open("/tmp/engine.stdout", "w") as out, open("/tmp/engine.stderr", "w") as err:
             self.proc = subprocess.Popen(command or [ENGINE], stdout=out, stderr=err, env=full_env,
                                          cwd="/tmp")
 
     def stderr(self):
-        return read_file(self.stderr_path) or ""
+        return read_file("/tmp/engine.stderr") or ""
 
     def stdout(self):
-        return read_file(self.stdout_path) or ""
+        return read_file("/tmp/engine.stdout") or ""
 
     def wait_started(self, timeout=10.0):
         # The receive threads open their sockets while start-up goes on, and a
@@ -252,8 +208,7 @@ class Engine:
             return None
 
     def stats(self, index):
-        """The counters [id, writes, changes, kb] of stream `index` in
-        /tmp/stats.dat as last written, or None."""
+        """[id, writes, changes, kb] of stream `index` in /tmp/stats.dat, or None."""
         lines = (read_file("/tmp/stats.dat") or "").splitlines()
         if index >= len(lines):
             return None
@@ -272,53 +227,41 @@ class Engine:
 
 class EngineTestCase(unittest.TestCase):
     """Starts engines that are always stopped at the end of the test."""
-
-    def setUp(self):
-        self._engines = []
-        self._closers = []
-        self._sender = None
-
-    def tearDown(self):
-        for e in self._engines:
-            e.stop()
-        for c in self._closers:
-            c()
+    _sender = None
 
     def start_engine(self, wait=True, **kwargs):
         e = Engine(**kwargs)
-        self._engines.append(e)
+        self.addCleanup(e.stop)
         if wait:
             e.wait_started()
         return e
 
     def capture(self):
         c = Capture()
-        self._closers.append(c.close)
+        self.addCleanup(c.sock.close)
         return c
 
-    def peer(self, port=0):
-        """A UDP socket of a test peer, bound to 127.0.0.3."""
+    def peer(self, port=0, timeout=None, address=PEER_IP):
+        """A UDP socket of a test peer, bound to 127.0.0.3 unless told otherwise."""
         s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self._closers.append(s.close)
+        self.addCleanup(s.close)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind((PEER_IP, port))
+        s.bind((address, port))
+        s.settimeout(timeout)
         return s
 
     def send(self, packet, port, to=DEVICE_IP):
-        """Sends from one peer socket kept for the whole test."""
         if self._sender is None:
             self._sender = self.peer()
         self._sender.sendto(packet, (to, port))
 
     def assert_file(self, path, expected, timeout=10.0):
-        """Waits for path to hold exactly `expected`."""
         if not poll(lambda: read_file(path) == expected, timeout):
             self.assertEqual(read_file(path), expected, path)
 
     def assert_fatal(self, message, beside_start_up=False, **files):
-        """Start-up must end with status 1, the message and an empty panic
-        file, never reaching the main loop unless the failing thread runs
-        beside start-up."""
+        """Start-up must end with status 1, the message and an empty panic file, never reaching
+        the main loop unless the failing thread runs beside start-up."""
         eng = self.start_engine(wait=False, **files)
         self.assertEqual(eng.wait_exit(), 1, eng.stderr())
         self.assertIn(message, eng.stderr())

@@ -34,26 +34,21 @@ class ArtnetIn(h.EngineTestCase):
         expected[201:213] = bytes([0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 127, 0, 0, 2, 0, 5])
         self.assertEqual(reply[4], bytes(expected))
 
-    def test_frames_reach_the_input_stream_and_others_are_unmatched(self):
-        self.start_engine(config=ART_IN_1 + ART_OUT_2, rules="")
+    def test_frames_and_jumbo_slots_reach_their_streams_and_others_are_unmatched(self):
+        self.start_engine(config=ART_IN_1 + ART_OUT_2 + "SA003000000000000I\n", rules="")
         for packet in (f.art_dmx(1, [(3 * i) & 0xFF for i in range(512)]),
                        f.art_dmx(2, [1] * 512),    # an output: unmatched
                        f.art_dmx(0x0407, [1] * 512), f.art_dmx(0x0407, [2] * 512)):
             self.send(packet, 6454)
-        self.assert_file("/tmp/stats.dat", f.stats_lines((1, 1), (0, 0)))
+        # Jumbo frames have a socket and thread of their own.
+        self.send(f.jumbo(530, [f.art_dmx(3, [7] * 512), f.art_dmx(1, [8] * 512)]), 3332)
+        self.assert_file("/tmp/stats.dat", f.stats_lines((2, 2), (0, 0), (1, 1)))
         self.assert_file("/tmp/unmatched_stats.dat", "1,2\n1,1031\n")
-
-    def test_jumbo_slots_reach_their_streams(self):
-        self.start_engine(config=ART_IN_1 + "SA002000000000000I\n", rules="")
-        self.send(f.jumbo(530, [f.art_dmx(2, [7] * 512), f.art_dmx(1, [8] * 512),
-                                f.art_dmx(9, [1] * 512)]), 3332)
-        self.assert_file("/tmp/stats.dat", f.stats_lines((1, 1), (1, 1)))
-        self.assert_file("/tmp/unmatched_stats.dat", "1,9\n")
 
 
 class ArtnetOut(h.EngineTestCase):
-    def test_forced_pass_sends_every_output_and_a_forward_rule_routes(self):
-        self.start_engine(config=ART_IN_1 + ART_OUT_2 + ART_OUT_5_PEER, rules="F000 002\n")
+    def test_forced_pass_sends_every_output(self):
+        self.start_engine(config=ART_OUT_2 + ART_OUT_5_PEER, rules="")
         cap = self.capture()
         # Nothing has written the outputs: they leave, all zero, on the forced
         # pass that follows each unmatched-file dump, both in the same pass.
@@ -61,10 +56,6 @@ class ArtnetOut(h.EngineTestCase):
                              or f.artdmx_out(5, bytes(512))(p), count=2)
         self.assertEqual(sorted((p[0], p[2]) for p in frames),
                          [(h.DEVICE_IP, h.PEER_IP), (h.DEVICE_IP, h.BROADCAST_IP)])
-        frame = bytes((7 * i + 1) & 0xFF for i in range(512))
-        self.send(f.art_dmx(1, frame), 6454)
-        self.assertIsNotNone(cap.first(5.0, f.artdmx_out(5, frame)),
-                             "the frame never left on universe 5")
 
 
 if __name__ == "__main__":

@@ -27,9 +27,8 @@ class StartUp(h.EngineTestCase):
     def test_each_fatal_start_up(self):
         six = "".join(h.DEFAULT_SERIAL.splitlines(True)[:6])
         ports = "".join("P%03dO\n" % n for n in range(33))
-        # The preload without its folder serves no device, as on a board
-        # without the driver: each port open's way out runs here, on the
-        # binary.
+        # The preload without its folder serves no device, as on a board without
+        # the driver: each port open's way out runs here, on the binary.
         no_folder = {k: v for k, v in h.xuart_env("/tmp/none").items() if k != "XUART_SIM_DIR"}
         cases = [
             ("Missing serial.dat", dict(serial=None, config=VIRTUAL)),

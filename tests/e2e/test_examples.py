@@ -7,10 +7,9 @@ import subprocess
 
 import artnet_frames as f
 import engine_harness as h
+from test_ports import SIM, log_lines
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
-                      "run-example.sh")
-SIM = "/tmp/xuart"
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
 
 def universe_frame(universe, channels):
@@ -18,20 +17,17 @@ def universe_frame(universe, channels):
 
 
 def device_wrote(port, hex_start):
-    """Whether xuartN.log holds a write that starts with hex_start."""
-    text = h.read_file("%s/xuart%d.log" % (SIM, port)) or ""
-    return any(line.split(" ")[1:2] == ["write"] and line.split(" ")[2].startswith(hex_start)
-               for line in text.splitlines())
+    return any(line[0] == "write" and line[1].startswith(hex_start) for line in log_lines(port))
 
 
 class Examples(h.EngineTestCase):
     def run_example(self, name):
         env = {"CORVANTA_ENGINE": h.ENGINE, "CORVANTA_XUART_SIM": h.XUART_SIM or ""}
+        script = os.path.join(ROOT, "tools", "run-example.sh")
         eng = self.start_engine(serial=None, config=None, rules=None, env=env,
-                                command=[SCRIPT, "--no-build", name])
-        with open(os.path.join(os.path.dirname(SCRIPT), "..", "examples", name,
-                               "README.md")) as readme:
-            self.assertTrue(eng.stdout().startswith(readme.read()), eng.stdout())
+                                command=[script, "--no-build", name])
+        readme = h.read_file(os.path.join(ROOT, "examples", name, "README.md"))
+        self.assertTrue(eng.stdout().startswith(readme), eng.stdout())
         return eng
 
     def test_artnet_sends_the_generator_values_on_universe_1(self):
@@ -50,8 +46,7 @@ class Examples(h.EngineTestCase):
         self.assertTrue(h.poll(lambda: device_wrote(0, "00ff8040") and device_wrote(2, "ff8040")))
         self.assertIsNotNone(cap.first(5.0, universe_frame(1, [255, 128, 64])))
 
-        listener = self.peer(4000)
-        listener.settimeout(30)
+        listener = self.peer(4000, timeout=30)
         self.send(b"QSRD\x00\x01" + bytes(10), 3333, to="127.0.0.1")
         reply = listener.recv(2048)
         count = struct.unpack("<H", reply[12:14])[0]

@@ -1,11 +1,8 @@
-"""Bursts of ArtDmx on many universes forwarded to Art-Net out: every frame
-that leaves is one a sender sent, never a mix of two, and each burst's last
-frame leaves within two passes of the engine, not on the forced pass seconds
-later.
-
-Passes are counted with a probe universe: once probe 1, sent after a burst,
-has left, a pass has taken everything the burst sent; once probe 2 has left,
-a second pass has run. A final frame not out by then was lost."""
+"""Bursts of ArtDmx on many universes forwarded to Art-Net out: every frame that leaves is one a
+sender sent, never a mix of two, and each burst's last frame leaves within two passes, not on
+the forced pass seconds later. Passes are counted with a probe universe: once probe 1, sent
+after a burst, has left, a pass has taken all the burst sent; once probe 2 has left, a second
+pass has run. A final frame not out by then was lost."""
 
 import random
 import socket
@@ -28,22 +25,16 @@ SO_RCVBUFFORCE = 33  # Linux; the socket module does not name it
 def config_and_rules():
     # Outputs come first in the table: their sends run between the rule pass
     # and the end of the pass, where a late input frame must keep its flag.
-    lines = [PEER % (OUT_BASE + k) for k in range(UNIVERSES)] + [PEER % PROBE_OUT]
-    lines += [INPUT % (1 + k) for k in range(UNIVERSES)] + [INPUT % PROBE_IN]
-    first_input = UNIVERSES + 1
-    rules = ["F%03d %03d\n" % (first_input + k, k) for k in range(UNIVERSES)]
-    rules.append("F%03d %03d\n" % (first_input + UNIVERSES, UNIVERSES))
-    return "".join(lines), "".join(rules)
+    outputs = [OUT_BASE + k for k in range(UNIVERSES)] + [PROBE_OUT]
+    inputs = list(range(1, UNIVERSES + 1)) + [PROBE_IN]
+    config = "".join([PEER % u for u in outputs] + [INPUT % u for u in inputs])
+    return config, "".join("F%03d %03d\n" % (len(outputs) + k, k) for k in range(len(inputs)))
 
 
 def frame(universe, burst, k):
     """A frame of its own for every universe, burst and step."""
     seed = (universe * 7 + burst * FRAMES_PER_BURST + k) * 131
     return bytes([(seed + i * 3 + (seed >> 8)) & 0xFF for i in range(512)])
-
-
-def universe_and_data(payload):
-    return struct.unpack("<H", payload[14:16])[0], payload[18:530]
 
 
 class BurstsEndOnTheirLastFrame(h.EngineTestCase):
@@ -69,7 +60,7 @@ class BurstsEndOnTheirLastFrame(h.EngineTestCase):
             while True:
                 pkt = cap.first(max(0.0, deadline - time.monotonic()), f.artdmx_out())
                 self.assertIsNotNone(pkt, "probe %d never left" % probe)
-                universe, data = universe_and_data(pkt[4])
+                universe, data = struct.unpack("<H", pkt[4][14:16])[0], pkt[4][18:530]
                 if universe == PROBE_OUT:
                     if data == value:
                         return

@@ -1,10 +1,7 @@
-"""olad, a standard Art-Net node, sending to the real engine. A universe of
-three channels makes olad send a short ArtDmx (Length 4, 22 bytes).
-
-olad gets a network namespace of its own, joined to the engine's by a veth
-pair, so that the two Art-Net sockets on UDP 6454 never share a host. It
-refuses to run as root: it runs as nobody, with a private configuration
-folder written before it starts."""
+"""olad, a standard Art-Net node, sending a universe of three channels, as a short ArtDmx
+(Length 4, 22 bytes), to the real engine. olad gets a network namespace of its own, joined to
+the engine's by a veth pair, so that the two Art-Net sockets on UDP 6454 never share a host; it
+refuses root, so it runs as nobody, with a private configuration folder."""
 
 import os
 import re
@@ -43,9 +40,8 @@ def stop(process):
 class OladPeer(h.EngineTestCase):
     def setUp(self):
         super().setUp()
-        if shutil.which("olad") is None or shutil.which("ola_set_dmx") is None:
-            self.skipTest("olad is not installed (Debian package ola; tools/install-deps.sh "
-                          "installs it)")
+        if not (shutil.which("olad") and shutil.which("ola_set_dmx")):
+            self.skipTest("no olad (Debian package ola; tools/install-deps.sh installs it)")
 
     def in_olad_net(self, cmd, user=None):
         prefix = ["nsenter", "--net=/proc/%d/ns/net" % self.holder.pid]
