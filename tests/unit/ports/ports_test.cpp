@@ -25,9 +25,6 @@ using xuart_sim::ToHex;
 
 std::string Zeros(size_t bytes) { return std::string(2 * bytes, '0'); }
 
-// The default block: break 22, mark after break 2, inter-slot 3, continuous.
-const char kDefaultParams[] = "params 160002000300000001000000";
-
 class Ports : public ::testing::Test {
  protected:
   static int Pending(sem_t* semaphore) {
@@ -80,7 +77,6 @@ TEST_F(Ports, AnOutputWritesAZeroFrameAtStartUpThenOneFramePerSend) {
     const char* params;
     size_t bytes;  // of a write
   } rows[] = {
-      {kStreamPort, "002O\n", 2, kDefaultParams, 513},
       {kStreamPort, "006O044020000400513", 6, "params 32000a000000000001000000", 513},
       {kStreamLedrunnerPort, "003001002300\n", 3, "params 2c", kLedrunnerFrameSize},
   };
@@ -158,7 +154,8 @@ TEST_F(Ports, KLineSwitchesOnlyOutputPortsToOneShot) {
   LoadRulesText("K001005\n");
   EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "params 160002000200000001000000",
                                 "params 160002000200000000000000"}));
-  EXPECT_EQ(uart.Log(1), (Lines{"open rdonly", kDefaultParams}));
+  // The default block: break 22, mark after break 2, inter-slot 3, continuous.
+  EXPECT_EQ(uart.Log(1), (Lines{"open rdonly", "params 160002000300000001000000"}));
   EXPECT_EQ(uart.Log(3), (Lines{"open wronly", "params 04"}));
 }
 
