@@ -39,9 +39,8 @@ class Generators : public ::testing::Test {
     return path;
   }
   Stream* Add(const std::string& text) { return AddStream(kStreamGenerator, text); }
-  Stream* AddPlayer(const char* cueList = "000") {
-    return Add(std::string("001") + cueList + ShowFile("show.txt", kShow) + "\n");
-  }
+  // Its auto-start field is negative: it plays nothing until told.
+  Stream* AddPlayer() { return Add("001-01" + ShowFile("show.txt", kShow) + "\n"); }
   static DmxEngineLayer& List(int32_t id) { return *DmxEngine::GetInstance()->cuelistLayers.at(id); }
   // Built by the library's own writer, handed over as the socket would.
   void Send(const std::string& address, float value, Arg arg = kFloat) {
@@ -85,8 +84,8 @@ TEST_F(Generators, ShowPlayerFiles) {
 // a walk advances it once however many players there are; the other generator
 // types and kinds keep what they hold and count no write.
 TEST_F(Generators, ShowPlayersAloneTakeOneEngineFrameAWalk) {
-  Stream* first = AddPlayer("-01");
-  Stream* second = AddPlayer("-01");
+  Stream* first = AddPlayer();
+  Stream* second = AddPlayer();
   Stream* fixed = Add("000009\n");
   for (Stream* s : {fixed, Add("002\n"), Add("005\n"), AddStream(kStreamVirtual, "\n")}) {
     const uint32_t writes = s->writeCount;
@@ -96,11 +95,9 @@ TEST_F(Generators, ShowPlayersAloneTakeOneEngineFrameAWalk) {
   }
   first->CalculateFrame();
   EXPECT_EQ(first->data[0], 0);
-  {
-    LockedEngine engine(*DmxEngine::GetInstance());
-    EXPECT_EQ(engine.GetCuelistCount(), 2);  // the second load replaced the first
-    EXPECT_EQ(engine.GoCuelist(0, 0, kFullLevel), 1);
-  }
+  // The second load replaced the first.
+  EXPECT_EQ(LockedEngine(*DmxEngine::GetInstance()).GetCuelistCount(), 2);
+  Send("/vpro/cuelist/0/command/go", 1.0f);
   first->CalculateFrame();
   EXPECT_EQ(first->data[0], 10);  // list 0's first frame
   PlayShowFrame();
@@ -111,8 +108,8 @@ TEST_F(Generators, ShowPlayersAloneTakeOneEngineFrameAWalk) {
 TEST_F(Generators, OscArgumentsAndLimits) {
   Send("/vpro/gm", 10.0f);  // no show-playing stream: nothing to act on
   EXPECT_EQ(GrandMaster.load(), 255u);
-  AddPlayer("-01");
-  AddPlayer("-01");  // two show players share one engine
+  AddPlayer();
+  AddPlayer();  // two show players share one engine
   Stream* osc = Add("002\n");
   const std::string gm = "/vpro/gm", go = "/vpro/cuelist/1/command/go",
                     level = "/vpro/cuelist/1/level", ch = "/cvmk2/127";
@@ -156,6 +153,7 @@ TEST_F(Generators, OscArgumentsAndLimits) {
   EXPECT_EQ(List(1).state, kLayerPaused);  // one pause reaches the list once
 }
 
+// Datagrams written byte by byte: the library's writer makes only good ones.
 using Bytes = std::vector<char>;
 
 // A size field as it lies on the wire, high byte first.
