@@ -130,8 +130,9 @@ TEST_F(SimulatedDevice, CallsItCannotServeFailAndNoneReadsPastItsBlock) {
   EXPECT_EQ(Error(driver.Ioctl(fd, 0x5401, argument, sizeof(argument))), ENOTTY);
   EXPECT_EQ(Error(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr, 12)), EFAULT);
   // Only numbered device paths are served, and only up to 9999.
-  for (const char* path : {"/dev/xuart", "/dev/xuart1a", "/dev/xuart-1", "/dev/ttyS0", "dev/xuart1",
-                           "/tmp/dev/xuart1", "/dev/xuart10000", static_cast<const char*>(nullptr)}) {
+  for (const char* path :
+       {"/dev/xuart", "/dev/xuart1a", "/dev/xuart-1", "/dev/ttyS0", "dev/xuart1", "/tmp/dev/xuart1",
+        "/dev/xuart10000", static_cast<const char*>(nullptr)}) {
     EXPECT_EQ(Error(driver.Open(path, O_WRONLY)), ENOENT) << path;
   }
   EXPECT_GE(Open(9999, O_WRONLY), 0);
