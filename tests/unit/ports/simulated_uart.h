@@ -45,9 +45,12 @@ class SimulatedUart {
     return lines;
   }
 
-  // From now on a write stays on the line until ReleaseWrites.
-  void HoldWrites() { Hold(true); }
-  void ReleaseWrites() { Hold(false); }
+  // While held, a write stays on the line until released.
+  void Hold(bool hold) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hold_ = hold;
+    changed_.notify_all();
+  }
 
   // True once a writer is held. Bounded, so that a fault fails the test
   // instead of hanging it.
@@ -63,12 +66,6 @@ class SimulatedUart {
   }
 
  private:
-  void Hold(bool hold) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hold_ = hold;
-    changed_.notify_all();
-  }
-
   void Pace(uint64_t micros) {
     std::unique_lock<std::mutex> lock(mutex_);
     paced_ += micros;

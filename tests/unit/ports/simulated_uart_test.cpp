@@ -17,16 +17,6 @@ using Lines = std::vector<std::string>;
 using xuart_sim::Driver;
 using xuart_sim::ToHex;
 
-TEST(SimulatedUartFormat, OnlyNumberedDevicePathsAreServed) {
-  EXPECT_EQ(xuart_sim::DevicePort("/dev/xuart0"), 0);
-  EXPECT_EQ(xuart_sim::DevicePort("/dev/xuart9999"), 9999);
-  EXPECT_EQ(xuart_sim::DevicePort(nullptr), -1);
-  for (const char* path : {"/dev/xuart", "/dev/xuart1a", "/dev/xuart-1", "/dev/ttyS0", "dev/xuart1",
-                           "/tmp/dev/xuart1", "/dev/xuart10000"}) {
-    EXPECT_EQ(xuart_sim::DevicePort(path), -1) << path;
-  }
-}
-
 class SimulatedDevice : public ::testing::Test {
  protected:
   int Open(int port, int flags) {
@@ -46,7 +36,6 @@ class SimulatedDevice : public ::testing::Test {
 };
 
 TEST_F(SimulatedDevice, OutputLogsOpenParamsAndWritesPacedByTheParamsInForce) {
-  uart.AppendRx(3, "");  // left alone by an output
   std::ofstream(uart.PortFile(3, ".log")) << "stale line\n";
   int fd = Open(3, O_WRONLY);
   ASSERT_GE(fd, 0);
@@ -130,7 +119,7 @@ TEST_F(SimulatedDevice, LedPortTakesOneParamByteAndNoRdm) {
 }
 
 TEST_F(SimulatedDevice, CallsItCannotServeFailAndNoneReadsPastItsBlock) {
-  int fd = Open(2, O_WRONLY);
+  int fd = Open(0, O_WRONLY);
   ASSERT_GE(fd, 0);
   XuartRdmBlock block = {};
   block.requestLength = 9999;
@@ -140,13 +129,20 @@ TEST_F(SimulatedDevice, CallsItCannotServeFailAndNoneReadsPastItsBlock) {
   uint8_t argument[12] = {};
   EXPECT_EQ(Error(driver.Ioctl(fd, 0x5401, argument, sizeof(argument))), ENOTTY);
   EXPECT_EQ(Error(driver.Ioctl(fd, XUART_IOC_SET_PARAMS, nullptr, 12)), EFAULT);
-  EXPECT_EQ(Error(driver.Open("/dev/ttyS0", O_WRONLY)), ENOENT);
+  // Only numbered device paths are served, and only up to 9999.
+  for (const char* path :
+       {"/dev/xuart", "/dev/xuart1a", "/dev/xuart-1", "/dev/ttyS0", "dev/xuart1", "/tmp/dev/xuart1",
+        "/dev/xuart10000", static_cast<const char*>(nullptr)}) {
+    EXPECT_EQ(Error(driver.Open(path, O_WRONLY)), ENOENT) << path;
+  }
+  EXPECT_GE(Open(9999, O_WRONLY), 0);
+  EXPECT_EQ(uart.Log(9999), Lines{"open wronly"});
   EXPECT_EQ(driver.Close(fd), 0);
   EXPECT_FALSE(driver.Owns(fd));
   EXPECT_EQ(Error(driver.Write(fd, argument, 1)), EBADF);
   EXPECT_EQ(Error(driver.Close(fd)), EBADF);
   // Refused calls leave no line.
-  EXPECT_EQ(uart.Log(2), (Lines{"open wronly", "rdm " + ToHex(block.request, 258) + " -"}));
+  EXPECT_EQ(uart.Log(0), (Lines{"open wronly", "rdm " + ToHex(block.request, 258) + " -"}));
   // A device whose log cannot be made does not open.
   Driver nowhere(uart.PortFile(0, ".gone"), {}, xuart_sim::CountingDescriptors());
   EXPECT_EQ(Error(nowhere.Open("/dev/xuart0", O_WRONLY)), ENOENT);
