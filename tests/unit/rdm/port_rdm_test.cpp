@@ -136,9 +136,6 @@ TEST_F(RdmPort, InputAndUnopenedPortsMakeNoTransaction) {
   // A device call that fails is no transaction, whatever its result's low
   // byte says: no response is read.
   DmxPort unopened("");
-  RdmRequestBlock block;
-  unopened.InitEmptyRequest(&block);
-  EXPECT_EQ(unopened.RdmExchange(&block, response, &pdl), 0);
   EXPECT_EQ(unopened.RdmGet(kPar, kPidDeviceLabel, 0, nullptr, 0, &type, data, &pdl), 1);
   EXPECT_EQ(type, kRdmNoValidResponse);
   EXPECT_EQ(pdl, 0);
