@@ -216,6 +216,9 @@ TEST_F(RdmPort, DiscoveryNeverCopiesMoreThanItsCallerHolds) {
   EXPECT_EQ(count, 2);
   EXPECT_EQ(port.discoveredCount, 3);
   EXPECT_EQ(RdmUidValue(uids[2]), 0u);
+  // The list of the last search hides none of its devices from the next.
+  ASSERT_EQ(port.Discover(&count, uids, 2), 1);
+  EXPECT_EQ(port.discoveredCount, 3);
   // The port's own list refuses its 400th UID.
   port.discoveredCount = 398;
   EXPECT_TRUE(port.AddUid(kPar));

@@ -96,21 +96,23 @@ TEST_F(QspRdm, EachRequestIsAnsweredOnPort4000OfTheSender) {
 TEST_F(QspRdm, AnInputPortServesRequestsButNotTheAutomatedDiscovery) {
   AddStream(kStreamPort, "002I");
   AddStream(kStreamPort, "002O");
-  AddStream(kStreamPort, "009O");
+  AddStream(kStreamPort, "008O");
   Receive(HandleQspPacket, Qsrd(2, kQspRdmGet, 0x0082));
   Receive(HandleQspPacket, Qsrd(2, kQspRdmDiscovery));
   ASSERT_EQ(Captured().size(), 2u);
   EXPECT_EQ(Captured()[0].bytes, Qsrp(kQspRdmGet, kRdmNoValidResponse, {}));
   EXPECT_EQ(Captured()[1].bytes, Qsdr({}));
   EXPECT_TRUE(RdmTransactions(uart, 2).empty());
-  RdmUid buffers[8][4];
-  RdmUid* each[8];
-  for (int p = 0; p < 8; ++p) each[p] = buffers[p];
-  uint32_t counts[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+  // Room for port 8 too, which the discovery never reaches.
+  RdmUid buffers[9][4];
+  RdmUid* each[9];
+  for (int p = 0; p < 9; ++p) each[p] = buffers[p];
+  uint32_t counts[9] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
   DiscoverPort(counts, each, 4);
   EXPECT_EQ(counts[2], 2u);
   EXPECT_EQ(RdmUidValue(each[2][0]), 0x4A5B00000002u);
   EXPECT_EQ(counts[0], 7u);  // no such port: left alone
+  EXPECT_EQ(counts[8], 7u);
 }
 
 TEST_F(QspRdm, RequestsThatGetNoReply) {
@@ -152,6 +154,8 @@ TEST(QspRdmReplies, CarryNoMoreThanTheyHaveRoomFor) {
   EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), uids.size()), 200);
   values.resize(200);
   EXPECT_EQ(reply, Qsdr(values));
+  EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), 2), 2);
+  EXPECT_EQ(reply, Qsdr({values[0], values[1]}));
   reply.assign(kQspRdmReplySize, 0x55);
   BuildQspRdmReply(reply.data(), kQspRdmGet, kRdmAck, RdmUidFromValue(0x4A5B00000001u), 240,
                    Bytes(240, 0x31).data());
