@@ -97,12 +97,12 @@ TEST_F(QspRdm, AnInputPortServesRequestsButNotTheAutomatedDiscovery) {
   AddStream(kStreamPort, "002I");
   AddStream(kStreamPort, "002O");
   AddStream(kStreamPort, "008O");
+  // The output port would answer with the label and two UIDs.
   Receive(HandleQspPacket, Qsrd(2, kQspRdmGet, 0x0082));
   Receive(HandleQspPacket, Qsrd(2, kQspRdmDiscovery));
   ASSERT_EQ(Captured().size(), 2u);
   EXPECT_EQ(Captured()[0].bytes, Qsrp(kQspRdmGet, kRdmNoValidResponse, {}));
   EXPECT_EQ(Captured()[1].bytes, Qsdr({}));
-  EXPECT_TRUE(RdmTransactions(uart, 2).empty());
   // Room for port 8 too, which the discovery never reaches.
   RdmUid buffers[9][4];
   RdmUid* each[9];
