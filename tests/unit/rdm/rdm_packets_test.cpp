@@ -79,8 +79,8 @@ TEST(RdmFrames, ResponderRefusesMalformedRequests) {
 TEST(RdmResponses, OnlyWhatArrivedIsUsed) {
   // A GET response of DEVICE_LABEL "Par", in a buffer of the most a reply can be.
   const uint8_t par[] = {'P', 'a', 'r'};
-  std::vector<uint8_t> ack = LaidFrame(
-      {kOwn, kDevice, 1, kRdmAck, 0, 0, kRdmGetCommand + 1, kPidDeviceLabel, 3, par});
+  std::vector<uint8_t> ack =
+      LaidFrame({kOwn, kDevice, 1, kRdmAck, 0, 0, kRdmGetCommand + 1, kPidDeviceLabel, 3, par});
   ack.resize(kRdmMaxReplySize);
   struct Row {
     const char* why;
