@@ -136,9 +136,6 @@ TEST_F(RdmPort, InputAndUnopenedPortsMakeNoTransaction) {
   // A device call that fails is no transaction, whatever its result's low
   // byte says: no response is read.
   DmxPort unopened("");
-  RdmRequestBlock block;
-  unopened.InitEmptyRequest(&block);
-  EXPECT_EQ(unopened.RdmExchange(&block, response, &pdl), 0);
   EXPECT_EQ(unopened.RdmGet(kPar, kPidDeviceLabel, 0, nullptr, 0, &type, data, &pdl), 1);
   EXPECT_EQ(type, kRdmNoValidResponse);
   EXPECT_EQ(pdl, 0);
@@ -219,6 +216,9 @@ TEST_F(RdmPort, DiscoveryNeverCopiesMoreThanItsCallerHolds) {
   EXPECT_EQ(count, 2);
   EXPECT_EQ(port.discoveredCount, 3);
   EXPECT_EQ(RdmUidValue(uids[2]), 0u);
+  // The list of the last search hides none of its devices from the next.
+  ASSERT_EQ(port.Discover(&count, uids, 2), 1);
+  EXPECT_EQ(port.discoveredCount, 3);
   // The port's own list refuses its 400th UID.
   port.discoveredCount = 398;
   EXPECT_TRUE(port.AddUid(kPar));

@@ -25,12 +25,6 @@ class QspRdm : public ArtnetTest {
                    "responder 4a5b00000003 fault=short\n");
   }
 
-  static void AddPort(const char* text) { AddStream(kStreamPort, text); }
-
-  void Handle(const Bytes& p) {
-    HandleQspPacket(p.data(), p.size(), From("10.1.2.9", 5555), CaptureDatagram);
-  }
-
   SimulatedUart uart;
   NoRdmPause noPause;
 };
@@ -42,53 +36,42 @@ Bytes Qsrd(uint8_t port, uint8_t command, uint16_t pid = 0, Bytes data = {}, uin
   Bytes p = {'Q', 'S', 'R', 'D', port, command, 0x4A, 0x5B, 0, 0, 0, last,
              static_cast<uint8_t>(pid & 0xFF), static_cast<uint8_t>(pid >> 8), subDevice,
              static_cast<uint8_t>(data.size())};
-  for (uint8_t b : data) p.push_back(b);
+  p.insert(p.end(), data.begin(), data.end());
   return p;
 }
 
 // A whole "QSRP": magic, command, type, UID 4a5b0000000<last>, PDL, data.
 Bytes Qsrp(uint8_t command, uint8_t type, Bytes data, uint8_t last = 1) {
-  Bytes p(kQspRdmReplySize, 0);
-  const uint8_t head[] = {'Q', 'S', 'R', 'P', 0, command, type, 0x4A, 0x5B, 0, 0, 0, last,
-                          static_cast<uint8_t>(data.size())};
-  std::copy(head, head + sizeof(head), p.begin());
-  std::copy(data.begin(), data.end(), p.begin() + 14);
+  Bytes p = {'Q', 'S', 'R', 'P', 0, command, type, 0x4A, 0x5B, 0, 0, 0, last,
+             static_cast<uint8_t>(data.size())};
+  p.insert(p.end(), data.begin(), data.end());
+  p.resize(kQspRdmReplySize);
   return p;
 }
 
 // A whole "QSDR": magic, the discovery command, the count little-endian, the UIDs.
 Bytes Qsdr(const std::vector<uint64_t>& uids) {
-  Bytes p(kQspDiscoveryReplySize, 0);
-  const uint8_t head[] = {'Q', 'S', 'D', 'R', 0, 1, 0, 0, 0, 0, 0, 0,
-                          static_cast<uint8_t>(uids.size())};
-  std::copy(head, head + sizeof(head), p.begin());
-  for (size_t i = 0; i < uids.size(); ++i) {
-    RdmUid uid = RdmUidFromValue(uids[i]);
-    std::copy(uid.bytes, uid.bytes + 6, p.begin() + 14 + 6 * i);
+  Bytes p = {'Q', 'S', 'D', 'R', 0, 1, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(uids.size()), 0};
+  for (uint64_t value : uids) {
+    RdmUid uid = RdmUidFromValue(value);
+    p.insert(p.end(), uid.bytes, uid.bytes + 6);
   }
+  p.resize(kQspDiscoveryReplySize);
   return p;
 }
 
-TEST_F(QspRdm, DiscoveryIsAnsweredWithEveryUidFound) {
-  AddPort("002O");
-  Bytes request = Qsrd(2, kQspRdmDiscovery);
-  request[15] = 9;  // a discovery carries no data, whatever its PDL says
-  Handle(request);
-  ASSERT_EQ(Captured().size(), 1u);
-  const SentDatagram& d = Captured()[0];
-  EXPECT_EQ(ntohs(d.to.sin_port), kQspReplyPort);
-  EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr("10.1.2.9"));
-  EXPECT_EQ(d.bytes, Qsdr({0x4A5B00000002u, 0x4A5B00000001u}));
-}
-
-TEST_F(QspRdm, GetAndSetAreAnsweredWithTheResponse) {
-  AddPort("002O");
+TEST_F(QspRdm, EachRequestIsAnsweredOnPort4000OfTheSender) {
+  AddStream(kStreamPort, "002O");
+  Bytes discovery = Qsrd(2, kQspRdmDiscovery);
+  discovery[15] = 9;
   struct Row {
     const char* why;
     Bytes request;
     Bytes reply;
   };
   const Row rows[] = {
+      {"a discovery carries no data, whatever its PDL says", discovery,
+       Qsdr({0x4A5B00000002u, 0x4A5B00000001u})},
       {"GET DMX_START_ADDRESS: the PID arrives little-endian", Qsrd(2, kQspRdmGet, 0x00F0),
        Qsrp(kQspRdmGet, kRdmAck, {0, 17})},
       {"SET DMX_START_ADDRESS 513: the data reaches the device",
@@ -100,59 +83,63 @@ TEST_F(QspRdm, GetAndSetAreAnsweredWithTheResponse) {
   };
   for (const Row& r : rows) {
     Captured().clear();
-    Handle(r.request);
+    Receive(HandleQspPacket, r.request, "10.1.2.9");
     ASSERT_EQ(Captured().size(), 1u) << r.why;
+    EXPECT_EQ(ntohs(Captured()[0].to.sin_port), kQspReplyPort) << r.why;
+    EXPECT_EQ(Captured()[0].to.sin_addr.s_addr, inet_addr("10.1.2.9")) << r.why;
     EXPECT_EQ(Captured()[0].bytes, r.reply) << r.why;
   }
 }
 
-TEST_F(QspRdm, TheFirstPortOfTheNumberServesEvenAsAnInput) {
-  AddPort("002I");
-  AddPort("002O");
-  Handle(Qsrd(2, kQspRdmGet, 0x0082));
-  Handle(Qsrd(2, kQspRdmDiscovery));
+// A "QSRD" goes to the first port of its number, even an input, which
+// answers nothing; the automated discovery runs on output ports only.
+TEST_F(QspRdm, AnInputPortServesRequestsButNotTheAutomatedDiscovery) {
+  AddStream(kStreamPort, "002I");
+  AddStream(kStreamPort, "002O");
+  AddStream(kStreamPort, "008O");
+  // The output port would answer with the label and two UIDs.
+  Receive(HandleQspPacket, Qsrd(2, kQspRdmGet, 0x0082));
+  Receive(HandleQspPacket, Qsrd(2, kQspRdmDiscovery));
   ASSERT_EQ(Captured().size(), 2u);
   EXPECT_EQ(Captured()[0].bytes, Qsrp(kQspRdmGet, kRdmNoValidResponse, {}));
   EXPECT_EQ(Captured()[1].bytes, Qsdr({}));
-  EXPECT_TRUE(RdmTransactions(uart, 2).empty());
-}
-
-TEST_F(QspRdm, RequestsThatGetNoReply) {
-  AddPort("002O");
-  Bytes shortGet = Qsrd(2, kQspRdmGet, 0x0082, {1, 2});
-  shortGet.pop_back();
-  Bytes shortSet = Qsrd(2, kQspRdmSet, 0x00F0, {1, 2});
-  shortSet.pop_back();
-  Bytes fifteen = Qsrd(2, kQspRdmDiscovery);
-  fifteen.pop_back();
-  const struct {
-    const char* why;
-    Bytes request;
-  } rows[] = {
-      {"no PORT stream with the number", Qsrd(3, kQspRdmDiscovery)},
-      {"command 2", Qsrd(2, 2)},
-      {"command 0", Qsrd(2, 0)},
-      {"15 bytes", fifteen},
-      {"a GET one data byte short", shortGet},
-      {"a SET one data byte short", shortSet},
-  };
-  for (const auto& r : rows) Handle(r.request);
-  EXPECT_TRUE(Captured().empty());
-  EXPECT_TRUE(RdmTransactions(uart, 2).empty());
-}
-
-TEST_F(QspRdm, DiscoverPortFillsEveryOutputPortNumber) {
-  AddPort("002I");
-  AddPort("002O");
-  AddPort("009O");
-  std::vector<RdmUid> buffers(8 * 4);
-  RdmUid* each[8];
-  for (int p = 0; p < 8; ++p) each[p] = &buffers[4 * p];
-  uint32_t counts[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+  // Room for port 8 too, which the discovery never reaches.
+  RdmUid buffers[9][4];
+  RdmUid* each[9];
+  for (int p = 0; p < 9; ++p) each[p] = buffers[p];
+  uint32_t counts[9] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
   DiscoverPort(counts, each, 4);
   EXPECT_EQ(counts[2], 2u);
   EXPECT_EQ(RdmUidValue(each[2][0]), 0x4A5B00000002u);
   EXPECT_EQ(counts[0], 7u);  // no such port: left alone
+  EXPECT_EQ(counts[8], 7u);
+}
+
+TEST_F(QspRdm, RequestsThatGetNoReply) {
+  AddStream(kStreamPort, "002O");
+  auto cut = [](Bytes p) {
+    p.pop_back();
+    return p;
+  };
+  const struct {
+    const char* why;
+    Bytes request;
+    bool parsed;
+  } rows[] = {
+      {"no PORT stream with the number", Qsrd(3, kQspRdmDiscovery), true},
+      {"command 2", Qsrd(2, 2), true},
+      {"command 0", Qsrd(2, 0), true},
+      {"15 bytes", cut(Qsrd(2, kQspRdmDiscovery)), false},
+      {"a GET one data byte short", cut(Qsrd(2, kQspRdmGet, 0x0082, {1, 2})), false},
+      {"a SET one data byte short", cut(Qsrd(2, kQspRdmSet, 0x00F0, {1, 2})), false},
+  };
+  for (const auto& r : rows) {
+    QspRdmRequest parsed;
+    EXPECT_EQ(ParseQspRdmRequest(r.request.data(), r.request.size(), &parsed), r.parsed) << r.why;
+    Receive(HandleQspPacket, r.request);
+  }
+  EXPECT_TRUE(Captured().empty());
+  EXPECT_TRUE(RdmTransactions(uart, 2).empty());
 }
 
 // Limits no port reaches, over whatever the buffer held before.
@@ -167,6 +154,8 @@ TEST(QspRdmReplies, CarryNoMoreThanTheyHaveRoomFor) {
   EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), uids.size()), 200);
   values.resize(200);
   EXPECT_EQ(reply, Qsdr(values));
+  EXPECT_EQ(BuildQspDiscoveryReply(reply.data(), uids.data(), 2), 2);
+  EXPECT_EQ(reply, Qsdr({values[0], values[1]}));
   reply.assign(kQspRdmReplySize, 0x55);
   BuildQspRdmReply(reply.data(), kQspRdmGet, kRdmAck, RdmUidFromValue(0x4A5B00000001u), 240,
                    Bytes(240, 0x31).data());
