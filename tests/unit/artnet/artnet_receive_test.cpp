@@ -1,5 +1,6 @@
-// The Art-Net and jumbo receive paths, from a received datagram to stream
-// data, unmatched universes and replies on the wire.
+// Art-Net and jumbo input: the byte layouts taken from the wire, and the
+// receive paths from a datagram to stream data, unmatched universes and
+// replies on the wire.
 #include "protocols/artnet_receive.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,61 @@
 #include "protocols/jumbo_receive.h"
 
 namespace {
+
+TEST(ArtnetPackets, ArtDmxInputLengths) {
+  const struct {
+    size_t datagram;
+    uint16_t lengthField;
+    bool taken;
+    uint32_t dataLength;
+  } rows[] = {
+      {17, 512, false, 0},                           // shorter than the header
+      {19, 512, false, 0},                           // one channel
+      {20, 512, true, 2},                            // the shortest taken
+      {22, 4, true, 4},                              // a universe of three channels, padded to 4
+      {38, 0xFFFF, true, 20},                        // a Length beyond what arrived
+      {kArtDmxSize, 4, true, 4},                     // trailing bytes beyond the Length
+      {kArtDmxSize, 0, true, 0},                     // a Length of nothing writes nothing
+      {kArtnetReceiveBufferSize, 0xFFFF, true, 512},  // cut to a universe
+  };
+  for (const auto& r : rows) {
+    std::vector<uint8_t> p = ArtDmx(0x0102, r.datagram > 18 ? r.datagram - 18 : 0);
+    p[16] = static_cast<uint8_t>(r.lengthField >> 8);
+    p[17] = static_cast<uint8_t>(r.lengthField);
+    p.resize(r.datagram);
+    ArtDmxInput in = {};
+    ASSERT_EQ(ParseArtDmx(p.data(), p.size(), &in), r.taken) << r.datagram;
+    if (!r.taken) continue;
+    EXPECT_EQ(in.universe, 258) << r.datagram;
+    EXPECT_EQ(in.length, r.dataLength) << r.datagram;
+    EXPECT_EQ(in.data, p.data() + 18) << r.datagram;
+  }
+}
+
+TEST(ArtnetPackets, ArtTodRequestAddressesBoundedByWhatArrived) {
+  const struct {
+    size_t datagram;
+    uint8_t adCount;
+    bool taken;
+    uint32_t addresses;
+  } rows[] = {
+      {23, 0, false, 0},  // ends before AdCount
+      {26, 3, true, 2},   // three asked, two arrived
+      {30, 2, true, 2},   // surplus bytes are not addresses
+  };
+  for (const auto& r : rows) {
+    std::vector<uint8_t> p = ArtOp(0x80);
+    p.resize(r.datagram);
+    for (size_t i = 24; i < p.size(); ++i) p[i] = static_cast<uint8_t>(i);
+    if (p.size() >= 24) p[23] = r.adCount;
+    ArtTodRequestInput in = {};
+    ASSERT_EQ(ParseArtTodRequest(p.data(), p.size(), &in), r.taken) << r.datagram;
+    if (!r.taken) continue;
+    EXPECT_EQ(in.adCount, r.adCount) << r.datagram;
+    EXPECT_EQ(in.addressCount, r.addresses) << r.datagram;
+    EXPECT_EQ(in.addresses, p.data() + 24) << r.datagram;
+  }
+}
 
 using ArtnetReceive = ReceiverTest;
 
@@ -78,10 +134,8 @@ TEST_F(ArtnetReceive, FirstMatchingInputTakesTheDataAndDroppedDatagramsLeaveNoSt
 // names are checked on the real binary; here the second reply's port block
 // byte for byte, and no reply to spare.
 TEST_F(ArtnetReceive, ArtnetPortsGiveOneReplyPerFour) {
-  AddNetworkStreams({"V\n"});  // not Art-Net: no port
-  Receive(HandleArtnetPacket, ArtOp(0x20));
-  EXPECT_EQ(Captured().size(), 0u) << "no Art-Net stream, no reply";
-  AddNetworkStreams({"A001255255255255I\n", "A002255255255255O\n", "A003255255255255I\n",
+  AddNetworkStreams({"V\n",                 // not Art-Net: no port
+                     "A001255255255255I\n", "A002255255255255O\n", "A003255255255255I\n",
                      "E009255255255255O\n",  // QSP: no port
                      "A004255255255255O\n", "A005255255255255O\n"});
   Receive(HandleArtnetPacket, ArtOp(0x20, {0, 14, 0, 0}));

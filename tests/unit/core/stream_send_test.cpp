@@ -32,22 +32,17 @@ class StreamSend : public ReceiverTest {
   void TearDown() override { ArtnetRxSocket = SacnSendSocket = -1; }
 };
 
-std::vector<uint8_t> Cat(std::vector<uint8_t> head, const std::vector<uint8_t>& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
-}
-
 // The sACN packet of universe 300, priority 120, as its first send leaves.
 std::vector<uint8_t> SacnHead() {
   std::vector<uint8_t> h = {0x00, 0x10, 0x00, 0x00, 'A', 'S', 'C', '-', 'E', '1', '.', '1', '7',
                             0, 0, 0, 0x72, 0x6E, 0x00, 0x00, 0x00, 0x04};
   for (uint8_t i = 0; i < 16; ++i) h.push_back(static_cast<uint8_t>(0xC0 + i));  // the CID
-  h = Cat(h, {0x72, 0x58, 0x00, 0x00, 0x00, 0x02, 'C', 'V', 'M', 'k', '2', ' ', 'U', ':', '3',
-              '0', '0'});
+  h = Cat({h, {0x72, 0x58, 0x00, 0x00, 0x00, 0x02, 'C', 'V', 'M', 'k', '2', ' ', 'U', ':', '3',
+               '0', '0'}});
   h.resize(108, 0);  // the source name, NUL-padded to 64
   //               priority, reserved, sequence
-  return Cat(h, {120, 0, 0, 1, 0, 0x01, 0x2C, 0x72, 0x0B, 0x02, 0xA1, 0x00, 0x00, 0x00, 0x01,
-                 0x02, 0x01, 0x00});
+  return Cat({h, {120, 0, 0, 1, 0, 0x01, 0x2C, 0x72, 0x0B, 0x02, 0xA1, 0x00, 0x00, 0x00, 0x01,
+                  0x02, 0x01, 0x00}});
 }
 
 const char* const kSacnOut = "S300120000000000000" "00000000-0000-0000-0000-000000000000" " \n";
@@ -94,7 +89,7 @@ TEST_F(StreamSend, EachKindSendsItsDatagramWhenChangedOrForced) {
     }
     ASSERT_EQ(Captured().size(), 1u) << r.text;
     const SentDatagram& d = Captured()[0];
-    EXPECT_EQ(d.bytes, Cat(r.header, channels)) << r.text;
+    EXPECT_EQ(d.bytes, Cat({r.header, channels})) << r.text;
     EXPECT_EQ(d.fd, r.fd) << r.text;
     EXPECT_EQ(d.to.sin_addr.s_addr, inet_addr(r.to)) << r.text;
     EXPECT_EQ(ntohs(d.to.sin_port), r.port) << r.text;

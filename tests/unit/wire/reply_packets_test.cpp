@@ -9,6 +9,7 @@
 #include "protocols/artnet_packets.h"
 #include "protocols/kinet_packets.h"
 #include "protocols/qsp_packets.h"
+#include "receiver_test_support.h"
 
 namespace {
 
@@ -22,12 +23,6 @@ NodeIdentity Named(const char* name) {
 }
 
 std::vector<uint8_t> Text(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
-
-std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> all;
-  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
 
 TEST(ReplyPackets, QspPollReply) {
   const struct {
