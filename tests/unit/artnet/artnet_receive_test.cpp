@@ -52,6 +52,7 @@ TEST(ArtnetPackets, ArtTodRequestAddressesBoundedByWhatArrived) {
     uint32_t addresses;
   } rows[] = {
       {23, 0, false, 0},  // ends before AdCount
+      {24, 5, true, 0},   // AdCount and nothing after it
       {26, 3, true, 2},   // three asked, two arrived
       {30, 2, true, 2},   // surplus bytes are not addresses
   };

@@ -97,7 +97,6 @@ TEST_F(ReceiveBatchTest, QueuedDatagramsAreHandedOverInArrivalOrder) {
     wakes.push_back(ServeBatch(endpoint_, batch, CaptureDatagram));
   }
   EXPECT_LT(wakes.size(), std::size(rows)) << "one wake a datagram: nothing was batched";
-  EXPECT_GE(wakes.size(), 3u);
   for (uint32_t taken : wakes) EXPECT_LE(taken, kSlots);
   ASSERT_EQ(Captured().size(), std::size(rows));
   for (size_t i = 0; i < std::size(rows); ++i) {

@@ -63,6 +63,7 @@ TEST(SacnChecks, EachBadFieldShortPartialOrMiscountedPacket) {
   const Row rows[] = {
       {"whole packet", 0, {}, 638, SacnCheck::kOk, 512},
       {"one byte short of the header", 0, {}, 125, SacnCheck::kShort, 0},
+      {"the header alone", 0, {}, 126, SacnCheck::kOk, 0},
       {"count 513, 10 slots sent", 0, {}, 136, SacnCheck::kOk, 10},
       {"identifier padding", 14, {1}, 638, SacnCheck::kBadIdentifier, 0},
       {"universe sync vector", 43, {8}, 638, SacnCheck::kBadFramingVector, 0},
