@@ -5,12 +5,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <initializer_list>
-#include <string>
 #include <vector>
 
-#include "startup/config_file.h"
 #include "startup/device_identity.h"
 #include "dmx_types.h"
 #include "protocols/datagram_sender.h"
@@ -42,6 +39,12 @@ inline constexpr DatagramSender CaptureDatagram(kReplySocket, RecordDatagram);
 
 inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
   return std::vector<uint8_t>(p, p + n);
+}
+
+inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
 }
 
 // `head` followed by `n` bytes, byte i of them holding (i + seed) & 0xFF.

@@ -1,5 +1,6 @@
-// The Art-Net and jumbo receive paths, from a received datagram to stream
-// data, unmatched universes and replies on the wire.
+// Art-Net and jumbo input: the byte layouts taken from the wire, and the
+// receive paths from a datagram to stream data, unmatched universes and
+// replies on the wire.
 #include "protocols/artnet_receive.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,62 @@
 #include "protocols/jumbo_receive.h"
 
 namespace {
+
+TEST(ArtnetPackets, ArtDmxInputLengths) {
+  const struct {
+    size_t datagram;
+    uint16_t lengthField;
+    bool taken;
+    uint32_t dataLength;
+  } rows[] = {
+      {17, 512, false, 0},                           // shorter than the header
+      {19, 512, false, 0},                           // one channel
+      {20, 512, true, 2},                            // the shortest taken
+      {22, 4, true, 4},                              // a universe of three channels, padded to 4
+      {38, 0xFFFF, true, 20},                        // a Length beyond what arrived
+      {kArtDmxSize, 4, true, 4},                     // trailing bytes beyond the Length
+      {kArtDmxSize, 0, true, 0},                     // a Length of nothing writes nothing
+      {kArtnetReceiveBufferSize, 0xFFFF, true, 512},  // cut to a universe
+  };
+  for (const auto& r : rows) {
+    std::vector<uint8_t> p = ArtDmx(0x0102, r.datagram > 18 ? r.datagram - 18 : 0);
+    p[16] = static_cast<uint8_t>(r.lengthField >> 8);
+    p[17] = static_cast<uint8_t>(r.lengthField);
+    p.resize(r.datagram);
+    ArtDmxInput in = {};
+    ASSERT_EQ(ParseArtDmx(p.data(), p.size(), &in), r.taken) << r.datagram;
+    if (!r.taken) continue;
+    EXPECT_EQ(in.universe, 258) << r.datagram;
+    EXPECT_EQ(in.length, r.dataLength) << r.datagram;
+    EXPECT_EQ(in.data, p.data() + 18) << r.datagram;
+  }
+}
+
+TEST(ArtnetPackets, ArtTodRequestAddressesBoundedByWhatArrived) {
+  const struct {
+    size_t datagram;
+    uint8_t adCount;
+    bool taken;
+    uint32_t addresses;
+  } rows[] = {
+      {23, 0, false, 0},  // ends before AdCount
+      {24, 5, true, 0},   // AdCount and nothing after it
+      {26, 3, true, 2},   // three asked, two arrived
+      {30, 2, true, 2},   // surplus bytes are not addresses
+  };
+  for (const auto& r : rows) {
+    std::vector<uint8_t> p = ArtOp(0x80);
+    p.resize(r.datagram);
+    for (size_t i = 24; i < p.size(); ++i) p[i] = static_cast<uint8_t>(i);
+    if (p.size() >= 24) p[23] = r.adCount;
+    ArtTodRequestInput in = {};
+    ASSERT_EQ(ParseArtTodRequest(p.data(), p.size(), &in), r.taken) << r.datagram;
+    if (!r.taken) continue;
+    EXPECT_EQ(in.adCount, r.adCount) << r.datagram;
+    EXPECT_EQ(in.addressCount, r.addresses) << r.datagram;
+    EXPECT_EQ(in.addresses, p.data() + 24) << r.datagram;
+  }
+}
 
 using ArtnetReceive = ReceiverTest;
 
@@ -34,16 +91,21 @@ std::vector<uint8_t> With(std::vector<uint8_t> p, size_t at, uint8_t value) {
   return p;
 }
 
+// A TodRequest gets no ArtTodData, whatever it asks: no Art-Net port keeps
+// RDM UIDs.
 TEST_F(ArtnetReceive, FirstMatchingInputTakesTheDataAndDroppedDatagramsLeaveNoState) {
   const std::vector<uint8_t> good = ArtDmx(1, 100);
-  // 4 + 16 * 562 = 8996 bytes, just inside the 9000 a frame may take.
-  const std::vector<uint8_t> jumbo = Jumbo(16, 562);
+  // 4 + 2 * 4498: the most a frame may take.
+  const std::vector<uint8_t> jumbo = Jumbo(2, 4498);
   // Slots lie in order; the first one cut short by the datagram's end, and
   // every one after it, is left: the buffer beyond holds an earlier datagram.
   std::vector<uint8_t> cutJumbo = Jumbo(3, 530);
   const std::vector<uint8_t> second = ArtDmx(2, 512);
   std::copy(second.begin(), second.end(), cutJumbo.begin() + 4 + 2 * 530);
   cutJumbo.pop_back();
+  // Command 0 (the full table), AdCount 2, universes 1 and 2.
+  const std::vector<uint8_t> todRequest =
+      ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 2});
   ExpectReceived(
       {"A258010000000009O\n",  // output with the universe: not a match
        "A258255255255255I\n",  // first input of universe 258
@@ -56,23 +118,25 @@ TEST_F(ArtnetReceive, FirstMatchingInputTakesTheDataAndDroppedDatagramsLeaveNoSt
        {"not Art-Net", HandleArtnetPacket, With(good, 6, 'x')},
        {"our own packet", HandleArtnetPacket, good, -1, 0, 0, "10.1.2.3"},
        {"a PollReply", HandleArtnetPacket, ArtOp(0x21)},
+       {"TodRequest", HandleArtnetPacket, todRequest},
+       {"TodRequest for other than the full table", HandleArtnetPacket, With(todRequest, 22, 1)},
+       {"TodRequest claiming more than arrived", HandleArtnetPacket, With(todRequest, 23, 200)},
        {"jumbo", HandleJumboFrame, jumbo, 3, 512},
+       {"jumbo slots of 22 bytes: four channels", HandleJumboFrame, Jumbo(2, 22), 3, 4},
        {"jumbo slot cut short", HandleJumboFrame, cutJumbo, 3, 512},
        {"jumbo header without its size", HandleJumboFrame, Bytes(jumbo.data(), 12)},
        {"jumbo with the wrong magic", HandleJumboFrame, With(jumbo, 0, 'X')},
        {"jumbo of 9001 bytes", HandleJumboFrame, Jumbo(1, 8997)},
        {"jumbo slots too short for 2 channels", HandleJumboFrame, Jumbo(2, 19)},
-       {"ArtPoll slot: no reply from here", HandleJumboFrame, With(jumbo, 4 + 562 + 9, 0x20)}});
+       {"ArtPoll slot: no reply from here", HandleJumboFrame, With(jumbo, 4 + 4498 + 9, 0x20)}});
 }
 
 // Four ports a reply. The first reply's port block, counts, bind indexes and
 // names are checked on the real binary; here the second reply's port block
 // byte for byte, and no reply to spare.
 TEST_F(ArtnetReceive, ArtnetPortsGiveOneReplyPerFour) {
-  AddNetworkStreams({"V\n"});  // not Art-Net: no port
-  Receive(HandleArtnetPacket, ArtOp(0x20));
-  EXPECT_EQ(Captured().size(), 0u) << "no Art-Net stream, no reply";
-  AddNetworkStreams({"A001255255255255I\n", "A002255255255255O\n", "A003255255255255I\n",
+  AddNetworkStreams({"V\n",                 // not Art-Net: no port
+                     "A001255255255255I\n", "A002255255255255O\n", "A003255255255255I\n",
                      "E009255255255255O\n",  // QSP: no port
                      "A004255255255255O\n", "A005255255255255O\n"});
   Receive(HandleArtnetPacket, ArtOp(0x20, {0, 14, 0, 0}));
@@ -88,20 +152,6 @@ TEST_F(ArtnetReceive, ArtnetPortsGiveOneReplyPerFour) {
   Captured().clear();
   Receive(HandleArtnetPacket, ArtOp(0x20));
   EXPECT_EQ(Captured().size(), 2u) << "no third, empty reply";
-}
-
-// No Art-Net port keeps RDM UIDs, so a request for a configured universe
-// gets no ArtTodData, whatever it asks.
-TEST_F(ArtnetReceive, TodRequestIsNotAnswered) {
-  AddNetworkStreams({"A005255255255255I\n"});
-  std::vector<uint8_t> request = ArtOp(0x80, {0, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 5, 5});
-  for (uint8_t command : {0, 1}) {
-    request[22] = command;
-    Receive(HandleArtnetPacket, request, "10.0.0.44");
-  }
-  request[23] = 200;  // more addresses claimed than arrived
-  Receive(HandleArtnetPacket, request, "10.0.0.44");
-  EXPECT_TRUE(Captured().empty());
 }
 
 // Blocks of at most 200 UIDs, to the requester; an empty table still answers.
@@ -133,24 +183,10 @@ TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
       EXPECT_EQ(d.bytes, expected) << r.count << " block " << int{b};
     }
   }
-}
-
-// A peer with a universe of three channels sends them padded to four, with
-// Length 4, on the Art-Net port or in a jumbo slot of that size; the
-// channels beyond keep their values.
-TEST_F(ArtnetReceive, ShortArtDmxWritesItsChannelsOnly) {
-  const std::vector<uint8_t> shortFrame = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0, 14,
-                                           0,   0,   1,   0,   0,   4,   10,  20, 30,   0};
-  std::vector<uint8_t> jumbo = Jumbo(2, 22);
-  std::copy(shortFrame.begin(), shortFrame.end(), jumbo.begin() + 4 + 22);
-  for (DatagramHandler handle : {HandleArtnetPacket, HandleJumboFrame}) {
-    ClearStreamTable();
-    AddNetworkStreams({"A001255255255255I\n"});
-    Receive(HandleArtnetPacket, ArtDmx(1, 512, 100));
-    Receive(handle, handle == HandleJumboFrame ? jumbo : shortFrame);
-    EXPECT_EQ(Bytes(At(0).data, 6), (std::vector<uint8_t>{10, 20, 30, 0, 104, 105}));
-    EXPECT_EQ(At(0).changeCount, 2u);
-  }
+  // UIDs past a block's count stay out of its buffer, though they are at hand.
+  std::vector<uint8_t> out(kArtTodDataMaxSize, 0xEE);
+  BuildArtTodData(out.data(), 6, 450, 0, uids, 2);
+  EXPECT_EQ(out[kArtTodDataHeaderSize + 12], 0xEE);
 }
 
 }  // namespace

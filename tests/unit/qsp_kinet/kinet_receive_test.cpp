@@ -44,15 +44,9 @@ std::vector<uint8_t> PortOut(uint8_t port, uint16_t lengthField, size_t channels
   return Ramp(p, channels);
 }
 
-std::vector<uint8_t> Cut(std::vector<uint8_t> p, size_t n) {
-  p.resize(n);
-  return p;
-}
-
 using KinetReceive = ReceiverTest;
 
-// Both discovery replies are pinned byte for byte by the reply packet tests;
-// here the port records' bound and the output streams they leave out.
+// The port discovery reply whole: at most sixteen records, none for an output.
 TEST_F(KinetReceive, PortDiscoveryListsSixteenInputStreamsAtMost) {
   AddStream(kStreamNetwork, KinetLine(9, false));
   AddStream(kStreamVirtual, "\n");
@@ -82,11 +76,13 @@ TEST_F(KinetReceive, FirstMatchingInputTakesTheDataOthersAreDropped) {
        {"port-out carrying more than it announces", kinet, PortOut(1, 30, 200), 2, 30},
        {"a port without an input", kinet, DmxOut(7, 512)},
        {"our own", kinet, DmxOut(1, 512), -1, 0, 0, "10.1.2.3"},
-       {"header cut short", kinet, Cut(Header(kKinetDiscovery), 11)},
+       {"header cut short", kinet, Bytes(Header(kKinetDiscovery).data(), 11)},
        {"magic written big-endian", kinet, bigEndianMagic},
        {"a reply type", kinet, Header(kKinetDiscoveryReply)},
-       {"DMX-out of 19 bytes", kinet, Cut(DmxOut(1, 0), 19)},
-       {"port-out of 23 bytes", kinet, Cut(PortOut(1, 0, 0), 23)}});
+       {"DMX-out of 19 bytes", kinet, Bytes(DmxOut(1, 0).data(), 19)},
+       {"DMX-out of 20 bytes: no channels, still a write", kinet, DmxOut(1, 0), 2},
+       {"port-out of 23 bytes", kinet, Bytes(PortOut(1, 0, 0).data(), 23)},
+       {"port-out of 24 bytes: no channels, still a write", kinet, PortOut(1, 0, 0), 2}});
 }
 
 }  // namespace
