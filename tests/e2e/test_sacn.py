@@ -37,11 +37,12 @@ class Output(h.EngineTestCase):
         self.assertEqual(len(got), 2, "no sACN output seen")
         src, _, dst, dport, payload = got[0]
         self.assertEqual((src, dst, dport), (h.DEVICE_IP, "239.255.1.44", SACN_PORT))
-        # Every header byte is pinned by the stream datagram unit test; here
+        # Every header byte is pinned by the stream send unit test; here
         # what only the running engine decides: identity, sequence, data.
         self.assertEqual(payload[22:38], DEVICE_CID)
         self.assertEqual(payload[126:], bytes(512))  # nothing feeds it
-        self.assertEqual((got[1][4][111] - payload[111]) % 256, 1)
+        # A send lost on a loaded host still leaves a step every receiver takes.
+        self.assertIn((got[1][4][111] - payload[111]) % 256, range(1, 20))
         # And as an independent dissector reads them.
         tshark = shutil.which("tshark")
         if tshark is None:
