@@ -18,6 +18,7 @@
 #include "startup/device_identity.h"
 #include "dmx_generator.h"
 #include "ledrunner_port.h"
+#include "line_format.h"
 #include "streams/network_streams.h"
 #include "port.h"
 #include "ports/simulated_uart.h"
@@ -29,6 +30,8 @@
 #include "stream.h"
 
 namespace {
+
+using xuart_sim::ToHex;
 
 // A field's value as a meaning writes it: numbers in decimal.
 struct Text : std::string {
@@ -85,13 +88,6 @@ std::string Joined(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::string Hex(const uint8_t* bytes, size_t count) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (size_t i = 0; i < count; ++i) text += {kDigits[bytes[i] >> 4], kDigits[bytes[i] & 15]};
-  return text;
-}
-
 // The items of `c`, each as `text` writes it, separated by `separator`.
 template <class C, class F>
 std::string Listed(const C& c, F text, const char* separator = ",") {
@@ -112,7 +108,7 @@ Fields DescribeNetwork(const Stream& stream) {
   const bool broadcast = to.sin_addr.s_addr == BroadcastAddress.s_addr;
   return {{"kind", "network"}, {"protocol", kProtocols[s.protocol]},
           {"address", broadcast ? "broadcast" : inet_ntoa(to.sin_addr)},
-          {"cid", memcmp(s.acn.cidFilter, kAny, 16) == 0 ? "any" : Hex(s.acn.cidFilter, 16)},
+          {"cid", memcmp(s.acn.cidFilter, kAny, 16) == 0 ? "any" : ToHex(s.acn.cidFilter, 16)},
           {"input", stream.IsInput()}, {"port", ntohs(to.sin_port)}, {"kinetport", s.kinetPort},
           {"universe", s.protocol == kProtocolSacn ? s.acn.universe
                        : qsp                       ? s.qspUniverse
@@ -214,14 +210,11 @@ std::vector<Fields> DescribeSerial(const Block& block) {
   DeviceIdentityRecord id;
   const auto error = ParseSerialText(Joined(block.lines), &id);
   EXPECT_FALSE(error.has_value()) << (error ? error->reason : "");
-  const auto byte = [](int b) {
-    const uint8_t u = static_cast<uint8_t>(b);
-    return Hex(&u, 1);
-  };
+  const auto byte = [](uint8_t b) { return ToHex(&b, 1); };
   return {{{"serial", id.serialNumber}, {"ip", inet_ntoa(id.ipAddress)},
            {"mac", Listed(id.macAddress, byte, ":")},
            {"broadcast", inet_ntoa(id.broadcastAddress)}, {"name", id.deviceName},
-           {"cid", Hex(id.sacnCid, 16)}, {"board", id.boardType}}};
+           {"cid", ToHex(id.sacnCid, 16)}, {"board", id.boardType}}};
 }
 
 std::vector<Fields> DescribeShow(const Block& block) {
@@ -244,7 +237,7 @@ std::vector<Fields> DescribeXuartConf(const Block& block) {
     } else {
       const bool read = xuart_sim::ParseResponderLine(line, &r);
       described.push_back({{"conf", read ? "responder" : "unreadable"},
-                           {"uid", Hex(r.uid.bytes, 6)}, {"label", r.label},
+                           {"uid", ToHex(r.uid.bytes, 6)}, {"label", r.label},
                            {"fault", kFaults[static_cast<int>(r.fault)]},
                            {"address", r.startAddress}, {"footprint", r.footprint}});
     }
@@ -300,6 +293,19 @@ TEST(DocExamples, LinesTheReferenceTellsOfInWords) {
       {kStreamNetwork, "K260000000000001000000000000I\n", "kinetport=4"},  // its low 8 bits
       {kStreamNxb, "xO255255255255\n", "address=255.255.255.255"},      // no substitution
       {kStreamGenerator, "000300001\n", "values=44,1"},  // low 8 bits; a short line ends in 0s
+      // Port timing: defaults, clamps, and the inter-slot time the rest leaves.
+      {kStreamPort, "001I\n", "refresh=35 channels=513 interslot=3"},  // only the line end
+      {kStreamPort, "002i040008800080513", "input=0 interslot=2"},
+      {kStreamPort, "002O044008800080513", "interslot=1"},
+      {kStreamPort, "002O050008800080513", "interslot=0"},  // spare is -616
+      {kStreamPort, "002O010008800080024", "channels=24 interslot=255"},
+      {kStreamPort, "002O-10008800080513", "refresh=-10 interslot=0"},
+      {kStreamPort, "003O035004000040023", "break=22 mab=2 channels=513 interslot=3"},
+      {kStreamPort, "003O010999999990024", "break=1023 mab=1023 channels=24 interslot=255"},
+      {kStreamPort, "003O035-004-0040600", "break=1023 mab=1023 channels=513 interslot=0"},
+      {kStreamPort, "003O035010000160024", "break=25 mab=4 channels=24 interslot=82"},
+      {kStreamPort, "003O035008800080-01", "channels=513 interslot=3"},
+      {kStreamPort, "004O04", "refresh=4 break=22 mab=2 interslot=111"},  // the rest reads as 0
   };
   for (const auto& r : rows) {
     const ConfigRecord record{1, 0, r.kind, r.text};

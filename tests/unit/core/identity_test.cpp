@@ -33,18 +33,16 @@ TEST(Identity, FieldsAsTheFileGivesThem) {
 
 TEST(Identity, OddLinesParseTheirOwnWay) {
   DeviceIdentityRecord id;
+  const std::string head = "1\n1.2.3.4\n00:00:00:00:00:00\n1.2.3.255\n";
   // A dashed CID shifts the pairs, and "-4" is read with its sign.
-  ASSERT_EQ(ParseSerialText("1\n1.2.3.4\n00:00:00:00:00:00\n1.2.3.255\nx\n"
-                            "00112233-4455-6677-8899-aabbccddeeff\n1\n",
-                            &id),
+  ASSERT_EQ(ParseSerialText(head + "x\n00112233-4455-6677-8899-aabbccddeeff\n1\n", &id),
             std::nullopt);
   EXPECT_EQ(id.sacnCid[3], 0x33);
   EXPECT_EQ(id.sacnCid[4], 0xFC);
   // The name's last 21 characters become the CID line, and the CID the board
   // type line; nothing is missing.
-  ASSERT_EQ(ParseSerialText("1\n1.2.3.4\n00:00:00:00:00:00\n1.2.3.255\n" + std::string(100, 'n') +
-                                "\n00112233445566778899aabbccddeeff\n7\n",
-                            &id),
+  const std::string name(100, 'n');
+  ASSERT_EQ(ParseSerialText(head + name + "\n00112233445566778899aabbccddeeff\n7\n", &id),
             std::nullopt);
   EXPECT_EQ(std::string(id.deviceName), std::string(79, 'n'));
   EXPECT_EQ(std::string(id.cidString), std::string(21, 'n') + "\n");

@@ -102,7 +102,9 @@ TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrR
   EXPECT_EQ(uart.Log(1), log);
 }
 
-TEST_F(SimulatedDevice, LedPortTakesOneParamByteAndNoRdm) {
+// A conf that names the wrong kind of port: the device takes what the block
+// holds, over its own power-on block, and nothing past it.
+TEST_F(SimulatedDevice, WrongKindParamsBlocksAreTakenAsFarAsTheyGoAndAnLedPortHasNoRdm) {
   uart.WriteConf(4, "# a comment nobody knows\n  led \r\nresponder 1\n");
   int fd = Open(4, O_WRONLY);
   ASSERT_GE(fd, 0);
@@ -116,6 +118,12 @@ TEST_F(SimulatedDevice, LedPortTakesOneParamByteAndNoRdm) {
   EXPECT_EQ(uart.Log(4), (Lines{"open wronly",
                                 "warning params block of 12 bytes on an led port, which takes 1; 1 taken",
                                 "params 2c", "write " + std::string(2040, '1')}));
+  const int dmx = Open(9, O_WRONLY);
+  EXPECT_EQ(driver.Ioctl(dmx, XUART_IOC_SET_PARAMS, groupSize, 1), 0);
+  EXPECT_EQ(uart.Log(9),
+            (Lines{"open wronly",
+                   "warning params block of 1 bytes on a dmx port, which takes 12; 1 taken",
+                   "params 2c0002000000000001000000"}));
 }
 
 TEST_F(SimulatedDevice, CallsItCannotServeFailAndNoneReadsPastItsBlock) {

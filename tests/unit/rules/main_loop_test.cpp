@@ -2,18 +2,12 @@
 
 #include "rules/rules_fixture.h"
 
-namespace {
-
-class MainLoopTest : public RulesTest {
- protected:
-  void SetUp() override { AddStreams(3); }
-};
-
-}  // namespace
+using MainLoopTest = RulesTest;
 
 // Stats on pass 14 and every 13 after, the unmatched dump on pass 121, and
 // the pass after it forced.
 TEST_F(MainLoopTest, StatusFilesAndTheForcedPassFollowThePassCount) {
+  AddStreams(3);
   AddRule(kRuleForward, "000,001");
   S(0)->data[0] = 8;  // never flagged: only a forced pass carries it
   // Passes run before the checks, then the writes and what the forced pass carried.
@@ -28,6 +22,7 @@ TEST_F(MainLoopTest, StatusFilesAndTheForcedPassFollowThePassCount) {
 
 // A change elsewhere neither wakes Klock nor loses its flag.
 TEST_F(MainLoopTest, KlockWaitsForItsWatchedStream) {
+  AddStreams(3);
   AddRule(kRuleForward, "001,002");
   KlockStream = 0;
   Feed(S(1), {6});
@@ -40,6 +35,7 @@ TEST_F(MainLoopTest, KlockWaitsForItsWatchedStream) {
 // its timer, with the rules forced, every 40 * time-out + 1 passes; the first
 // run waits one pass more, as the timer starts at 0.
 TEST_F(MainLoopTest, KlockTimerRunsEvery40TimesTimeoutPlusOnePasses) {
+  AddStreams(3);
   AddRule(kRuleForward, "000,001");
   // Stream 2 is never written, 3 is just past the table.
   const struct { int watched, timeout; } rows[] = {{2, 3}, {3, 3}, {-7, 3}, {2, 0}};

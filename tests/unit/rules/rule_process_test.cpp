@@ -127,7 +127,7 @@ TEST_F(RulesTest, CompressorScalesByTheLevelChannel) {
   EXPECT_EQ(S(1)->writeCount, 1u);
 }
 
-TEST_F(RulesTest, LedrunnerBFillsOnePixelFrameFromTwoUniverses) {
+TEST_F(RulesTest, LedrunnerRulesFillThePixelFrame) {
   AddStreams(2);
   Stream* pixels = AddStream(kStreamLedrunnerPort);
   for (uint32_t i = 0; i < kDmxChannels; ++i) {
@@ -140,6 +140,8 @@ TEST_F(RulesTest, LedrunnerBFillsOnePixelFrameFromTwoUniverses) {
   RunRules(0);
   EXPECT_EQ(Bytes(pixels, 508, 4), (Frame{252, 253, 77, 254}));
   EXPECT_EQ(pixels->data[1019], static_cast<uint8_t>(255 - 509 % 256));
+  AddRule(kRuleLedrunnerA, "002000507\n")->Process(1);  // the last start that leaves a pixel
+  EXPECT_EQ(Bytes(pixels, 0, 4), (Frame{251, 252, 253, 3}));
 }
 
 // The load check covers only s1, s2 and d1; every other stream and channel

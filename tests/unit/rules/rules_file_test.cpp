@@ -22,8 +22,7 @@ std::optional<StartupError> Load(std::string_view text) {
 TEST_F(RulesTest, LoadChecksDisableButKeepTheRule) {
   AddStreams(4);
   const struct { const char* line; uint32_t kind; } cases[] = {
-      {"C001512002000010", kRuleDisabled},  // source start past the universe
-      {"C001000002512010", kRuleDisabled},  // destination start past it
+      {"C001000002512010", kRuleDisabled},  // destination start past the universe
       {"C001000002000513", kRuleDisabled},  // more than a universe
       {"C001511002511512", kRuleCopy},      // ranges overrun: clipped when run
       {"H001002003513", kRuleDisabled},
@@ -44,7 +43,6 @@ TEST_F(RulesTest, KlockLineSetsModeAndIsNoRule) {
       {"F000,001\nK002360\nF001,002\n", 2, 360, 2},
       {"K001400\n", 1, 3, 0},  // out of range: the default
       {"K001-05\n", 1, 0, 0},
-      {"K-01005\n", -1, 5, 0},  // Klock off, ports still one-shot
       {"K001001\nK002010\n", 2, 10, 0},  // the last one wins
   };
   for (const auto& c : cases) {
