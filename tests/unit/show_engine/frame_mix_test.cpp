@@ -20,6 +20,8 @@ TEST_F(FrameMix, LevelOffsetsInvertAndOverride) {
   EXPECT_EQ(layer->GetValue(0), 255);
   EXPECT_EQ(layer->GetValueAt(1, 0), 0);
   EXPECT_EQ(layer->GetOutputValueAt(0, 600), 0);
+  EXPECT_EQ(layer->HasChannelAt(0, 0), 1);
+  EXPECT_EQ(layer->HasChannelAt(1, 0), 0);
 
   DmxEngineLayer* other = ActiveLayer();
   other->SetChannelValue(2, 55, false);
@@ -56,6 +58,9 @@ TEST_F(FrameMix, CueAndListCallsRefuseBadIds) {
   EXPECT_EQ(engine.SetCuelistLevel(1, 100), 0);
   EXPECT_EQ(engine.GoCuelist(1, 0, 65535), 0);
   EXPECT_EQ(engine.PauseCuelist(1, 0), 0);
+  // Ids are positions: a list created beyond the count is not one.
+  engine.CreateCuelist(5, Cuelist{});
+  EXPECT_EQ(engine.GoCuelist(5, 0, 65535), 0);
 }
 
 }  // namespace
