@@ -17,19 +17,6 @@ class EngineTest : public ::testing::Test {
     engine.LoadShow("ENDP 1 " + cues + " " + cuelists + " " + tables);
   }
 
-  // Runs frames and returns the output of one channel after the last.
-  int Frames(int count, uint32_t channel) {
-    for (int i = 0; i < count; ++i) engine.CalculateFrame();
-    return engine.outputFrame[channel];
-  }
-
-  // Runs frames and returns the output of one channel after each.
-  std::vector<int> EachFrame(int count, uint32_t channel) {
-    std::vector<int> seen;
-    for (int i = 0; i < count; ++i) seen.push_back(Frames(1, channel));
-    return seen;
-  }
-
   // A hand-made layer on top of the stack, active, owned by the test.
   DmxEngineLayer* ActiveLayer() {
     owned.push_back(std::make_unique<DmxEngineLayer>(&engine));

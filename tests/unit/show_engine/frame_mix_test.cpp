@@ -6,24 +6,6 @@ namespace {
 
 using FrameMix = EngineTest;
 
-// The result is the larger of the additive sum and the highest HTP value.
-TEST_F(FrameMix, AdditiveLayersSumAgainstHtp) {
-  engine.channelTypes[0] = 2;
-  DmxEngineLayer* lower = ActiveLayer();
-  DmxEngineLayer* upper = ActiveLayer();
-  struct Row {
-    uint8_t additive1, value1, additive2, value2, expected;
-  };
-  const Row rows[] = {{1, 150, 1, 150, 255}, {1, 100, 0, 120, 120}, {1, 150, 0, 120, 150}};
-  for (const Row& r : rows) {
-    lower->additive = r.additive1;
-    lower->SetChannelValue(0, r.value1, false);
-    upper->additive = r.additive2;
-    upper->SetChannelValue(0, r.value2, false);
-    EXPECT_EQ(Frames(1, 0), r.expected) << int(r.value1) << "+" << int(r.value2);
-  }
-}
-
 TEST_F(FrameMix, LevelOffsetsInvertAndOverride) {
   DmxEngineLayer* layer = ActiveLayer();
   layer->SetChannelValue(0, 255, false);
@@ -38,6 +20,8 @@ TEST_F(FrameMix, LevelOffsetsInvertAndOverride) {
   EXPECT_EQ(layer->GetValue(0), 255);
   EXPECT_EQ(layer->GetValueAt(1, 0), 0);
   EXPECT_EQ(layer->GetOutputValueAt(0, 600), 0);
+  EXPECT_EQ(layer->HasChannelAt(0, 0), 1);
+  EXPECT_EQ(layer->HasChannelAt(1, 0), 0);
 
   DmxEngineLayer* other = ActiveLayer();
   other->SetChannelValue(2, 55, false);
@@ -74,6 +58,9 @@ TEST_F(FrameMix, CueAndListCallsRefuseBadIds) {
   EXPECT_EQ(engine.SetCuelistLevel(1, 100), 0);
   EXPECT_EQ(engine.GoCuelist(1, 0, 65535), 0);
   EXPECT_EQ(engine.PauseCuelist(1, 0), 0);
+  // Ids are positions: a list created beyond the count is not one.
+  engine.CreateCuelist(5, Cuelist{});
+  EXPECT_EQ(engine.GoCuelist(5, 0, 65535), 0);
 }
 
 }  // namespace

@@ -7,12 +7,11 @@
 // (the variable set for the run).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,92 +21,55 @@ namespace {
 
 using show_scripts::Script;
 
-std::vector<Script> Scripts() {
-  std::vector<Script> scripts = {show_scripts::LargeShowScript(120)};
-  for (Script& script : show_scripts::SmallScripts()) scripts.push_back(std::move(script));
-  return scripts;
-}
-
-uint64_t FrameHash(const uint8_t* frame) {
+std::string FrameHash(const uint8_t* frame) {
   uint64_t hash = 0xCBF29CE484222325ull;  // FNV-1a
   for (uint32_t i = 0; i < kEngineChannels; ++i) {
     hash = (hash ^ frame[i]) * 0x100000001B3ull;
   }
-  return hash;
-}
-
-std::string FrameText(const uint8_t* frame) {
-  std::string text;
-  char cell[4];
-  for (uint32_t i = 0; i < kEngineChannels; ++i) {
-    std::snprintf(cell, sizeof(cell), "%02x", frame[i]);
-    text += (i % 32 == 0 ? "\n  " : " ") + std::string(cell);
-  }
-  return text;
-}
-
-std::string GoldenPath() {
-  return std::string(CORVANTA_TEST_DATA) + "/show_engine/golden_frames.txt";
-}
-
-// "script <name> <frames>" then one hex hash a line.
-std::map<std::string, std::vector<uint64_t>> ReadGolden(std::istream& in) {
-  std::map<std::string, std::vector<uint64_t>> golden;
-  std::vector<uint64_t>* current = nullptr;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    if (line.rfind("script ", 0) == 0) {
-      std::istringstream words(line.substr(7));
-      std::string name;
-      words >> name;
-      current = &golden[name];
-    } else if (current) {
-      current->push_back(std::strtoull(line.c_str(), nullptr, 16));
-    }
-  }
-  return golden;
+  char hex[20];
+  std::snprintf(hex, sizeof(hex), "%016" PRIx64, hash);
+  return hex;
 }
 
 TEST(GoldenFrames, EveryFrameOfEveryScriptAsRecorded) {
-  const std::vector<Script> scripts = Scripts();
-  const char* record = std::getenv("CORVANTA_RECORD_GOLDEN");
-  std::ofstream out;
-  std::map<std::string, std::vector<uint64_t>> golden;
-  if (record) {
-    out.open(record);
-    out << "# Show frames as the engine computed them, one FNV-1a hash a frame.\n"
-           "# Written by golden_frames_test.cpp; see there before recording again.\n";
-  } else {
-    std::ifstream file(GoldenPath());
-    ASSERT_TRUE(file.is_open()) << GoldenPath();
-    golden = ReadGolden(file);
-    ASSERT_EQ(golden.size(), scripts.size()) << "a recorded script is no longer played";
-  }
+  std::vector<Script> scripts = {show_scripts::LargeShowScript(120)};
+  for (Script& script : show_scripts::SmallScripts()) scripts.push_back(std::move(script));
+  // The recording's lines as this build computes them: "script <name>
+  // <frames>", then one hash a frame; and which frame each line stands for.
+  std::vector<std::string> lines, where;
   for (const Script& script : scripts) {
-    const std::vector<uint64_t>& expected = golden[script.name];
-    if (record) {
-      out << "script " << script.name << " " << script.frames << "\n";
-    } else {
-      ASSERT_EQ(expected.size(), static_cast<size_t>(script.frames)) << script.name;
-    }
-    bool reported = false;
+    lines.push_back("script " + script.name + " " + std::to_string(script.frames));
+    where.push_back(script.name);
     show_scripts::Play(script, [&](int f, const uint8_t* frame) {
-      const uint64_t hash = FrameHash(frame);
-      if (record) {
-        char hex[20];
-        std::snprintf(hex, sizeof(hex), "%016" PRIx64, hash);
-        out << hex << "\n";
-      } else if (!reported && hash != expected[static_cast<size_t>(f)]) {
-        reported = true;  // the first difference says most; the rest follow from it
-        ADD_FAILURE() << script.name << ": frame " << f << " differs from the recording; it is"
-                      << FrameText(frame);
-      }
+      lines.push_back(FrameHash(frame));
+      where.push_back(script.name + ", frame " + std::to_string(f));
     });
   }
-  if (record) {
+
+  if (const char* record = std::getenv("CORVANTA_RECORD_GOLDEN")) {
+    std::ofstream out(record);
+    out << "# Show frames as the engine computed them, one FNV-1a hash a frame.\n"
+           "# Written by golden_frames_test.cpp; see there before recording again.\n";
+    for (const std::string& line : lines) out << line << "\n";
     ASSERT_TRUE(out.good()) << record;
     GTEST_SKIP() << "recorded into " << record;
+  }
+  const std::string path = std::string(CORVANTA_TEST_DATA) + "/show_engine/golden_frames.txt";
+  std::ifstream file(path);
+  ASSERT_TRUE(file.is_open()) << path;
+  std::vector<std::string> recorded;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line[0] != '#') recorded.push_back(line);
+  }
+  // The first difference says most; the rest follow from it.
+  const auto [computed, expected] =
+      std::mismatch(lines.begin(), lines.end(), recorded.begin(), recorded.end());
+  if (computed != lines.end()) {
+    ADD_FAILURE() << where[static_cast<size_t>(computed - lines.begin())] << " is " << *computed
+                  << ", recorded " << (expected == recorded.end() ? "nothing" : *expected);
+  } else {
+    EXPECT_TRUE(expected == recorded.end())
+        << "a recorded script is no longer played: " << *expected;
   }
 }
 

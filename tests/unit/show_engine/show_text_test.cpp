@@ -68,6 +68,8 @@ TEST(ShowText, MalformedTexts) {
       {"count beyond u32", "ENDP 1 Cues 4294967296", 0, 0, 0},
       {"channel beyond u16", "ENDP 1 Cues 1 Cue 0 0 Vals 1 65536 10 Oscs 0", 0, 0, 0},
       {"word where a number stands", "ENDP 1 Cues 1 Cue 0 0 Vals x", 0, 0, 0},
+      {"oscillator count not a number", "ENDP 1 Cues 1 Cue 0 0 Vals 0 Oscs x", 0, 0, 0},
+      {"oscillator cut short", "ENDP 1 Cues 1 Cue 0 0 Vals 0 Oscs 1 0 -1 0 1000", 0, 0, 0},
       {"cue list cut short", "ENDP 1 Cues 0 Cuelists 2 Cues 0 Cues 1 Cue 0 Vals 0", 0, 1, 0},
       {"table cut short", "ENDP 1 Cues 0 Cuelists 0 DefVals 100 1 2 3", 0, 0, 3},
       {"unknown keywords are positional", "X 1 Y 0 Z 0 W 2 9 9 V 0 U 0", 0, 0, 2, true},
