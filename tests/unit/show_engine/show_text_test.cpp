@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -81,6 +82,25 @@ TEST(ShowText, MalformedTexts) {
     EXPECT_EQ(show.cues.size(), c.cues) << c.why;
     EXPECT_EQ(show.cuelists.size(), c.cuelists) << c.why;
     EXPECT_EQ(show.DefVals.size(), c.defVals) << c.why;
+  }
+}
+
+// The reading test above is only as strict as a show's equality: the last
+// field of every record must take part in it.
+TEST(ShowText, ShowsDifferingInTheLastFieldOfAnyRecordAreUnequal) {
+  const Show example = Read(kExampleShow);
+  const auto entry = [](Show& s) -> CuelistEntry& { return s.cuelists[0].entries[0]; };
+  const std::function<void(Show&)> changes[] = {
+      [](Show& s) { s.cues[0].values[1].value = 1; },
+      [&](Show& s) { entry(s).cue.oscillators[0].width = 1; },
+      [&](Show& s) { entry(s).timings[0].extra = 1; },
+      [&](Show& s) { entry(s).halt = 0; },
+      [](Show& s) { s.ChSubtypes[3] = 1; },
+  };
+  for (const auto& change : changes) {
+    Show changed = example;
+    change(changed);
+    EXPECT_FALSE(changed == example) << &change - changes;
   }
 }
 
