@@ -2,7 +2,6 @@
 than one socket may join, one routed on through a Forward rule."""
 
 import shutil
-import socket
 import struct
 import subprocess
 
@@ -64,13 +63,8 @@ class Input(h.EngineTestCase):
     def feed_until(self, universe, packet, done, timeout=8.0):
         """Sends from a multicast source at the peer address until done() holds, as the receiver
         joins its groups only once the configuration is read; returns what done() gave."""
-        if self._sender is None:
-            self._sender = self.peer()
-            self._sender.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF,
-                                    socket.inet_aton(h.PEER_IP))
-
         def step():
-            self._sender.sendto(packet, (group(universe), SACN_PORT))
+            self.send(packet, SACN_PORT, to=group(universe))
             return done()
         return h.poll(step, timeout)
 

@@ -1,6 +1,6 @@
-"""The show player and OSC control on the real binary: a show file played
-into a generator stream, forwarded to an Art-Net output, steered by a real
-OSC client."""
+"""The show player and OSC control on the real binary: a show file played into a generator
+stream, forwarded to an Art-Net output, steered by a real OSC client; the OSC-driven generator
+stream is the show example's."""
 
 import socket
 import struct
@@ -17,27 +17,14 @@ SHOW = ("ENDP 1 Cues 0 Cuelists 1 Cues 1 Cue 0 Vals 3 0 200 1 100 2 50 Oscs 0 "
         "DefVals 0 ChTypes 3 2 0 0 ChSubtypes 0")
 
 CONFIG = ("C001000" + SHOW_PATH + "\n"     # 0: plays the show, list 0 auto-started
-          "SA001127000000003O\n"           # 1: Art-Net universe 1 to the peer
-          "C002255255255255\n"             # 2: OSC-driven
-          "SA002127000000003O\n")          # 3: Art-Net universe 2 to the peer
-RULES = "F000 001\nF002 003\n"
-
-
-def osc(path, value):
-    """One message with one float, from a real OSC client."""
-    subprocess.run(["oscsend", h.DEVICE_IP, "8000", path, "f", str(value)], check=True)
+          "SA001127000000003O\n")          # 1: Art-Net universe 1 to the peer
 
 
 class ShowAndOsc(h.EngineTestCase):
-    def wait_frame(self, cap, universe, data):
-        """Waits for a frame of `universe` whose channels start with `data`."""
-        self.assertIsNotNone(cap.first(5.0, f.artdmx_out(universe, data)),
-                             "no frame on universe %d starting %r" % (universe, list(data)))
-
     def test_show_frames_follow_the_show_and_osc_steers_them(self):
         h.write_file(SHOW_PATH, SHOW)
         cap = self.capture()
-        eng = self.start_engine(config=CONFIG, rules=RULES, env={"GLOG_v": "1"})
+        eng = self.start_engine(config=CONFIG, rules="F000 001\n", env={"GLOG_v": "1"})
 
         # The 2 s rise arrives frame by frame at the output, never falling.
         frames = [p[4][18:] for p in cap.packets(3.5, f.artdmx_out(1))]
@@ -46,9 +33,6 @@ class ShowAndOsc(h.EngineTestCase):
         self.assertGreater(len(set(rise)), 10, rise)
         self.assertEqual(frames[-1][:4], bytes([200, 100, 50, 0]))
         self.assertTrue(all(frame[0] == 200 for frame in frames))
-
-        osc("/cvmk2/5", 77.6)
-        self.wait_frame(cap, 2, bytes(5) + bytes([77]) + bytes(506))
 
         # No OSC at all; left to the library, an element size of -4 holds its bundle
         # reader on one element for ever, alone or inside a valid bundle, and a blob
@@ -59,8 +43,8 @@ class ShowAndOsc(h.EngineTestCase):
         blob = bytes.fromhex("2f63766d6b322f35000000002c626200ffff615000194900429b3333")
         for bad in (b"#bundle\x00garbage", negative, nested, blob):
             self.send(bad, 8000)
-        osc("/vpro/gm", 51.0)
-        self.wait_frame(cap, 1, [40, 100, 50])
+        subprocess.run(["oscsend", h.DEVICE_IP, "8000", "/vpro/gm", "f", "51"], check=True)
+        self.assertIsNotNone(cap.first(5.0, f.artdmx_out(1, [40, 100, 50])), "no grand master")
         self.assertGreaterEqual(eng.stderr().count("OSC Exeception"), 4)
 
     def test_missing_show_file_and_taken_osc_port_are_fatal(self):
