@@ -81,7 +81,6 @@ class ReceiverTest : public ::testing::Test {
   }
   static const Stream& At(uint32_t i) { return *StreamTable[i]; }
 };
-using ArtnetTest = ReceiverTest;
 
 // One datagram handed to a fresh table of network streams: the one stream it
 // feeds (-1: none), whose first `written` channels then hold Ramp({}, written)

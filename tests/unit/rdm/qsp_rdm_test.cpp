@@ -2,7 +2,6 @@
 // what of the request reaches it, and the "QSDR" and "QSRP" bytes that go
 // back to port 4000. What the devices answer is pinned in the responder
 // tests, the RDM frames on the line in the port and frame tests.
-#include <string>
 #include <vector>
 
 #include "protocols/qsp_packets.h"
@@ -15,10 +14,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class QspRdm : public ArtnetTest {
+class QspRdm : public ReceiverTest {
  protected:
   void SetUp() override {
-    ArtnetTest::SetUp();
+    ReceiverTest::SetUp();
     uart.WriteConf(2,
                    "responder 4a5b00000001 label=Par address=17\n"
                    "responder 4a5b00000002\n"
