@@ -24,9 +24,8 @@ std::vector<uint8_t> SacnData(int universe, uint8_t priority, const uint8_t* cid
                               uint8_t seed = 1) {
   std::vector<uint8_t> p(kSacnDataPacketSize);
   BuildSacnDataPacket(p.data(), cid, static_cast<uint32_t>(universe), priority);
-  const std::vector<uint8_t> channels = Ramp({}, 512, seed);
-  std::copy(channels.begin(), channels.end(), p.begin() + 126);
-  return p;
+  p.resize(126);  // the header; the channels follow it
+  return Ramp(p, 512, seed);
 }
 
 TEST(SacnCidText, OnlyAWholeCidFilters) {
