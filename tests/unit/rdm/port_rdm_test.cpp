@@ -202,8 +202,6 @@ TEST_F(RdmPort, AnEmptyLineCostsTwoUnMutesAndThreeProbesAHalf) {
             "cc0124ffffffffffff574b0102030401010000001000010c800000000000ffffffffffff0e30");
   EXPECT_EQ(t[5].request,
             "cc0124ffffffffffff574b0102030404010000001000010c0000000000007fffffffffff0d33");
-  for (const RdmTransaction& x : t) EXPECT_EQ(x.response, "-");
-  EXPECT_EQ(count, 0);
 }
 
 TEST_F(RdmPort, DiscoveryNeverCopiesMoreThanItsCallerHolds) {
