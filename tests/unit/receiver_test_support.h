@@ -33,9 +33,9 @@ inline ssize_t RecordDatagram(int fd, const struct sockaddr_in& to, const uint8_
   return static_cast<ssize_t>(length);
 }
 
-// The socket the handlers under test reply from; no real descriptor.
-constexpr int kReplySocket = 1001;
-inline constexpr DatagramSender CaptureDatagram(kReplySocket, RecordDatagram);
+// The reply sender the handlers are given: a capture, so that whatever they
+// send went through it, on the socket they were served from (no real one).
+inline constexpr DatagramSender CaptureDatagram(1001, RecordDatagram);
 
 inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
   return std::vector<uint8_t>(p, p + n);
@@ -81,7 +81,6 @@ class ReceiverTest : public ::testing::Test {
   }
   static const Stream& At(uint32_t i) { return *StreamTable[i]; }
 };
-using ArtnetTest = ReceiverTest;
 
 // One datagram handed to a fresh table of network streams: the one stream it
 // feeds (-1: none), whose first `written` channels then hold Ramp({}, written)

@@ -2,7 +2,6 @@
 // what of the request reaches it, and the "QSDR" and "QSRP" bytes that go
 // back to port 4000. What the devices answer is pinned in the responder
 // tests, the RDM frames on the line in the port and frame tests.
-#include <string>
 #include <vector>
 
 #include "protocols/qsp_packets.h"
@@ -15,10 +14,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class QspRdm : public ArtnetTest {
+class QspRdm : public ReceiverTest {
  protected:
   void SetUp() override {
-    ArtnetTest::SetUp();
+    ReceiverTest::SetUp();
     uart.WriteConf(2,
                    "responder 4a5b00000001 label=Par address=17\n"
                    "responder 4a5b00000002\n"
@@ -33,18 +32,17 @@ class QspRdm : public ArtnetTest {
 // sub-device, then the PDL and its data.
 Bytes Qsrd(uint8_t port, uint8_t command, uint16_t pid = 0, Bytes data = {}, uint8_t last = 1,
            uint8_t subDevice = 0) {
-  Bytes p = {'Q', 'S', 'R', 'D', port, command, 0x4A, 0x5B, 0, 0, 0, last,
-             static_cast<uint8_t>(pid & 0xFF), static_cast<uint8_t>(pid >> 8), subDevice,
-             static_cast<uint8_t>(data.size())};
-  p.insert(p.end(), data.begin(), data.end());
-  return p;
+  return Cat({{'Q', 'S', 'R', 'D', port, command, 0x4A, 0x5B, 0, 0, 0, last,
+               static_cast<uint8_t>(pid & 0xFF), static_cast<uint8_t>(pid >> 8), subDevice,
+               static_cast<uint8_t>(data.size())},
+              data});
 }
 
 // A whole "QSRP": magic, command, type, UID 4a5b0000000<last>, PDL, data.
 Bytes Qsrp(uint8_t command, uint8_t type, Bytes data, uint8_t last = 1) {
-  Bytes p = {'Q', 'S', 'R', 'P', 0, command, type, 0x4A, 0x5B, 0, 0, 0, last,
-             static_cast<uint8_t>(data.size())};
-  p.insert(p.end(), data.begin(), data.end());
+  Bytes p = Cat({{'Q', 'S', 'R', 'P', 0, command, type, 0x4A, 0x5B, 0, 0, 0, last,
+                  static_cast<uint8_t>(data.size())},
+                 data});
   p.resize(kQspRdmReplySize);
   return p;
 }

@@ -24,9 +24,8 @@ std::vector<uint8_t> SacnData(int universe, uint8_t priority, const uint8_t* cid
                               uint8_t seed = 1) {
   std::vector<uint8_t> p(kSacnDataPacketSize);
   BuildSacnDataPacket(p.data(), cid, static_cast<uint32_t>(universe), priority);
-  const std::vector<uint8_t> channels = Ramp({}, 512, seed);
-  std::copy(channels.begin(), channels.end(), p.begin() + 126);
-  return p;
+  p.resize(126);  // the header; the channels follow it
+  return Ramp(p, 512, seed);
 }
 
 TEST(SacnCidText, OnlyAWholeCidFilters) {
@@ -94,14 +93,13 @@ TEST(SacnChecks, EachBadFieldShortPartialOrMiscountedPacket) {
 using SacnInput = ReceiverTest;
 
 TEST_F(SacnInput, FirstInputThatTakesTheSourceGetsTheDataOthersAreUnmatched) {
+  const DatagramHandler sacn = HandleSacnDatagram;
   ExpectReceived({"S005100000000000000" ANY_CID " \n",  // an output of the universe: never fed
                   "S005000000000000000A1B2C3D4-0001-0203-0405-060708090A0B" "I\n",
                   "S005000000000000000" ANY_CID "I\n", "S005000000000000000" ANY_CID "I\n"},
-                 {{"passes over the filtered stream", HandleSacnDatagram, SacnData(5, 100, kSourceB),
-                   2, 512},
-                  {"the filter's source", HandleSacnDatagram, SacnData(5, 100, kSourceA), 1, 512},
-                  {"a universe without an input", HandleSacnDatagram, SacnData(6, 100, kSourceA),
-                   -1, 0, 1}});
+                 {{"passes over the filtered stream", sacn, SacnData(5, 100, kSourceB), 2, 512},
+                  {"the filter's source", sacn, SacnData(5, 100, kSourceA), 1, 512},
+                  {"a universe without an input", sacn, SacnData(6, 100, kSourceA), -1, 0, 1}});
   // Recorded with its source: one entry per universe and source.
   EXPECT_EQ(UnmatchedTable[0].protocol, kProtocolSacn);
   EXPECT_EQ(0, std::memcmp(UnmatchedTable[0].cid, kSourceA, 16));
