@@ -170,7 +170,7 @@ TEST_F(ArtnetReceive, TodDataSplitsIntoBlocksOf200) {
       const uint8_t n = r.uidCounts[b];
       //                    ProtVer, RdmVer, Port; spare, BindIndex, Net; CommandResponse, Address
       std::vector<uint8_t> expected = ArtOp(0x81, {1, 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 6,
-                                                   // UidTotal, high byte first; BlockCount; UidCount
+                                                   // UidTotal, big-endian; BlockCount; UidCount
                                                    static_cast<uint8_t>(r.count >> 8),
                                                    static_cast<uint8_t>(r.count), b, n});
       const uint8_t* first = uids[b * 200].bytes;

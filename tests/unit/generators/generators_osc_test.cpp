@@ -41,7 +41,7 @@ class Generators : public ::testing::Test {
   Stream* Add(const std::string& text) { return AddStream(kStreamGenerator, text); }
   // Its auto-start field is negative: it plays nothing until told.
   Stream* AddPlayer() { return Add("001-01" + ShowFile("show.txt", kShow) + "\n"); }
-  static DmxEngineLayer& List(int32_t id) { return *DmxEngine::GetInstance()->cuelistLayers.at(id); }
+  static auto& List(int32_t id) { return *DmxEngine::GetInstance()->cuelistLayers.at(id); }
   // Built by the library's own writer, handed over as the socket would.
   void Send(const std::string& address, float value, Arg arg = kFloat) {
     char buffer[512];
@@ -138,7 +138,7 @@ TEST_F(Generators, OscArgumentsAndLimits) {
     }
     osc->WriteAt(127, 0);
     Send(r.address, r.v, r.arg);
-    EXPECT_EQ(std::make_tuple(GrandMaster.load(), List(1).state, List(1).level, int(osc->data[127])),
+    EXPECT_EQ(std::make_tuple(GrandMaster.load(), List(1).state, List(1).level, +osc->data[127]),
               std::make_tuple(r.gm, r.state, r.level, r.channel))
         << r.address << " " << r.v << " " << r.arg;
   }
@@ -201,7 +201,8 @@ std::vector<Row> Rows() {
   std::vector<Row> messages = {
       // The datagram that ended the process: two blobs, the first one
       // 0xffff6150 bytes long.
-      {Msg("/cvmk2/5", ",bb", Cat({Size(0xffff6150), {0, 0x19, 0x49, 0, 0x42, (char)0x9b, 0x33, 0x33}})),
+      {Msg("/cvmk2/5", ",bb",
+           Cat({Size(0xffff6150), {0, 0x19, 0x49, 0, 0x42, (char)0x9b, 0x33, 0x33}})),
        "blob beyond the message"},
       {Msg("/x", ",b", Size(4)), "blob beyond the message"},
       {Msg("/x", ",b", Size(0x7FFFFFFF)), "blob beyond the message"},
@@ -213,7 +214,8 @@ std::vector<Row> Rows() {
       {Msg("/x", ",S", {'a', 'b', 0, 'd'}), "string argument not terminated"},
       {Msg("/x", ",s"), "string argument not terminated"},
       {Msg("/x", ",hhh", Bytes(16)), "argument beyond the message"},
-      {Msg("/x", ",ss", Cat({Str("abcdef"), {'x', 'y', 'z', 'w'}})), "string argument not terminated"},
+      {Msg("/x", ",ss", Cat({Str("abcdef"), {'x', 'y', 'z', 'w'}})),
+       "string argument not terminated"},
       {Bytes({'/', 'c', 'v', 'm'}), "address not terminated"},
       {Bytes({'/', 'a', 0, 'b'}), "address not terminated"},
       {Cat({Str("/x"), {',', 'f', 'f', 'f'}}), "type tags not terminated"},
@@ -222,7 +224,8 @@ std::vector<Row> Rows() {
   };
   for (char tag : std::string("ifcrmhtd")) {
     const size_t width = std::string("hdt").find(tag) == std::string::npos ? 4 : 8;
-    messages.push_back({Msg("/x", std::string(",") + tag, Bytes(width - 4)), "argument beyond the message"});
+    messages.push_back(
+        {Msg("/x", std::string(",") + tag, Bytes(width - 4)), "argument beyond the message"});
   }
   std::vector<Row> rows;
   for (const Row& m : messages) {
@@ -251,7 +254,8 @@ std::vector<Row> Rows() {
       {Bytes({'/', 'x', 0}), "message size not a multiple of 4"},
       // Taken: every argument type the library knows, each one fitting.
       {Msg("/x", ",TFNI[ifcrm]hdtsSbb",
-           Cat({Bytes(5 * 4 + 3 * 8), Str("abc"), Str(""), Size(5), {1, 2, 3, 4, 5, 0, 0, 0}, Size(0)})),
+           Cat({Bytes(5 * 4 + 3 * 8), Str("abc"), Str(""), Size(5), {1, 2, 3, 4, 5, 0, 0, 0},
+                Size(0)})),
        nullptr},
       {Msg("/x", ","), nullptr},
       {Str("/x"), nullptr},

@@ -94,7 +94,8 @@ TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrR
       if (step.change == kReplaceWith) std::filesystem::remove(rx);
       uart.AppendRx(1, step.text);
     }
-    EXPECT_EQ(Read(fd, &got, step.capacity), static_cast<ssize_t>(step.frame.size())) << "step " << i;
+    EXPECT_EQ(Read(fd, &got, step.capacity), static_cast<ssize_t>(step.frame.size()))
+        << "step " << i;
     EXPECT_EQ(got, step.frame) << "step " << i;
     if (!got.empty()) log.push_back("read " + ToHex(got.data(), got.size()));
   }
@@ -116,7 +117,8 @@ TEST_F(SimulatedDevice, WrongKindParamsBlocksAreTakenAsFarAsTheyGoAndAnLedPortHa
   XuartRdmBlock block = {};
   EXPECT_EQ(Error(driver.Ioctl(fd, XUART_IOC_RDM, &block, sizeof(block))), ENOTTY);
   EXPECT_EQ(uart.Log(4), (Lines{"open wronly",
-                                "warning params block of 12 bytes on an led port, which takes 1; 1 taken",
+                                "warning params block of 12 bytes on an led port, which takes 1; "
+                                "1 taken",
                                 "params 2c", "write " + std::string(2040, '1')}));
   const int dmx = Open(9, O_WRONLY);
   EXPECT_EQ(driver.Ioctl(dmx, XUART_IOC_SET_PARAMS, groupSize, 1), 0);

@@ -373,7 +373,8 @@ inline std::vector<Script> ReadScripts(const std::string& path) {
     if (word == "expect" && !scripts.empty()) {
       uint32_t channel = 0;
       words >> channel;
-      for (int value; words >> value;) scripts.back().expects.push_back({c.frame, channel++, value});
+      for (int value; words >> value;)
+        scripts.back().expects.push_back({c.frame, channel++, value});
       continue;
     }
     words >> c.id >> c.a >> c.b;
