@@ -1,6 +1,8 @@
 """Start-up, the two ways out, and the status files, on the real binary."""
 
+import contextlib
 import os
+import subprocess
 
 import engine_harness as h
 
@@ -48,6 +50,40 @@ class StartUp(h.EngineTestCase):
         for message, files in cases:
             with self.subTest(message):
                 self.assert_fatal(message, **files)
+
+    def test_status_file_paths(self):
+        """A link at a status file's path is followed and stays; a path that cannot take a new
+        file ends the engine as a file that cannot be opened does."""
+        files = (("stats.dat", "Can't open Stats Log", "0,0,0,0 Kb\n"),
+                 ("unmatched_stats.dat", "Can't open Unmatched Stats Log", ""))
+        # What stands at /tmp/NAME before the engine starts, and the file that must then get the
+        # contents (None: the engine must end).
+        cases = (
+            ("a folder", "mkdir /tmp/NAME", None),
+            ("a link into a missing folder", "ln -s /tmp/gone/NAME /tmp/NAME", None),
+            ("a link to a file in another folder",
+             "mkdir /tmp/front && echo old >/tmp/front/NAME && ln -s /tmp/front/NAME /tmp/NAME",
+             "/tmp/front/NAME"),
+            ("nothing", "true", "/tmp/NAME"),
+        )
+        for name, message, contents in files:
+            for what, prepare, lands_in in cases:
+                # Each row's engine is gone before the next one binds the same ports.
+                with self.subTest(name + ": " + what), contextlib.ExitStack() as rows:
+                    rows.callback(self.doCleanups)
+                    subprocess.run("rm -rf /tmp/front /tmp/stats.dat /tmp/unmatched_stats.dat",
+                                   shell=True, check=True)
+                    run = dict(config=VIRTUAL, command=[
+                        "sh", "-c", prepare.replace("NAME", name) + ' && exec "$0"', h.ENGINE])
+                    if lands_in is None:
+                        self.assert_fatal(message, beside_start_up=True, **run)
+                        continue
+                    eng = self.start_engine(**run)
+                    target = lands_in.replace("NAME", name)
+                    self.assert_file(target, contents)
+                    self.assertEqual(os.path.islink("/tmp/" + name), target != "/tmp/" + name)
+                    self.assertNotIn(name + ".new", os.listdir(os.path.dirname(target)))
+                    self.assertEqual(eng.interrupt(), 0)
 
     def test_full_table_and_full_port_list_are_accepted(self):
         ports = "".join("P%03dO\n" % n for n in range(32))

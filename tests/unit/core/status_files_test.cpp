@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -102,29 +103,103 @@ std::string Version(char digit) {
 const std::string kVersions[2] = {Version('1'), Version('2')};
 int Rewrites = 0;
 
+// The front end reads through the path, which may be a link to where it
+// keeps its files.
 TEST(StatusFiles, APollingReaderSeesTheOldOrTheNewFileWhole) {
-  TempFolder folder;
-  const std::string path = folder.Path("stats.dat");
-  auto rewrite = [&path] {
-    RewriteStatusFile(path.c_str(), "cannot write", [](FILE* out) {
-      std::fputs(kVersions[Rewrites++ % 2].c_str(), out);
+  for (bool throughLink : {false, true}) {
+    SCOPED_TRACE(throughLink ? "through a link" : "plain file");
+    TempFolder folder;
+    const std::string path = folder.Path("stats.dat");
+    const std::string file = throughLink ? folder.Path("stats-target.dat") : path;
+    if (throughLink) std::filesystem::create_symlink(file, path);
+    auto rewrite = [&path] {
+      RewriteStatusFile(path.c_str(), "cannot write", [](FILE* out) {
+        std::fputs(kVersions[Rewrites++ % 2].c_str(), out);
+      });
+    };
+    rewrite();
+    std::atomic<bool> done{false};
+    std::atomic<bool> cut{false};
+    std::string seen;
+    std::thread reader([&] {
+      while (!done.load() && !cut.load()) {
+        seen.assign(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {});
+        if (seen != kVersions[0] && seen != kVersions[1]) cut = true;
+      }
     });
+    for (int i = 0; i < 2000 && !cut.load(); ++i) rewrite();
+    done = true;
+    reader.join();
+    EXPECT_FALSE(cut.load()) << "a read of " << seen.size() << " bytes";
+    EXPECT_FALSE(std::filesystem::exists(file + ".new")) << "left behind";
+    EXPECT_EQ(std::filesystem::is_symlink(path), throughLink);
+  }
+}
+
+// What stands at the path decides where the new contents land, or that none
+// can: the engine then ends as when the file cannot be opened.
+TEST(StatusFiles, TheRewriteFollowsLinksAndRefusesPathsNoFileCanReplace) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* what;
+    void (*prepare)(const fs::path& dir);
+    const char* landsIn;  // the file that gets the contents; null: refused
   };
-  rewrite();
-  std::atomic<bool> done{false};
-  std::atomic<bool> cut{false};
-  std::string seen;
-  std::thread reader([&] {
-    while (!done.load() && !cut.load()) {
-      seen.assign(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {});
-      if (seen != kVersions[0] && seen != kVersions[1]) cut = true;
+  const Case cases[] = {
+      {"nothing there", [](const fs::path&) {}, "status.dat"},
+      {"an old file",
+       [](const fs::path& d) { std::ofstream(d / "status.dat") << "old\n"; }, "status.dat"},
+      {"a link to a file in another folder",
+       [](const fs::path& d) {
+         fs::create_directory(d / "front");
+         std::ofstream(d / "front/status.dat") << "old\n";
+         fs::create_symlink(d / "front/status.dat", d / "status.dat");
+       },
+       "front/status.dat"},
+      // Each relative link counts from its own folder, whatever the current one.
+      {"relative links in a chain, the last naming no file yet",
+       [](const fs::path& d) {
+         fs::create_directory(d / "front");
+         fs::create_symlink("front/a.dat", d / "status.dat");
+         fs::create_symlink("b.dat", d / "front/a.dat");
+       },
+       "front/b.dat"},
+      {"a folder",
+       [](const fs::path& d) { fs::create_directory(d / "status.dat"); }, nullptr},
+      {"a link into a missing folder",
+       [](const fs::path& d) { fs::create_symlink(d / "gone/status.dat", d / "status.dat"); },
+       nullptr},
+      {"a link to a folder",
+       [](const fs::path& d) {
+         fs::create_directory(d / "front");
+         fs::create_symlink(d / "front", d / "status.dat");
+       },
+       nullptr},
+      {"links that go round",
+       [](const fs::path& d) {
+         fs::create_symlink("other.dat", d / "status.dat");
+         fs::create_symlink("status.dat", d / "other.dat");
+       },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    const fs::path dir = folder.path();
+    c.prepare(dir);
+    const bool wasLink = fs::is_symlink(dir / "status.dat");
+    bool replaced = TryRewriteStatusFile((dir / "status.dat").c_str(),
+                                         [](FILE* out) { std::fputs("0,1,2,3 Kb\n", out); });
+    EXPECT_EQ(replaced, c.landsIn != nullptr);
+    if (c.landsIn != nullptr) {
+      std::ifstream in(dir / c.landsIn);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "0,1,2,3 Kb\n");
     }
-  });
-  for (int i = 0; i < 2000 && !cut.load(); ++i) rewrite();
-  done = true;
-  reader.join();
-  EXPECT_FALSE(cut.load()) << "a read of " << seen.size() << " bytes";
-  EXPECT_FALSE(std::filesystem::exists(path + ".new")) << "left behind";
+    EXPECT_EQ(fs::is_symlink(dir / "status.dat"), wasLink);
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+      EXPECT_NE(entry.path().extension(), ".new") << entry.path() << " left behind";
+    }
+  }
 }
 
 }  // namespace
