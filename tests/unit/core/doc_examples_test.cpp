@@ -382,6 +382,21 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
   for (const auto& [tag, parser] : kParsers) EXPECT_GT(examples[tag], 0) << tag;
 }
 
+// The show the reference describes frame by frame is the one the show
+// example plays, which the playback tests hold to that description.
+TEST(DocExamples, TheReferenceShowIsTheShowExample) {
+  std::ifstream file(std::string(CORVANTA_EXAMPLES) + "/show/show.txt");
+  std::ostringstream example;
+  example << file.rdbuf();
+  size_t shows = 0;
+  for (const Block& b : ReadBlocks()) {
+    if (b.tag != "show") continue;
+    ++shows;
+    EXPECT_EQ(Joined(b.lines), example.str()) << "docs/files.md:" << b.line;
+  }
+  EXPECT_EQ(shows, 1u);
+}
+
 // What an example writes in a field: I or O for a direction, a CID with its
 // dashes, anything where nothing is read, else a number as wide as its field.
 bool FitsField(const Column& c, const std::string& text) {
