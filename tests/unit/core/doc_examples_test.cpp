@@ -5,9 +5,11 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -62,6 +64,102 @@ std::vector<Block> ReadBlocks() {
     }
   }
   return blocks;
+}
+
+// A run of columns a table gives a field, counted from 1; `last` 0 runs to
+// the end of the line.
+struct Column {
+  size_t first = 0;
+  size_t last = 0;
+  std::string field;
+};
+
+// The column table of one line kind: the letters that start its lines and
+// its fields in order.
+struct ColumnTable {
+  std::string file;  // config.dat or rules.dat
+  std::vector<std::string> letters;
+  std::vector<Column> columns;
+  int line = 0;  // of the table's first row in the document
+};
+
+std::vector<std::string> Cells(const std::string& row) {
+  std::vector<std::string> cells;
+  std::istringstream in(row.substr(1));
+  for (std::string cell; std::getline(in, cell, '|');) {
+    const size_t begin = cell.find_first_not_of(' ');
+    const size_t end = cell.find_last_not_of(' ');
+    cells.push_back(begin == std::string::npos ? "" : cell.substr(begin, end - begin + 1));
+  }
+  return cells;
+}
+
+std::vector<std::string> Backticked(const std::string& text) {
+  std::vector<std::string> words;
+  static const std::regex kWord("`([^`]+)`");
+  for (std::sregex_iterator m(text.begin(), text.end(), kWord), end; m != end; ++m) {
+    words.push_back((*m)[1]);
+  }
+  return words;
+}
+
+// "3-5", "18" or "8-end".
+Column ColumnsOf(const std::string& text, std::string field) {
+  Column c{std::stoul(text), 0, std::move(field)};
+  const size_t dash = text.find('-');
+  if (dash == std::string::npos) {
+    c.last = c.first;
+  } else if (text.substr(dash + 1) != "end") {
+    c.last = std::stoul(text.substr(dash + 1));
+  }
+  return c;
+}
+
+// The stream tables ("| columns | width | field |") give a row per field;
+// the rules table a row per rule, its fields listed as "s1 2-4, d1 6-8".
+std::vector<ColumnTable> ReadColumnTables() {
+  std::ifstream doc(CORVANTA_FILES_DOC);
+  std::vector<ColumnTable> tables;
+  enum { kNone, kStreamTable, kRulesTable } in = kNone;
+  std::string line;
+  for (int number = 1; std::getline(doc, line); ++number) {
+    if (line.rfind('|', 0) != 0) {
+      in = kNone;
+      continue;
+    }
+    const std::vector<std::string> cells = Cells(line);
+    if (cells.size() >= 3 && cells[0] == "columns" && cells[1] == "width") {
+      in = kStreamTable;
+      tables.push_back({"config.dat", {}, {}, number});
+    } else if (cells.size() >= 3 && cells[0] == "line" && cells[2] == "columns") {
+      in = kRulesTable;
+    } else if (in == kNone || cells.size() < 3 || cells[0].rfind("---", 0) == 0) {
+      continue;
+    } else if (in == kStreamTable) {
+      // The first row holds the letters that start the kind's lines.
+      if (tables.back().columns.empty()) tables.back().letters = Backticked(cells[2]);
+      tables.back().columns.push_back(ColumnsOf(cells[0], cells[2]));
+      const Column& c = tables.back().columns.back();
+      if (c.last != 0) {
+        EXPECT_EQ(cells[1], std::to_string(c.last - c.first + 1)) << "files.md:" << number;
+      }
+    } else {
+      ColumnTable table{"rules.dat", Backticked(cells[0]), {}, number};
+      table.columns.push_back({1, table.letters.at(0).size(), "letters"});
+      std::istringstream fields(cells[2]);
+      static const std::regex kRun(R"(\b(\d+)(-\d+)?\b)");
+      for (std::string field; std::getline(fields >> std::ws, field, ',');) {
+        std::smatch run;
+        if (!std::regex_search(field, run, kRun)) {
+          ADD_FAILURE() << "files.md:" << number << ": no columns in " << field;
+          continue;
+        }
+        table.columns.push_back(ColumnsOf(run[0], field));
+      }
+      tables.push_back(std::move(table));
+    }
+  }
+  return tables;
 }
 
 // key=value pairs separated by blanks; a value may be quoted to hold blanks,
@@ -282,6 +380,128 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
   }
   // A fence the reader no longer finds must not pass as "nothing to check".
   for (const auto& [tag, parser] : kParsers) EXPECT_GT(examples[tag], 0) << tag;
+}
+
+// The show the reference describes frame by frame is the one the show
+// example plays, which the playback tests hold to that description.
+TEST(DocExamples, TheReferenceShowIsTheShowExample) {
+  std::ifstream file(std::string(CORVANTA_EXAMPLES) + "/show/show.txt");
+  std::ostringstream example;
+  example << file.rdbuf();
+  size_t shows = 0;
+  for (const Block& b : ReadBlocks()) {
+    if (b.tag != "show") continue;
+    ++shows;
+    EXPECT_EQ(Joined(b.lines), example.str()) << "docs/files.md:" << b.line;
+  }
+  EXPECT_EQ(shows, 1u);
+}
+
+// What an example writes in a field: I or O for a direction, a CID with its
+// dashes, anything where nothing is read, else a number as wide as its field.
+bool FitsField(const Column& c, const std::string& text) {
+  static const std::regex kNumber(R"(-?[0-9]+)");
+  static const std::regex kCid("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
+  if (c.field.find("not read") != std::string::npos) return true;
+  if (c.last == 0) return !text.empty();
+  if (c.field.rfind("direction", 0) == 0) return text == "I" || text == "O";
+  if (c.field.find("CID") != std::string::npos) return std::regex_match(text, kCid);
+  return std::regex_match(text, kNumber);
+}
+
+// The fixed-value generator's columns are told in words: the type, then
+// 512 groups of 3.
+ColumnTable FixedValueColumns() {
+  ColumnTable table{"config.dat", {"C000"}, {{1, 4, "letters"}}, 0};
+  for (size_t k = 0; k < kDmxChannels; ++k) {
+    table.columns.push_back({5 + 3 * k, 7 + 3 * k, "channel " + std::to_string(k + 1)});
+  }
+  return table;
+}
+
+// The table of `file` whose letters start `line` (the longest that does),
+// or none.
+const ColumnTable* TableOf(const std::vector<ColumnTable>& tables, const std::string& file,
+                           const std::string& line) {
+  const ColumnTable* found = nullptr;
+  size_t length = 0;
+  for (const ColumnTable& table : tables) {
+    if (table.file != file) continue;
+    for (const std::string& letters : table.letters) {
+      if (line.rfind(letters, 0) == 0 && letters.size() > length) {
+        found = &table;
+        length = letters.size();
+      }
+    }
+  }
+  return found;
+}
+
+bool InputAfterDirection(const std::string& line, size_t column, char direction) {
+  std::string changed = line;
+  changed[column - 1] = direction;
+  const auto file = ParseConfigText(changed + "\n");
+  if (file.records.size() != 1) return false;
+  const std::unique_ptr<Stream> s(StartConfiguredStream(file.records[0]));
+  return DescribeStream(file.records[0], *s).at("input") == "1";
+}
+
+// A line one column too long, or a field one column off, may still mean the
+// same to the parser as its meaning line says, yet not what the table says
+// when copied and changed: each line is held against its table.
+TEST(DocExamples, EveryExampleLineSitsInTheColumnsOfItsTable) {
+  // Kinds whose lines have no columns after their letters.
+  const std::string kFree[] = {"V", "C002"};
+  std::vector<ColumnTable> tables = ReadColumnTables();
+  ASSERT_GE(tables.size(), 7u + 11u);  // the stream kinds' tables and the rules
+  for (const ColumnTable& table : tables) {
+    SCOPED_TRACE("docs/files.md:" + std::to_string(table.line));
+    ASSERT_FALSE(table.letters.empty());
+    size_t next = 1;
+    for (const Column& c : table.columns) {
+      EXPECT_EQ(c.first, next) << c.field;
+      EXPECT_TRUE(c.last == 0 ? &c == &table.columns.back() : c.last >= c.first) << c.field;
+      next = c.last + 1;
+    }
+  }
+  tables.push_back(FixedValueColumns());
+  SimulatedUart uart;
+  size_t checked = 0;
+  for (const Block& b : ReadBlocks()) {
+    if (b.tag != "config.dat" && b.tag != "rules.dat") continue;
+    for (size_t k = 0; k < b.lines.size(); ++k) {
+      const std::string& line = b.lines[k];
+      SCOPED_TRACE("docs/files.md:" + std::to_string(b.line + 1 + static_cast<int>(k)) + " " +
+                   line);
+      const ColumnTable* table = TableOf(tables, b.tag, line);
+      if (table == nullptr) {
+        EXPECT_NE(std::find(std::begin(kFree), std::end(kFree), line), std::end(kFree))
+            << "no column table";
+        continue;
+      }
+      ++checked;
+      const Column& end = table->columns.back();
+      if (end.last != 0) {
+        EXPECT_LE(line.size(), end.last) << "longer than its table";
+      }
+      bool endsOnAField = end.last == 0 && line.size() >= end.first;
+      for (const Column& c : table->columns) {
+        endsOnAField |= line.size() == c.last;
+        if (&c == &table->columns.front() || line.size() < c.first) continue;
+        const std::string text =
+            line.substr(c.first - 1, c.last == 0 ? std::string::npos : c.last - c.first + 1);
+        EXPECT_TRUE(FitsField(c, text)) << "columns " << c.first << "-" << c.last << " ("
+                                        << c.field << ") hold \"" << text << "\"";
+        // The direction the table names is the one the engine reads.
+        if (b.tag == "config.dat" && c.field.rfind("direction", 0) == 0) {
+          EXPECT_TRUE(InputAfterDirection(line, c.first, 'I')) << "I at column " << c.first;
+          EXPECT_FALSE(InputAfterDirection(line, c.first, 'O')) << "O at column " << c.first;
+        }
+      }
+      EXPECT_TRUE(endsOnAField) << "ends inside a field";
+    }
+  }
+  EXPECT_GT(checked, 30u);
 }
 
 // Stream lines the reference tells of in words only.

@@ -103,6 +103,21 @@ TEST_F(SimulatedDevice, InputReadsEachCompleteRxLineOnceFromAFileRewrittenCutOrR
   EXPECT_EQ(uart.Log(1), log);
 }
 
+// A restarted engine opens its devices again and gets the frames already in
+// the rx file once more; only an emptied file starts afresh.
+TEST_F(SimulatedDevice, EachOpenReadsTheRxFileFromItsStart) {
+  uart.AppendRx(2, "00 01\n00 02\n");
+  for (const Lines& frames : {Lines{"0001", "0002"}, Lines{"0001", "0002"}, Lines{}}) {
+    if (frames.empty()) std::ofstream(uart.PortFile(2, ".rx"), std::ios::trunc);
+    const int fd = Open(2, O_RDONLY);
+    ASSERT_GE(fd, 0);
+    Lines got;
+    for (Bytes frame; Read(fd, &frame) > 0;) got.push_back(ToHex(frame.data(), frame.size()));
+    EXPECT_EQ(got, frames);
+    EXPECT_EQ(driver.Close(fd), 0);
+  }
+}
+
 // A conf that names the wrong kind of port: the device takes what the block
 // holds, over its own power-on block, and nothing past it.
 TEST_F(SimulatedDevice, WrongKindParamsBlocksAreTakenAsFarAsTheyGoAndAnLedPortHasNoRdm) {

@@ -34,6 +34,27 @@ TEST_F(RulesTest, RangesWithinOneStreamReadTheSourceFirst) {
   EXPECT_EQ(RunAndRead(1, 1, 2), 8);
 }
 
+// Rules writing the same channels take turns: each writes when its own
+// source changed, and the forced pass runs them all in file order.
+TEST_F(RulesTest, TwoRulesWritingOneStreamTakeTurns) {
+  AddStreams(3);
+  AddRule(kRuleForward, "000 002\n");
+  AddRule(kRuleCopy, "001000002000002\n");
+  const struct { int feed; uint32_t force; Frame out; } passes[] = {
+      {1, 0, {9, 9, 0}},  // the Copy's source changed
+      {0, 0, {1, 0, 0}},  // the Forward's: its zeros over the Copy's channels
+      {-1, 0, {1, 0, 0}},  // nothing changed: they stay
+      {-1, 1, {9, 9, 0}},  // the forced pass: the Copy, on the later line, last
+  };
+  for (const auto& p : passes) {
+    if (p.feed == 0) Feed(S(0), {1});
+    if (p.feed == 1) Feed(S(1), {9, 9, 9});
+    RunRules(p.force);
+    EXPECT_EQ(Bytes(S(2), 0, 3), p.out) << &p - passes;
+    EndPass();
+  }
+}
+
 TEST_F(RulesTest, HtpTakesTheHigherValueUpToCount) {
   AddStreams(3);
   std::memset(S(2)->data, 5, kDmxChannels);

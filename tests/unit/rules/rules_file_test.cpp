@@ -68,6 +68,9 @@ TEST_F(RulesTest, MalformedRulesTextsAreRefused) {
       {longLine, "Unkown Rule " + longLine.substr(79), 2, 1},
       {"F000,001\nC009512000000001\n",
        "Rule 1 refers  to non existent stream, total streams: 4", 0, 2},  // disabled too
+      // The number counts rules; a K line is none.
+      {"K001001\nF000,001\nC009000000000001\n",
+       "Rule 1 refers  to non existent stream, total streams: 4", 0, 2},
       {"K001001\n" + tooMany, "Too many rules, the table holds 200: F\n", 202, 200},
   };
   for (const auto& c : cases) {

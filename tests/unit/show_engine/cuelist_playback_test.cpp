@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,39 @@ TEST_F(CuelistPlayback, CasesFrameByFrame) {
     });
     EXPECT_EQ(checked, c.expects.size()) << c.name << " ends before its last expected frame";
   }
+}
+
+// examples/show/show.txt as docs/files.md and the example's README tell it:
+// channel 3 is in both entries of list 0, so at every entry (each 1.5 s
+// long) it fades again from its default, 0, to 64 over 500 ms and holds
+// there. An entry that starts in the frame in which the last entry's fade
+// ends adds its first step to that fade's 64.
+TEST_F(CuelistPlayback, ShowExampleFadesChannel3AgainAtEveryEntry) {
+  std::ifstream file(std::string(CORVANTA_EXAMPLES) + "/show/show.txt");
+  std::ostringstream text;
+  text << file.rdbuf();
+  engine.LoadShow(text.str());
+  ASSERT_EQ(engine.show.cuelists.size(), 2u);
+  engine.GoCuelist(0, 0, 65535);
+  const DmxEngineLayer& list = *engine.cuelistLayers.at(0);
+  std::vector<int> starts;
+  int32_t entry = -1;
+  size_t overlaps = 0;
+  for (int f = 0; f < 400; ++f) {
+    engine.CalculateFrame();
+    if (list.currentEntry != entry) starts.push_back(f);
+    entry = list.currentEntry;
+    const int elapsed = 41 * (f - starts.back() + 1);
+    int expected = elapsed < 500 ? 64 * elapsed / 500 : 64;
+    // The last fade's 37th frame of 41 ms passes its 1500 ms.
+    if (elapsed == 41 && starts.size() > 1 && f - starts[starts.size() - 2] == 36) {
+      expected += 64;
+      ++overlaps;
+    }
+    EXPECT_EQ(int{engine.outputFrame[2]}, expected) << "frame " << f;
+  }
+  EXPECT_EQ(starts.size(), 11u);  // 1.5 s is 36 or 37 frames
+  EXPECT_GT(overlaps, 0u);
 }
 
 // Data a show file may carry but the frame has no room for: kept in the

@@ -72,6 +72,12 @@ TEST(ShowText, MalformedTexts) {
       {"oscillator count not a number", "ENDP 1 Cues 1 Cue 0 0 Vals 0 Oscs x", 0, 0, 0},
       {"oscillator cut short", "ENDP 1 Cues 1 Cue 0 0 Vals 0 Oscs 1 0 -1 0 1000", 0, 0, 0},
       {"cue list cut short", "ENDP 1 Cues 0 Cuelists 2 Cues 0 Cues 1 Cue 0 Vals 0", 0, 1, 0},
+      {"bad number in a list: the list goes whole, and all after it",
+       "ENDP 1 Cues 0 Cuelists 3 Cues 0 Cues 2 Cue 0 Vals 0 Oscs 0 Timing 0 Cue 0 Vals 1 0 x "
+       "Cues 0 DefVals 1 5",
+       0, 1, 0},
+      {"bad number in a cue: no list after it", "ENDP 1 Cues 2 Cue 0 0 Vals 0 Oscs 0 Cue 0 x "
+       "Vals 0 Oscs 0 Cuelists 1 Cues 0 DefVals 1 5", 1, 0, 0},
       {"table cut short", "ENDP 1 Cues 0 Cuelists 0 DefVals 100 1 2 3", 0, 0, 3},
       {"unknown keywords are positional", "X 1 Y 0 Z 0 W 2 9 9 V 0 U 0", 0, 0, 2, true},
   };
