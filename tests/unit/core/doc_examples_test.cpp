@@ -210,7 +210,7 @@ std::vector<Fields> DescribeSerial(const Block& block) {
   DeviceIdentityRecord id;
   const auto error = ParseSerialText(Joined(block.lines), &id);
   EXPECT_FALSE(error.has_value()) << (error ? error->reason : "");
-  const auto byte = [](uint8_t b) { return ToHex(&b, 1); };
+  const auto byte = [](int b) { const auto v = static_cast<uint8_t>(b); return ToHex(&v, 1); };
   return {{{"serial", id.serialNumber}, {"ip", inet_ntoa(id.ipAddress)},
            {"mac", Listed(id.macAddress, byte, ":")},
            {"broadcast", inet_ntoa(id.broadcastAddress)}, {"name", id.deviceName},
