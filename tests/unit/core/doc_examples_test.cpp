@@ -24,7 +24,7 @@
 #include "ports/simulated_uart.h"
 #include "rdm_responder.h"
 #include "startup/rules_file.h"
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 #include "show_engine/engine_layer.h"
 #include "show_engine/show_text.h"
 #include "stream.h"
@@ -121,7 +121,8 @@ Fields DescribeGenerator(const Stream& s) {
   if (g.type == kGeneratorOsc) return {{"kind", "generator"}, {"type", "osc"}};
   if (g.type == kGeneratorShowPlayer) {
     std::string running = "none";
-    for (const auto& [id, layer] : DmxEngine::GetInstance()->cuelistLayers) {
+    LockedEngine engine(*DmxEngine::GetInstance());
+    for (const auto& [id, layer] : engine.CuelistLayers()) {
       if (layer->state == kLayerRunning) running = std::to_string(id);
     }
     return {{"kind", "generator"}, {"type", "show"}, {"cuelist", running}, {"path", g.showPath}};
