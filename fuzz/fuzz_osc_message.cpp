@@ -41,12 +41,12 @@ void WalkArguments(const osc::ReceivedMessage& message) {
   for (auto a = message.ArgumentsBegin(); a != message.ArgumentsEnd(); ++a) {
     switch (a->TypeTag()) {
       case osc::TRUE_TYPE_TAG: case osc::FALSE_TYPE_TAG: sink += a->AsBool(); break;
-      case osc::INT32_TYPE_TAG: sink += a->AsInt32(); break;
+      case osc::INT32_TYPE_TAG: sink += static_cast<size_t>(a->AsInt32()); break;
       case osc::FLOAT_TYPE_TAG: sink += static_cast<size_t>(a->AsFloat() != 0); break;
-      case osc::CHAR_TYPE_TAG: sink += a->AsChar(); break;
+      case osc::CHAR_TYPE_TAG: sink += static_cast<size_t>(a->AsChar()); break;
       case osc::RGBA_COLOR_TYPE_TAG: sink += a->AsRgbaColor(); break;
       case osc::MIDI_MESSAGE_TYPE_TAG: sink += a->AsMidiMessage(); break;
-      case osc::INT64_TYPE_TAG: sink += a->AsInt64(); break;
+      case osc::INT64_TYPE_TAG: sink += static_cast<size_t>(a->AsInt64()); break;
       case osc::TIME_TAG_TYPE_TAG: sink += a->AsTimeTag(); break;
       case osc::DOUBLE_TYPE_TAG: sink += static_cast<size_t>(a->AsDouble() != 0); break;
       case osc::STRING_TYPE_TAG: sink += std::strlen(a->AsString()); break;

@@ -34,8 +34,8 @@ void ProcessAllRules(uint32_t force) {
 // timer alone. The watch takes the stream like a rule does, so a write
 // landing during the pass wakes the next one.
 bool KlockStreamChanged() {
-  if (KlockStream < 0 || static_cast<uint32_t>(KlockStream) >= VisibleStreamCount()) return false;
-  Stream* s = StreamTable[KlockStream];
+  if (KlockStream < 0) return false;
+  Stream* s = StreamAt(static_cast<uint32_t>(KlockStream));
   return s != nullptr && s->TakeForRules().changed;
 }
 

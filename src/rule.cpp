@@ -27,11 +27,8 @@ uint32_t Field(std::string_view text, size_t pos) {
   return static_cast<uint32_t>(ReadFixedField(text, pos, 3));
 }
 
-// The stream a rule names, or nullptr when the index names none. The load
-// check covers only s1, s2 and d1, so every index is tested where it is used.
-Stream* StreamAt(uint32_t index) {
-  return index < VisibleStreamCount() ? StreamTable[index] : nullptr;
-}
+// The load check covers only s1, s2 and d1, so every stream a rule names is
+// looked up through StreamAt, which bounds it, where it is used.
 
 // The byte at `channel` of stream `index`, or false when either is out of
 // range.

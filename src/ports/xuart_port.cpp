@@ -7,8 +7,8 @@
 #include "ports/port_frame_copy.h"
 #include "xuart/xuart_device.h"
 
-XuartPort::XuartPort(uint32_t kind, uint32_t number, const char* threadName)
-    : StreamEndpoint(kind), portNumber(number), threadName_(threadName) {
+XuartPort::XuartPort(uint32_t streamKind, uint32_t number, const char* threadName)
+    : StreamEndpoint(streamKind), portNumber(number), threadName_(threadName) {
   std::snprintf(devicePath, sizeof(devicePath), "/dev/xuart%d", static_cast<int>(portNumber));
 }
 

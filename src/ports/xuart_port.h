@@ -26,7 +26,7 @@ class XuartPort : public StreamEndpoint {
 
  protected:
   // `threadName` starts the transmit thread's trace line.
-  XuartPort(uint32_t kind, uint32_t number, const char* threadName);
+  XuartPort(uint32_t streamKind, uint32_t number, const char* threadName);
 
   // Start-up: the transmit semaphore, then the device. Failing either ends
   // the process with its text (the device's followed by its path).

@@ -26,8 +26,7 @@ void AnswerStreamRequest(const uint8_t* packet, size_t length, const struct sock
   uint16_t index;
   if (!ParseQspStreamRequest(packet, length, &index)) return;
   VLOG(3) << "Got QDSP Packet for stream " << index;
-  if (index >= VisibleStreamCount()) return;
-  Stream* s = StreamTable[index];
+  Stream* s = StreamAt(index);
   if (s == nullptr) return;
   // Copied whole: a receiver may be writing the stream right now.
   uint8_t channels[kDmxChannels];

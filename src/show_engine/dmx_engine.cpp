@@ -22,21 +22,14 @@ void DmxEngine::DestroyInstance() {
   DmxEngineInstance = nullptr;
 }
 
-DmxEngine::DmxEngine() : liveOutputLayer(std::make_unique<LiveOutputLayer>(this)) {
+DmxEngine::DmxEngine() : liveOutputLayer(std::make_unique<LiveOutputLayer>(Tables())) {
   BuildWaveTables();
   std::fill(std::begin(overrideValues), std::end(overrideValues), -1);
 }
 
 DmxEngine::~DmxEngine() = default;
 
-namespace {
-
-// The frame computation of DmxEngine::CalculateFrame. A function of its own
-// so that it can be built for several vector units: calls from other files
-// then still find one plain symbol. `serve` does what a layer's update asks
-// for, which may be this whole computation once more.
-SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine,
-                                   void (*serve)(DmxEngine&, DmxEngineLayer*, LayerRequests)) {
+SHOW_FRAME_LOOPS void DmxEngine::ComputeFrame(DmxEngine& engine, ServeFunction serve) {
   uint8_t(&outputFrame)[kEngineChannels] = engine.outputFrame;
   uint8_t(&touched)[kEngineChannels] = engine.touched;
   uint8_t(&liveValues)[kEngineChannels] = engine.liveValues;
@@ -119,8 +112,6 @@ SHOW_FRAME_LOOPS void ComputeFrame(DmxEngine& engine,
   }
 }
 
-}  // namespace
-
 void DmxEngine::CalculateFrame() {
   ComputeFrame(*this, [](DmxEngine& engine, DmxEngineLayer* layer, LayerRequests requests) {
     engine.Serve(layer, requests);
@@ -193,7 +184,7 @@ DmxEngineLayer* DmxEngine::FindCuelistLayer(int32_t id) {
 }
 
 DmxEngineLayer* DmxEngine::AddLayer(LayerMap& layerMap, int32_t id) {
-  auto layer = std::make_unique<DmxEngineLayer>(this);
+  auto layer = std::make_unique<DmxEngineLayer>(Tables());
   DmxEngineLayer* added = layer.get();
   layerMap[id] = std::move(layer);
   PushLayer(added);

@@ -5,11 +5,13 @@
 // precedence (or added, for additive layers), the rest latest-takes-
 // precedence, undriven channels held, intensity scaled by the grand master.
 //
-// Locking: the engine has one lock, which only Run takes itself. The other
-// operations are not public: another thread reaches a shared engine only
-// through a LockedEngine (show_engine/locked_engine.h), which holds the lock
-// for as long as it lives, so a call without the lock does not compile. An
-// OwnedEngine, seen by one thread alone, opens them without the lock.
+// Locking: the engine has one lock, which only Run takes itself. Its other
+// operations and all of its data (the layers, the frame, the show, the layer
+// maps and the channel tables) are not public: another thread reaches a
+// shared engine only through a LockedEngine (show_engine/locked_engine.h),
+// which holds the lock for as long as it lives, so a call or a read without
+// the lock does not compile. An OwnedEngine, seen by one thread alone, opens
+// them without the lock.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -23,7 +25,7 @@
 #include "show_engine/show.h"
 
 // The channel tables are the part of the engine its layers read.
-class DmxEngine : public ChannelTables {
+class DmxEngine : protected ChannelTables {
  public:
   static DmxEngine* GetInstance();
   static void DestroyInstance();
@@ -35,16 +37,6 @@ class DmxEngine : public ChannelTables {
 
   // Computes frames for ever, each under the lock.
   virtual void Run();
-
-  std::deque<DmxEngineLayer*> layers;  // bottom first; the maps own the layers
-  uint8_t outputFrame[kEngineChannels] = {};
-  uint8_t touched[kEngineChannels] = {};
-  Show show;
-  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cueLayers;
-  std::map<int32_t, std::unique_ptr<DmxEngineLayer>> cuelistLayers;
-  std::unique_ptr<LiveOutputLayer> liveOutputLayer;
-  int32_t overrideValues[kEngineChannels];
-  uint8_t invert[kEngineChannels] = {};
 
  protected:
   friend class LockedEngine;
@@ -80,8 +72,28 @@ class DmxEngine : public ChannelTables {
   DmxEngineLayer* CreateCuelist(int32_t id, const Cuelist& list);
   void UpdateCuelist(int32_t id, const Cuelist& list);
 
- private:
+  // What every layer of this engine reads.
+  const ChannelTables* Tables() const { return this; }
+
   using LayerMap = std::map<int32_t, std::unique_ptr<DmxEngineLayer>>;
+
+  std::deque<DmxEngineLayer*> layers;  // bottom first; the maps own the layers
+  uint8_t outputFrame[kEngineChannels] = {};
+  uint8_t touched[kEngineChannels] = {};
+  Show show;
+  LayerMap cueLayers;
+  LayerMap cuelistLayers;
+  std::unique_ptr<LiveOutputLayer> liveOutputLayer;
+  int32_t overrideValues[kEngineChannels];
+  uint8_t invert[kEngineChannels] = {};
+
+ private:
+  using ServeFunction = void (*)(DmxEngine&, DmxEngineLayer*, LayerRequests);
+  // The frame computation of CalculateFrame. A function of its own so that
+  // it can be built for several vector units: calls from other files then
+  // still find one plain symbol. `serve` does what a layer's update asks for,
+  // which may be this whole computation once more.
+  static void ComputeFrame(DmxEngine& engine, ServeFunction serve);
   // Null for an id the show does not have, or one stored without a layer.
   DmxEngineLayer* FindCueLayer(int32_t id);
   DmxEngineLayer* FindCuelistLayer(int32_t id);

@@ -4,7 +4,9 @@
 
 #include "show_engine/engine_globals.h"
 
-DmxEngineLayer::DmxEngineLayer(const ChannelTables* tables) : tables(tables) { Clear(); }
+DmxEngineLayer::DmxEngineLayer(const ChannelTables* channelTables) : tables(channelTables) {
+  Clear();
+}
 
 DmxEngineLayer::~DmxEngineLayer() = default;
 
@@ -288,7 +290,8 @@ void DmxEngineLayer::SnapshotCue(Cue& cue) const {
   }
 }
 
-LiveOutputLayer::LiveOutputLayer(const ChannelTables* tables) : DmxEngineLayer(tables) {}
+LiveOutputLayer::LiveOutputLayer(const ChannelTables* channelTables)
+    : DmxEngineLayer(channelTables) {}
 
 int32_t LiveOutputLayer::HasChannel(uint32_t) { return 1; }
 

@@ -48,7 +48,7 @@ enum LayerState : int32_t {
 
 class DmxEngineLayer {
  public:
-  explicit DmxEngineLayer(const ChannelTables* tables);
+  explicit DmxEngineLayer(const ChannelTables* channelTables);
   virtual ~DmxEngineLayer();
   DmxEngineLayer(const DmxEngineLayer&) = delete;
   DmxEngineLayer& operator=(const DmxEngineLayer&) = delete;
@@ -160,7 +160,7 @@ class DmxEngineLayer {
 // A layer view of the engine's live values; kept off the stack.
 class LiveOutputLayer : public DmxEngineLayer {
  public:
-  explicit LiveOutputLayer(const ChannelTables* tables);
+  explicit LiveOutputLayer(const ChannelTables* channelTables);
   int32_t HasChannel(uint32_t channel) override;
   int32_t GetValue(uint32_t channel) override;
   int32_t GetOutputValue(uint32_t channel) override;

@@ -74,8 +74,8 @@ void AddBytes(const uint16_t* channel, const uint16_t* levels, const uint16_t* f
 
 }  // namespace
 
-LevelFade::LevelFade(int32_t from, int32_t to, int32_t time, int32_t delay)
-    : from(from), to(to), time(time), delay(delay) {}
+LevelFade::LevelFade(int32_t fromLevel, int32_t toLevel, int32_t fadeTime, int32_t delayTime)
+    : from(fromLevel), to(toLevel), time(fadeTime), delay(delayTime) {}
 
 int32_t LevelFade::GetValue() const {
   if (elapsed < delay) return from;
@@ -87,8 +87,11 @@ void LevelFade::Advance() { elapsed = SaturateToInt32(int64_t{elapsed} + FrameSt
 
 bool LevelFade::IsComplete() const { return int64_t{elapsed} >= int64_t{delay} + time; }
 
-FadeTiming::FadeTiming(int32_t rise, int32_t hold, int32_t fall)
-    : rise(rise), hold(hold), fall(fall < 0 ? 0 : fall), forever(fall < 0 ? 1 : 0) {}
+FadeTiming::FadeTiming(int32_t riseTime, int32_t holdTime, int32_t fallTime)
+    : rise(riseTime),
+      hold(holdTime),
+      fall(fallTime < 0 ? 0 : fallTime),
+      forever(fallTime < 0 ? uint8_t{1} : uint8_t{0}) {}
 
 void FadeTiming::Advance(int32_t step) {
   if (!paused) elapsed = SaturateToInt32(int64_t{elapsed} + step);

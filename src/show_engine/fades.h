@@ -12,7 +12,7 @@ constexpr uint16_t kNoFineChannel = 65535;
 
 class LevelFade {
  public:
-  LevelFade(int32_t from, int32_t to, int32_t time, int32_t delay);
+  LevelFade(int32_t fromLevel, int32_t toLevel, int32_t fadeTime, int32_t delayTime);
   int32_t GetValue() const;
   void Advance();
   bool IsComplete() const;
@@ -29,7 +29,7 @@ class LevelFade {
 // per frame for all of them.
 struct FadeTiming {
   // A negative fall makes fades that stay at their target ("forever").
-  FadeTiming(int32_t rise, int32_t hold, int32_t fall);
+  FadeTiming(int32_t riseTime, int32_t holdTime, int32_t fallTime);
   // rise + hold + fall taken wide: a show may carry times near the i32 limit.
   int64_t TotalTime() const { return int64_t{rise} + hold + fall; }
   int64_t RiseHold() const { return int64_t{rise} + hold; }

@@ -2,9 +2,9 @@
 // The show engine's way in. The show-player thread, the OSC handler and a
 // show load run on different threads against one engine; a LockedEngine holds
 // the engine's lock from its construction to its end, and the engine's
-// operations are reachable through nothing else, so a call that forgot the
-// lock does not compile. Keep one short-lived, and take nothing else's lock
-// while holding it.
+// operations and data are reachable through nothing else, so a call or a read
+// that forgot the lock does not compile. Keep one short-lived, and take
+// nothing else's lock while holding it.
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -35,13 +35,18 @@ class LockedEngine {
   int32_t SetCuelistLevel(int32_t id, uint32_t level) { return engine_.SetCuelistLevel(id, level); }
   void SetGrandMaster(uint32_t value) { engine_.SetGrandMaster(value); }
 
+  // What a test reads of a shared engine, while this holds the lock.
+  const DmxEngine::LayerMap& CuelistLayers() const { return engine_.cuelistLayers; }
+  const ChannelTables& Tables() const { return *engine_.Tables(); }
+
  private:
   DmxEngine& engine_;
   std::lock_guard<std::mutex> guard_;
 };
 
 // An engine that one thread owns outright (a test, a fuzzer, a benchmark):
-// no other thread can see it, so its operations are open without the lock.
+// no other thread can see it, so its operations and data are open without
+// the lock.
 class OwnedEngine : public DmxEngine {
  public:
   using DmxEngine::CalculateFrame;
@@ -66,5 +71,14 @@ class OwnedEngine : public DmxEngine {
   using DmxEngine::SetGrandMaster;
   using DmxEngine::SetSpeed;
   using DmxEngine::StoreCue;
+  using DmxEngine::Tables;
   using DmxEngine::UpdateCuelist;
+
+  using DmxEngine::cueLayers;
+  using DmxEngine::cuelistLayers;
+  using DmxEngine::invert;
+  using DmxEngine::layers;
+  using DmxEngine::outputFrame;
+  using DmxEngine::overrideValues;
+  using DmxEngine::show;
 };

@@ -51,7 +51,9 @@ uint32_t OscillatorStepFor(uint32_t period) {
                                10000);
 }
 
-Oscillator::Oscillator(int32_t waveform) : step(OscillatorStepFor(1000)) { SetWaveform(waveform); }
+Oscillator::Oscillator(int32_t initialWaveform) : step(OscillatorStepFor(1000)) {
+  SetWaveform(initialWaveform);
+}
 
 void Oscillator::SetWaveform(int32_t newWaveform) {
   waveform = newWaveform;

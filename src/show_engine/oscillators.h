@@ -26,7 +26,7 @@ uint32_t OscillatorStepFor(uint32_t period);
 
 class Oscillator {
  public:
-  explicit Oscillator(int32_t waveform);
+  explicit Oscillator(int32_t initialWaveform);
 
   void SetWaveform(int32_t waveform);
   // Moves the position by the phase difference, keeping the cycle running.

@@ -1,5 +1,6 @@
-// Carrying a network or NXB stream's data to its destination: one UDP
-// datagram per send.
+// The network and NXB streams, read from their set-up lines, and carrying
+// their data to its destination: one UDP datagram per send, its bytes built
+// apart from the sending.
 #include "streams/network_streams.h"
 
 #include <arpa/inet.h>
@@ -10,9 +11,9 @@
 
 #include "startup/device_identity.h"
 #include "support/fixed_field.h"
+#include "protocols/artnet_packets.h"
 #include "protocols/sacn_packets.h"
 #include "protocols/sockets.h"
-#include "streams/stream_datagram.h"
 
 namespace {
 
@@ -41,6 +42,18 @@ uint32_t ReadDestination(std::string_view text, uint16_t port, uint32_t* univers
   return FixedCharAt(text, 16) == 'I' ? 1 : 0;
 }
 
+struct sockaddr_in WithPort(struct sockaddr_in address, uint16_t port) {
+  address.sin_port = htons(port);
+  return address;
+}
+
+// The header is `headerSize` bytes already in `out`; the channels follow.
+StreamDatagram Finish(uint8_t* out, uint32_t headerSize, const uint8_t* channels, int socket,
+                      const struct sockaddr_in& to) {
+  std::memcpy(out + headerSize, channels, kDmxChannels);
+  return {socket, to, headerSize + kDmxChannels};
+}
+
 // The datagram of `stream` with its data taken, sent through `send`; a short
 // send leaves `failure` in the log when there is one, and nothing is retried.
 void SendDatagramOf(Stream& stream, uint8_t* out, const char* failure, SendFunction send) {
@@ -53,6 +66,31 @@ void SendDatagramOf(Stream& stream, uint8_t* out, const char* failure, SendFunct
 }
 
 }  // namespace
+
+StreamDatagram BuildStreamDatagram(const Stream& stream, const uint8_t* channels, uint8_t* out) {
+  if (const NxbEndpoint* nxb = stream.As<NxbEndpoint>()) {
+    BuildQsooHeader(out, nxb->nxbInput == 1);
+    // Any engine socket reaches the node; the Art-Net one is always open.
+    return Finish(out, kQsooDataOffset, channels, ArtnetRxSocket, nxb->nxbAddress);
+  }
+  const NetworkEndpoint* s = stream.As<NetworkEndpoint>();
+  if (s == nullptr) return {};
+  switch (s->protocol) {
+    case kProtocolArtnet:
+      BuildArtDmxHeader(out, s->artnetUniverse);
+      return Finish(out, kArtDmxHeaderSize, channels, s->sendSocket,
+                    WithPort(s->artnetAddress, kArtnetPort));
+    case kProtocolQsp:
+      BuildQspDataHeader(out, s->qspUniverse);
+      return Finish(out, kQspDataOffset, channels, s->sendSocket, s->qspAddress);
+    case kProtocolSacn:
+      std::memcpy(out, s->acn.packet, kSacnHeaderSize);
+      return Finish(out, kSacnHeaderSize, channels, s->sendSocket,
+                    WithPort(s->acn.destination, kSacnPort));
+    default:
+      return {};  // KiNet output and unknown protocols send nothing
+  }
+}
 
 NetworkEndpoint::NetworkEndpoint(int socket, std::string_view text)
     : StreamEndpoint(kStreamNetwork), sendSocket(socket) {

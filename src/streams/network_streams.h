@@ -1,6 +1,7 @@
 #pragma once
 // The network kinds of stream: an "S" line (Art-Net, QSP, KiNet or sACN, in
-// or out) and an NXB line ("D", QSOO to one node).
+// or out) and an NXB line ("D", QSOO to one node), and the datagram each
+// output sends.
 #include <netinet/in.h>
 
 #include <cstdint>
@@ -61,3 +62,18 @@ class NxbEndpoint : public StreamEndpoint {
 // The network stream that receives `protocol`, or null: what every receiver
 // looks for.
 const NetworkEndpoint* NetworkInput(const Stream& s, uint32_t protocol);
+
+// The datagram a network or NXB output stream sends, built apart from the
+// sending so that its bytes can be checked without a socket.
+struct StreamDatagram {
+  int socket = -1;             // the socket it leaves from
+  struct sockaddr_in to = {};  // with the protocol's port
+  uint32_t length = 0;         // 0: the stream sends no datagram
+};
+
+// Writes the datagram `s` sends with `channels` as its 512 data bytes into
+// `out`, which has room for it (kStreamPacketSize bytes serve every kind):
+// an ArtDmx, a "QSDD", the stream's sACN packet as it stands, or a "QSOO".
+// Reads the stream's configuration and changes nothing; KiNet, protocol-less
+// and non-network streams get length 0.
+StreamDatagram BuildStreamDatagram(const Stream& s, const uint8_t* channels, uint8_t* out);

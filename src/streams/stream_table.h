@@ -13,6 +13,13 @@ inline uint32_t VisibleStreamCount() {
   return std::min(StreamCount.load(std::memory_order_acquire), kStreamTableSize);
 }
 
+// The stream at `index`, or nullptr when the index names none. Indexes that
+// come from a packet, a rule or a set-up file are checked here, as they are
+// used.
+inline Stream* StreamAt(uint32_t index) {
+  return index < VisibleStreamCount() ? StreamTable[index] : nullptr;
+}
+
 // Calls fn(index, stream) for every stream, in table order.
 template <typename Fn>
 void ForEachStream(Fn fn) {

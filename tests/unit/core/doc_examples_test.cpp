@@ -26,7 +26,7 @@
 #include "ports/simulated_uart.h"
 #include "rdm_responder.h"
 #include "startup/rules_file.h"
-#include "show_engine/dmx_engine.h"
+#include "show_engine/locked_engine.h"
 #include "show_engine/engine_layer.h"
 #include "show_engine/show_text.h"
 #include "stream.h"
@@ -219,7 +219,8 @@ Fields DescribeGenerator(const Stream& s) {
   if (g.type == kGeneratorOsc) return {{"kind", "generator"}, {"type", "osc"}};
   if (g.type == kGeneratorShowPlayer) {
     std::string running = "none";
-    for (const auto& [id, layer] : DmxEngine::GetInstance()->cuelistLayers) {
+    LockedEngine engine(*DmxEngine::GetInstance());
+    for (const auto& [id, layer] : engine.CuelistLayers()) {
       if (layer->state == kLayerRunning) running = std::to_string(id);
     }
     return {{"kind", "generator"}, {"type", "show"}, {"cuelist", running}, {"path", g.showPath}};
@@ -308,7 +309,7 @@ std::vector<Fields> DescribeSerial(const Block& block) {
   DeviceIdentityRecord id;
   const auto error = ParseSerialText(Joined(block.lines), &id);
   EXPECT_FALSE(error.has_value()) << (error ? error->reason : "");
-  const auto byte = [](uint8_t b) { return ToHex(&b, 1); };
+  const auto byte = [](int b) { const auto v = static_cast<uint8_t>(b); return ToHex(&v, 1); };
   return {{{"serial", id.serialNumber}, {"ip", inet_ntoa(id.ipAddress)},
            {"mac", Listed(id.macAddress, byte, ":")},
            {"broadcast", inet_ntoa(id.broadcastAddress)}, {"name", id.deviceName},

@@ -12,7 +12,6 @@
 #include "receiver_test_support.h"
 #include "stream.h"
 #include "streams/network_streams.h"
-#include "streams/stream_datagram.h"
 
 namespace {
 

@@ -41,7 +41,10 @@ class Generators : public ::testing::Test {
   Stream* Add(const std::string& text) { return AddStream(kStreamGenerator, text); }
   // Its auto-start field is negative: it plays nothing until told.
   Stream* AddPlayer() { return Add("001-01" + ShowFile("show.txt", kShow) + "\n"); }
-  static auto& List(int32_t id) { return *DmxEngine::GetInstance()->cuelistLayers.at(id); }
+  // Looked up under the lock; no other thread runs the engine here.
+  static auto& List(int32_t id) {
+    return *LockedEngine(*DmxEngine::GetInstance()).CuelistLayers().at(id);
+  }
   // Built by the library's own writer, handed over as the socket would.
   void Send(const std::string& address, float value, Arg arg = kFloat) {
     char buffer[512];
@@ -72,8 +75,9 @@ TEST_F(Generators, ShowPlayerFiles) {
   ResetProcessState();
   const char raw[] = "ENDP 1 Cues 0 Cuelists 0 DefVals 1 5 ChTypes\0X 1 2 ChSubtypes 0";
   Add("001-01" + ShowFile("nul.txt", std::string(raw, sizeof(raw) - 1)) + "\n");
-  EXPECT_EQ(DmxEngine::GetInstance()->startValues[0], 5);
-  EXPECT_EQ(DmxEngine::GetInstance()->channelTypes[0], 0);
+  const LockedEngine engine(*DmxEngine::GetInstance());
+  EXPECT_EQ(engine.Tables().startValues[0], 5);
+  EXPECT_EQ(engine.Tables().channelTypes[0], 0);
 }
 
 // Show players share one engine, which plays nothing until told when their

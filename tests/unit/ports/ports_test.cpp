@@ -109,7 +109,9 @@ TEST_F(Ports, ThreePostsDuringAWriteGiveThreeWritesOfTheLatestFrame) {
     for (int i = 0; i < 4; ++i) PortTxStep(stream->id);
   });
   ASSERT_TRUE(uart.WaitForHeldWrite());  // the start-up frame is on the line
-  for (uint8_t value : {1, 2, 3}) EXPECT_EQ(port.PostFrame(Bytes(512, value).data()), 1);
+  for (uint8_t value : {uint8_t{1}, uint8_t{2}, uint8_t{3}}) {
+    EXPECT_EQ(port.PostFrame(Bytes(512, value).data()), 1);
+  }
   uart.Hold(false);
   transmit.join();
   Bytes frame(24, 3);

@@ -19,7 +19,7 @@ class EngineTest : public ::testing::Test {
 
   // A hand-made layer on top of the stack, active, owned by the test.
   DmxEngineLayer* ActiveLayer() {
-    owned.push_back(std::make_unique<DmxEngineLayer>(&engine));
+    owned.push_back(std::make_unique<DmxEngineLayer>(engine.Tables()));
     DmxEngineLayer* layer = owned.back().get();
     layer->inactive = 0;
     engine.PushLayer(layer);

@@ -34,7 +34,7 @@ TEST_F(FrameMix, LevelOffsetsInvertAndOverride) {
 
 TEST_F(FrameMix, NothingOutsideTheStackOrTheFrameIsTaken) {
   DmxEngineLayer* layer = ActiveLayer();
-  DmxEngineLayer stranger(&engine);
+  DmxEngineLayer stranger(engine.Tables());
   engine.MoveLayerToTop(&stranger);
   EXPECT_EQ(engine.layers, (std::deque<DmxEngineLayer*>{layer}));
   layer->SetChannelValue(4, 9, false);
