@@ -9,7 +9,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -83,6 +82,8 @@ struct ColumnTable {
   int line = 0;  // of the table's first row in the document
 };
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 std::vector<std::string> Cells(const std::string& row) {
   std::vector<std::string> cells;
   std::istringstream in(row.substr(1));
@@ -96,9 +97,11 @@ std::vector<std::string> Cells(const std::string& row) {
 
 std::vector<std::string> Backticked(const std::string& text) {
   std::vector<std::string> words;
-  static const std::regex kWord("`([^`]+)`");
-  for (std::sregex_iterator m(text.begin(), text.end(), kWord), end; m != end; ++m) {
-    words.push_back((*m)[1]);
+  for (size_t open = text.find('`'); open != std::string::npos;) {
+    const size_t close = text.find('`', open + 1);
+    if (close == std::string::npos) break;
+    if (close > open + 1) words.push_back(text.substr(open + 1, close - open - 1));
+    open = text.find('`', close + 1);
   }
   return words;
 }
@@ -147,14 +150,17 @@ std::vector<ColumnTable> ReadColumnTables() {
       ColumnTable table{"rules.dat", Backticked(cells[0]), {}, number};
       table.columns.push_back({1, table.letters.at(0).size(), "letters"});
       std::istringstream fields(cells[2]);
-      static const std::regex kRun(R"(\b(\d+)(-\d+)?\b)");
       for (std::string field; std::getline(fields >> std::ws, field, ',');) {
-        std::smatch run;
-        if (!std::regex_search(field, run, kRun)) {
+        // The columns are the first word that starts with a digit: "s1 2-4".
+        std::istringstream words(field);
+        std::string run;
+        while (words >> run && !IsDigit(run[0])) {
+        }
+        if (run.empty() || !IsDigit(run[0])) {
           ADD_FAILURE() << "files.md:" << number << ": no columns in " << field;
           continue;
         }
-        table.columns.push_back(ColumnsOf(run[0], field));
+        table.columns.push_back(ColumnsOf(run, field));
       }
       tables.push_back(std::move(table));
     }
@@ -401,13 +407,22 @@ TEST(DocExamples, TheReferenceShowIsTheShowExample) {
 // What an example writes in a field: I or O for a direction, a CID with its
 // dashes, anything where nothing is read, else a number as wide as its field.
 bool FitsField(const Column& c, const std::string& text) {
-  static const std::regex kNumber(R"(-?[0-9]+)");
-  static const std::regex kCid("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
   if (c.field.find("not read") != std::string::npos) return true;
   if (c.last == 0) return !text.empty();
   if (c.field.rfind("direction", 0) == 0) return text == "I" || text == "O";
-  if (c.field.find("CID") != std::string::npos) return std::regex_match(text, kCid);
-  return std::regex_match(text, kNumber);
+  if (c.field.find("CID") != std::string::npos) {
+    // Lower-case hexadecimal in groups of 8-4-4-4-12.
+    if (text.size() != 36) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+      const char d = text[i];
+      if (dash ? d != '-' : !(IsDigit(d) || (d >= 'a' && d <= 'f'))) return false;
+    }
+    return true;
+  }
+  const size_t digits = text.rfind('-', 0) == 0 ? 1 : 0;
+  return text.size() > digits &&
+         std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digits), text.end(), IsDigit);
 }
 
 // The fixed-value generator's columns are told in words: the type, then
