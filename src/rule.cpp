@@ -28,10 +28,8 @@ uint32_t Field(std::string_view text, size_t pos) {
 }
 
 // The load check covers only s1, s2 and d1, so every stream a rule names is
-// looked up through StreamAt, which bounds it, where it is used.
-
-// The byte at `channel` of stream `index`, or false when either is out of
-// range.
+// looked up through StreamAt, which bounds it, where it is used. Here: the
+// byte at `channel` of stream `index`, or false when either is out of range.
 bool ReadControl(uint32_t index, uint32_t channel, uint8_t* value) {
   Stream* s = StreamAt(index);
   if (s == nullptr || channel >= kDmxChannels) return false;
