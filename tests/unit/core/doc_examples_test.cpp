@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "file_text.h"
 #include "startup/config_file.h"
 #include "startup/device_identity.h"
 #include "dmx_generator.h"
@@ -392,14 +393,12 @@ TEST(DocExamples, EveryExampleMeansWhatTheReferenceSays) {
 // The show the reference describes frame by frame is the one the show
 // example plays, which the playback tests hold to that description.
 TEST(DocExamples, TheReferenceShowIsTheShowExample) {
-  std::ifstream file(std::string(CORVANTA_EXAMPLES) + "/show/show.txt");
-  std::ostringstream example;
-  example << file.rdbuf();
+  const std::string example = ShowExampleText();
   size_t shows = 0;
   for (const Block& b : ReadBlocks()) {
     if (b.tag != "show") continue;
     ++shows;
-    EXPECT_EQ(Joined(b.lines), example.str()) << "docs/files.md:" << b.line;
+    EXPECT_EQ(Joined(b.lines), example) << "docs/files.md:" << b.line;
   }
   EXPECT_EQ(shows, 1u);
 }

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "file_text.h"
 #include "status/stats_file.h"
 #include "process_state.h"
 #include "support/status_file.h"
@@ -123,7 +123,7 @@ TEST(StatusFiles, APollingReaderSeesTheOldOrTheNewFileWhole) {
     std::string seen;
     std::thread reader([&] {
       while (!done.load() && !cut.load()) {
-        seen.assign(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {});
+        seen = FileText(path);
         if (seen != kVersions[0] && seen != kVersions[1]) cut = true;
       }
     });
@@ -192,8 +192,7 @@ TEST(StatusFiles, TheRewriteFollowsLinksAndRefusesPathsNoFileCanReplace) {
                                          [](FILE* out) { std::fputs("0,1,2,3 Kb\n", out); });
     EXPECT_EQ(replaced, c.landsIn != nullptr);
     if (c.landsIn != nullptr) {
-      std::ifstream in(dir / c.landsIn);
-      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "0,1,2,3 Kb\n");
+      EXPECT_EQ(FileText(dir / c.landsIn), "0,1,2,3 Kb\n");
     }
     EXPECT_EQ(fs::is_symlink(dir / "status.dat"), wasLink);
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "file_text.h"
 #include "show_engine/engine_fixture.h"
 #include "show_engine/show_scripts.h"
 
@@ -38,10 +37,7 @@ TEST_F(CuelistPlayback, CasesFrameByFrame) {
 // there. An entry that starts in the frame in which the last entry's fade
 // ends adds its first step to that fade's 64.
 TEST_F(CuelistPlayback, ShowExampleFadesChannel3AgainAtEveryEntry) {
-  std::ifstream file(std::string(CORVANTA_EXAMPLES) + "/show/show.txt");
-  std::ostringstream text;
-  text << file.rdbuf();
-  engine.LoadShow(text.str());
+  engine.LoadShow(ShowExampleText());
   ASSERT_EQ(engine.show.cuelists.size(), 2u);
   engine.GoCuelist(0, 0, 65535);
   const DmxEngineLayer& list = *engine.cuelistLayers.at(0);
