@@ -32,11 +32,13 @@ TEST_F(CuelistPlayback, CasesFrameByFrame) {
 }
 
 // examples/show/show.txt as docs/files.md and the example's README tell it:
-// channel 3 is in both entries of list 0, so at every entry (each 1.5 s
-// long) it fades again from its default, 0, to 64 over 500 ms and holds
-// there. An entry that starts in the frame in which the last entry's fade
-// ends adds its first step to that fade's 64.
-TEST_F(CuelistPlayback, ShowExampleFadesChannel3AgainAtEveryEntry) {
+// the two entries of list 0 (each 1.5 s long) take turns raising channels 1
+// and 2 to 255 over 500 ms, the other one at 0; channel 3 is in both, so at
+// every entry it fades again from its default, 0, to 64 over 500 ms and
+// holds there. An entry that starts in the frame in which the last entry's
+// fades end adds its first steps to their values in that frame: the channel
+// being left still reads 255, and channel 3 64 and its first step.
+TEST_F(CuelistPlayback, ShowExampleTakesTurnsAndFadesChannel3AgainAtEveryEntry) {
   engine.LoadShow(ShowExampleText());
   ASSERT_EQ(engine.show.cuelists.size(), 2u);
   engine.GoCuelist(0, 0, 65535);
@@ -48,14 +50,17 @@ TEST_F(CuelistPlayback, ShowExampleFadesChannel3AgainAtEveryEntry) {
     engine.CalculateFrame();
     if (list.currentEntry != entry) starts.push_back(f);
     entry = list.currentEntry;
+    ASSERT_TRUE(entry == 0 || entry == 1) << "frame " << f;
     const int elapsed = 41 * (f - starts.back() + 1);
-    int expected = elapsed < 500 ? 64 * elapsed / 500 : 64;
-    // The last fade's 37th frame of 41 ms passes its 1500 ms.
-    if (elapsed == 41 && starts.size() > 1 && f - starts[starts.size() - 2] == 36) {
-      expected += 64;
-      ++overlaps;
-    }
-    EXPECT_EQ(int{engine.outputFrame[2]}, expected) << "frame " << f;
+    const auto fade = [elapsed](int to) { return elapsed < 500 ? to * elapsed / 500 : to; };
+    // The last fades' 37th frame of 41 ms passes their 1500 ms.
+    const bool overlap =
+        elapsed == 41 && starts.size() > 1 && f - starts[starts.size() - 2] == 36;
+    if (overlap) ++overlaps;
+    const int rising = entry;  // entry 0 raises channel 1, entry 1 channel 2
+    EXPECT_EQ(int{engine.outputFrame[rising]}, fade(255)) << "frame " << f;
+    EXPECT_EQ(int{engine.outputFrame[1 - rising]}, overlap ? 255 : 0) << "frame " << f;
+    EXPECT_EQ(int{engine.outputFrame[2]}, fade(64) + (overlap ? 64 : 0)) << "frame " << f;
   }
   EXPECT_EQ(starts.size(), 11u);  // 1.5 s is 36 or 37 frames
   EXPECT_GT(overlaps, 0u);

@@ -53,7 +53,9 @@ TEST(ShowText, ExampleReadsIntoRecordsAndWritesBackByteForByte) {
 }
 
 // Every malformed text stops at its first bad token and keeps only the
-// records completed before it; none allocates or loops on a bad count.
+// records completed before it; none allocates or loops on a bad count. The
+// complete rows read texts a user may take for malformed, and `written` is
+// what such a show writes back.
 TEST(ShowText, MalformedTexts) {
   struct Case {
     const char* why;
@@ -62,6 +64,7 @@ TEST(ShowText, MalformedTexts) {
     size_t cuelists;
     size_t defVals;
     bool complete = false;
+    const char* written = nullptr;
   };
   const Case cases[] = {
       {"negative cue count", "ENDP 1 Cues -1 Cue 0 0 Vals 0 Oscs 0", 0, 0, 0},
@@ -80,6 +83,10 @@ TEST(ShowText, MalformedTexts) {
        "Vals 0 Oscs 0 Cuelists 1 Cues 0 DefVals 1 5", 1, 0, 0},
       {"table cut short", "ENDP 1 Cues 0 Cuelists 0 DefVals 100 1 2 3", 0, 0, 3},
       {"unknown keywords are positional", "X 1 Y 0 Z 0 W 2 9 9 V 0 U 0", 0, 0, 2, true},
+      {"values, defaults and types keep their low 8 bits", "ENDP 1 Cues 1 Cue 0 0 Vals 2 0 300 "
+       "1 -56 Oscs 0 Cuelists 0 DefVals 2 300 -56 ChTypes 1 258 ChSubtypes 1 -5", 1, 0, 2, true,
+       "ENDP 1\nCues 1\nCue 0 0\nVals 2\n0 44\n1 200\nOscs 0\nCuelists 0\n"
+       "DefVals 2\n44 200 \nChTypes 1\n2 \nChSubtypes 1\n-5 \n"},
   };
   for (const Case& c : cases) {
     bool ok = true;
@@ -88,6 +95,9 @@ TEST(ShowText, MalformedTexts) {
     EXPECT_EQ(show.cues.size(), c.cues) << c.why;
     EXPECT_EQ(show.cuelists.size(), c.cuelists) << c.why;
     EXPECT_EQ(show.DefVals.size(), c.defVals) << c.why;
+    if (c.written) {
+      EXPECT_EQ(Write(show), c.written) << c.why;
+    }
   }
 }
 
